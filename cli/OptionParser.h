@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+#include "cli/ResizeSettings.h"
+
+// Reads the input and output file names and the options of one job. Prints the two
+// combination warnings; throws CPdfException for a bad paper name or page size.
+void parseOptions(int argumentCount, const char* const* arguments, std::string& inputFileName,
+                  std::string& outputFileName, ResizeSettings& settings);

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+// The options of one job, filled by the option parser and read by the resize engine.
+struct ResizeSettings {
+    double offsetX = 0;
+    double offsetY = 0;
+    bool constrainProportions = false;
+    bool center = false;
+    bool noScale = false;
+    double pageSize[4] = {0, 0, 0, 0};  // x1, y1, x2, y2; all zero: no target size
+    double scale = 100;
+    double scaleX = 100;
+    double scaleY = 100;
+    double pageScaleX = 100;
+    double pageScaleY = 100;
+    bool evenPagesOnly = false;
+    bool oddPagesOnly = false;
+    std::string pageRanges;
+    std::string paperName;
+
+    bool hasPageSize() const {
+        return pageSize[0] != 0 || pageSize[1] != 0 || pageSize[2] != 0 || pageSize[3] != 0;
+    }
+};

@@ -1,0 +1,158 @@
+#include "pdf/objects/PdfElement.h"
+
+#include <cstring>
+#include <utility>
+
+#include "pdf/objects/PdfArray.h"
+#include "pdf/objects/PdfDictionary.h"
+#include "pdf/objects/PdfResolver.h"
+#include "pdf/objects/PdfString.h"
+#include "pdf/stream/PdfStream.h"
+
+namespace {
+
+char* copyText(const char* text) {
+    const size_t length = std::strlen(text);
+    char* copy = new char[length + 1];
+    std::memcpy(copy, text, length + 1);
+    return copy;
+}
+
+bool ownsText(ElementKind kind) { return kind == kindString || kind == kindName || kind == kindCommand; }
+
+}  // namespace
+
+CPdfElement::CPdfElement() : kind_(kindNone), payload_() {}
+
+CPdfElement::CPdfElement(const CPdfElement& source) : CPdfElement() { copyFrom(source); }
+
+CPdfElement::CPdfElement(CPdfElement&& source) noexcept : kind_(source.kind_), payload_(source.payload_) {
+    source.kind_ = kindNone;
+}
+
+CPdfElement& CPdfElement::operator=(const CPdfElement& source) {
+    if (this != &source) {
+        CPdfElement copy(source);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+CPdfElement& CPdfElement::operator=(CPdfElement&& source) noexcept {
+    if (this != &source) {
+        free();
+        kind_ = source.kind_;
+        payload_ = source.payload_;
+        source.kind_ = kindNone;
+    }
+    return *this;
+}
+
+CPdfElement::~CPdfElement() { free(); }
+
+bool CPdfElement::isCommand(const char* text) const {
+    return kind_ == kindCommand && std::strcmp(payload_.text, text) == 0;
+}
+
+void CPdfElement::initBool(bool value) {
+    kind_ = kindBool;
+    payload_.boolean = value ? 1 : 0;
+}
+
+void CPdfElement::initInteger(int32_t value) {
+    kind_ = kindInteger;
+    payload_.integer = value;
+}
+
+void CPdfElement::initReal(double value) {
+    kind_ = kindReal;
+    payload_.real = value;
+}
+
+void CPdfElement::initNull() { kind_ = kindNull; }
+
+void CPdfElement::initError() { kind_ = kindError; }
+
+void CPdfElement::initEof() { kind_ = kindEof; }
+
+void CPdfElement::initReference(int32_t objectNumber, uint32_t generation) {
+    kind_ = kindReference;
+    payload_.reference.number = objectNumber;
+    payload_.reference.generation = generation;
+}
+
+void CPdfElement::initText(ElementKind kind, const char* text) {
+    payload_.text = copyText(text);
+    kind_ = kind;
+}
+
+void CPdfElement::initString(const char* text) { initText(kindString, text); }
+
+void CPdfElement::initName(const char* text) { initText(kindName, text); }
+
+void CPdfElement::initCommand(const char* text) { initText(kindCommand, text); }
+
+void CPdfElement::initHexString(const CPdfString& string) {
+    payload_.hexString = string.clone();
+    kind_ = kindHexString;
+}
+
+void CPdfElement::initArray(CPdfResolver* xref) {
+    payload_.array = new CPdfArray(xref);
+    kind_ = kindArray;
+}
+
+void CPdfElement::initDictionary(CPdfResolver* xref) {
+    payload_.dictionary = new CPdfDictionary(xref);
+    kind_ = kindDictionary;
+}
+
+void CPdfElement::initDictionary(CPdfDictionary* dictionary) {
+    dictionary->incRef();
+    payload_.dictionary = dictionary;
+    kind_ = kindDictionary;
+}
+
+void CPdfElement::initStream(CPdfStream* stream) {
+    stream->incRef();
+    payload_.stream = stream;
+    kind_ = kindStream;
+}
+
+void CPdfElement::free() {
+    if (ownsText(kind_)) {
+        delete[] payload_.text;
+    } else if (kind_ == kindHexString) {
+        delete payload_.hexString;
+    } else if (kind_ == kindArray) {
+        payload_.array->decRef();
+    } else if (kind_ == kindDictionary) {
+        payload_.dictionary->decRef();
+    } else if (kind_ == kindStream) {
+        payload_.stream->decRef();
+    }
+    kind_ = kindNone;
+    payload_ = Payload();
+}
+
+void CPdfElement::copyFrom(const CPdfElement& source) {
+    if (ownsText(source.kind_)) {
+        payload_.text = copyText(source.payload_.text);
+    } else if (source.kind_ == kindHexString) {
+        payload_.hexString = source.payload_.hexString->clone();
+    } else {
+        payload_ = source.payload_;
+        if (source.kind_ == kindArray) payload_.array->incRef();
+        if (source.kind_ == kindDictionary) payload_.dictionary->incRef();
+        if (source.kind_ == kindStream) payload_.stream->incRef();
+    }
+    kind_ = source.kind_;
+}
+
+void CPdfElement::fetch(CPdfResolver* xref, CPdfElement& out) const {
+    if (kind_ == kindReference && xref) {
+        xref->fetch(payload_.reference.number, payload_.reference.generation, out);
+        return;
+    }
+    out.copyFrom(*this);
+}

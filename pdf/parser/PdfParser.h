@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "pdf/objects/PdfElement.h"
+
+class CPdfStream;
+class CPdfResolver;
+
+// Lexer and recursive object parser over a stream, with a two-token look-ahead.
+class CPdfParser {
+public:
+    // Takes over the caller's counted reference to `stream`. `xref` may be null.
+    CPdfParser(CPdfResolver* xref, CPdfStream* stream);
+    virtual ~CPdfParser();
+    CPdfParser(const CPdfParser&) = delete;
+    CPdfParser& operator=(const CPdfParser&) = delete;
+
+    // Parses one object into `out` (kindNone). With a `fileKey`, a literal string that forms the
+    // whole object is decrypted (cipherKind 1: AES, otherwise RC4).
+    void getObject(CPdfElement& out, const uint8_t* fileKey = nullptr, int cipherKind = 0, int keyLength = 0,
+                   int objectNumber = 0, int generation = 0);
+
+    // (The lexer's and parser's private members are the implementer's to lay out.)
+private:
+    struct Impl;
+    Impl* impl_;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "pdf/stream/PdfFilterStream.h"
+
+// Turns the encrypted bytes of one object into plain bytes under that object's key.
+// cipherKind 0: RC4; 1: AES-128-CBC with the IV in front and PKCS#5 padding.
+class CPdfDecryptStream : public CPdfFilterStream {
+public:
+    CPdfDecryptStream(CPdfStream* source, const uint8_t* fileKey, int cipherKind, int fileKeyLength,
+                      int objectNumber, int generation);
+    ~CPdfDecryptStream() override;
+
+    void reset() override;
+    int getChar() override;
+    int peekChar() override;
+    CPdfDictionary* getDict() override { return nullptr; }
+    void setPos(uint32_t, int) override {}
+    using CPdfFilterStream::setPos;
+    uint32_t getStart() override { return 0; }
+    void moveStart(uint32_t) override {}
+    uint32_t getLength() override { return 0; }
+    CPdfStream* makeSubStream(uint32_t, uint32_t, const CPdfElement&) override { return nullptr; }
+    CPdfStream* getUndecodedStream() override { return this; }
+    virtual bool isDecoding() const { return true; }
+
+    // (The cipher state is the implementer's to lay out.)
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CPdfElement;
+
+// Reads an encryption dictionary, checks passwords and computes the file key.
+class CSecurityHandler {
+public:
+    virtual ~CSecurityHandler() = default;
+
+    // Tries the given passwords (either may be empty).
+    bool checkEncryption(const std::string& ownerPassword, const std::string& userPassword);
+
+    virtual uint32_t getPermissionFlags() const = 0;
+    virtual bool getOwnerPasswordOk() const = 0;
+    virtual const uint8_t* getFileKey() const = 0;
+    virtual int getFileKeyLength() const = 0;
+    virtual int getEncVersion() const = 0;
+    virtual int getCipherKind() const = 0;
+
+protected:
+    struct AuthData {
+        std::string ownerPassword;
+        std::string userPassword;
+    };
+    virtual bool authorize(const AuthData* authData) = 0;
+};
+
+// The Standard handler when the dictionary's Filter is the name Standard, else null.
+// `trailer` is the document's trailer (for its ID), `encrypt` the resolved Encrypt dictionary.
+// Throws "Weird encryption info" / "Unsupported version/revision of Standard security handler".
+std::unique_ptr<CSecurityHandler> makeSecurityHandler(const CPdfElement& trailer, const CPdfElement& encrypt);

@@ -1,0 +1,66 @@
+#include "pdf/stream/FilterSetup.h"
+
+#include <cstring>
+
+#include "pdf/objects/PdfArray.h"
+#include "pdf/objects/PdfDictionary.h"
+#include "pdf/objects/PdfException.h"
+#include "pdf/stream/PdfFlateStream.h"
+
+namespace {
+
+// Looks up `key`, falling back to its abbreviation when the full key is absent.
+CPdfElement lookupEither(const CPdfDictionary& dictionary, const char* key, const char* abbreviation) {
+    CPdfElement value;
+    dictionary.lookup(key, value);
+    if (value.is(kindNull)) {
+        value.free();
+        dictionary.lookup(abbreviation, value);
+    }
+    return value;
+}
+
+int integerParameter(const CPdfDictionary& parms, const char* key, int fallback) {
+    CPdfElement value;
+    parms.lookup(key, value);
+    return value.is(kindInteger) ? value.getInteger() : fallback;
+}
+
+bool carriesText(const CPdfElement& element) {
+    return element.is(kindName) || element.is(kindString) || element.is(kindCommand);
+}
+
+}  // namespace
+
+CPdfStream* makeFilter(const char* name, CPdfStream* raw, const CPdfElement& parms) {
+    if (std::strcmp(name, "FlateDecode") != 0 && std::strcmp(name, "Fl") != 0) {
+        raw->decRef();
+        throw CPdfException("Stream filter not supported");
+    }
+    int predictor = 1, columns = 1, colors = 1, bitsPerComponent = 8;
+    if (parms.is(kindDictionary)) {
+        const CPdfDictionary& dictionary = *parms.getDictionary();
+        predictor = integerParameter(dictionary, "Predictor", predictor);
+        columns = integerParameter(dictionary, "Columns", columns);
+        colors = integerParameter(dictionary, "Colors", colors);
+        bitsPerComponent = integerParameter(dictionary, "BitsPerComponent", bitsPerComponent);
+    }
+    // On a bad header the decoder's base part deletes `raw` while unwinding.
+    return new CPdfFlateStream(raw, predictor, columns, colors, bitsPerComponent);
+}
+
+CPdfStream* makeFilterStream(CPdfStream* raw, const CPdfElement& streamDictionary) {
+    if (!streamDictionary.is(kindDictionary)) return raw;
+    const CPdfDictionary& dictionary = *streamDictionary.getDictionary();
+    const CPdfElement filter = lookupEither(dictionary, "Filter", "F");
+    const CPdfElement parms = lookupEither(dictionary, "DecodeParms", "DP");
+    if (filter.is(kindNull)) return raw;
+    if (filter.is(kindName)) return makeFilter(filter.getName(), raw, parms);
+    CPdfElement only;
+    if (filter.is(kindArray) && filter.getArray()->getLength() == 1) filter.getArray()->get(0, only);
+    if (!carriesText(only)) {
+        raw->decRef();
+        return nullptr;
+    }
+    return makeFilter(only.getString(), raw, parms);
+}

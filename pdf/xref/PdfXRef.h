@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "pdf/objects/PdfElement.h"
+#include "pdf/objects/PdfResolver.h"
+
+class CPdfStream;
+
+// One cross-reference entry. type 0: free; 1: in use, `offset` relative to the "%PDF-" header;
+// 2: compressed, `offset` is the object stream's number and `generation` the index in it.
+struct XRefEntry {
+    static constexpr uint32_t kUndefined = 0xFFFFFFFFu;
+
+    uint32_t offset = kUndefined;
+    uint32_t generation = 0;
+    uint32_t type = 0;
+};
+
+struct ObjectRef {
+    int32_t number = 0;
+    uint32_t generation = 0;
+};
+
+// Reads the cross-reference sections and the trailer of a file, and fetches objects by number.
+class CPdfXRef : public CPdfResolver {
+public:
+    CPdfXRef();
+    ~CPdfXRef() override;
+    CPdfXRef(const CPdfXRef&) = delete;
+    CPdfXRef& operator=(const CPdfXRef&) = delete;
+
+    // Reads everything through `stream` (not owned), whose start is the "%PDF-" header.
+    void open(CPdfStream* stream);
+    bool isOk() const;
+
+    const std::vector<XRefEntry>& getEntries() const;
+    ObjectRef getRootRef() const;
+    ObjectRef getInfoRef() const;
+    // The newest section's trailer dictionary, bound to this table after open.
+    const CPdfElement& getTrailer() const;
+    uint32_t getStart() const;
+
+    void fetch(int32_t number, uint32_t generation, CPdfElement& out) override;
+
+    // The raw text of a compressed object inside its decoded object stream, or null. The text
+    // stays valid until the next call for an object of another object stream.
+    const char* getCompressedObjectText(int32_t number, uint32_t generation, uint32_t& length);
+
+    void setEncryption(uint32_t permissionFlags, bool ownerPasswordOk, const uint8_t* key, int keyLength,
+                       int encVersion, int cipherKind);
+    bool isEncrypted() const;
+    const uint8_t* getFileKey() const;
+    int getKeyLength() const;
+    int getCipherKind() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
