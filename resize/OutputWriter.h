@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "pdf/xref/PdfXRef.h"
+
+// One row of the output offset table.
+struct OutputEntry {
+    uint32_t offset = 0;
+    uint32_t generation = 0;
+    bool written = false;
+};
+
+// The output file of one job and its offset table. Bytes go to a temporary file in the
+// output's folder, which commit() renames onto the output name; a writer destroyed without
+// commit() removes its temporary file, so a failed job leaves nothing behind.
+class OutputWriter {
+public:
+    // Throws "\nOutput file create error\n" when the temporary file cannot be created.
+    explicit OutputWriter(const std::string& outputFileName);
+    ~OutputWriter();
+    OutputWriter(const OutputWriter&) = delete;
+    OutputWriter& operator=(const OutputWriter&) = delete;
+
+    void write(const char* data, size_t length);
+    void write(const std::string& bytes) { write(bytes.data(), bytes.size()); }
+    // The current output offset: where the next byte goes.
+    uint32_t position() const;
+
+    // The offset table: one zero row per input entry at the start of the job.
+    void resetTable(size_t inputEntryCount);
+    size_t tableSize() const { return table_.size(); }
+    const OutputEntry& row(uint32_t objectNumber) const { return table_[objectNumber]; }
+    bool setOutputEntry(uint32_t objectNumber, uint32_t generation, uint32_t offset, bool written);
+    // Appends a row and returns its object number (the table's length before the append).
+    uint32_t appendOutputEntry(const OutputEntry& entry);
+
+    void writeXRefTable();
+    // `extraTrailerKeys` are written after the keys of the plain trailer (encryption keys).
+    void writeTrailer(uint32_t startXRef, ObjectRef info, ObjectRef root, const std::string& extraTrailerKeys = "");
+
+    // Flushes, closes and renames the temporary file onto the output name; throws on failure.
+    void commit();
+
+    // (Buffering and file handling are the implementer's to lay out.)
+private:
+    std::vector<OutputEntry> table_;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/ResizeSettings.h"
+#include "pdf/xref/PdfXRef.h"
+#include "resize/PageRecord.h"
+
+class OutputWriter;
+class RawObjectReader;
+class ObjectText;
+
+// What one page rewrite reads and writes; owned by the handler for the job.
+struct ResizeJob {
+    CPdfXRef& xref;
+    const std::vector<XRefEntry>& entries;
+    RawObjectReader& reader;
+    OutputWriter& output;
+    const ResizeSettings& settings;  // pageScaleX/pageScaleY hold the factors of the current page
+};
+
+// Rewrites one selected page: its boxes, two new content streams around its content, its
+// annotation rectangles and pattern matrices; appends everything to the output.
+class PageRewriter {
+public:
+    explicit PageRewriter(ResizeJob& job);
+
+    // Throws CPdfException when the page cannot be rewritten (unreadable object, non-finite factors).
+    void rewritePage(PageRecord& record);
+
+    // (Further members are the implementer's to lay out.)
+private:
+    ResizeJob& job_;
+};
