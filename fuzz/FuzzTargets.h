@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Entry points shared by the libFuzzer targets and the regression replay in the test run.
+// Each one must return normally for any input: CPdfException is the only accepted failure.
+void fuzzParser(const uint8_t* data, size_t size);
+void fuzzFlate(const uint8_t* data, size_t size);
+void fuzzDocument(const uint8_t* data, size_t size);
+void fuzzResize(const uint8_t* data, size_t size);
