@@ -1,6 +1,7 @@
 // Replays every input that once broke a fuzz target; each must now run to its end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
