@@ -1,0 +1,130 @@
+#include "tests/support/TestTools.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "quillmor-test-XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data()))
+        throw std::runtime_error("cannot create a temporary folder from " + pattern);
+    path_ = buffer.data();
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;   // a destructor must not throw; a leftover folder is harmless
+    fs::remove_all(path_, ignored);
+}
+
+std::string TempDir::path() const { return path_; }
+
+std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot open " + path);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad())
+        throw std::runtime_error("cannot read " + path);
+    return bytes.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        throw std::runtime_error("cannot create " + path);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+CommandResult runCommand(const std::string& command) {
+    const std::string merged = "(" + command + ") 2>&1";
+    FILE* pipe = popen(merged.c_str(), "r");
+    if (!pipe)
+        return {-1, ""};
+    std::string output;
+    char block[4096];
+    size_t got;
+    while ((got = fread(block, 1, sizeof block, pipe)) > 0)
+        output.append(block, got);
+    const int raw = pclose(pipe);
+    if (raw == -1 || !WIFEXITED(raw))
+        return {-1, output};
+    return {WEXITSTATUS(raw), output};
+}
+
+std::string shellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+std::vector<std::string> corpusFiles() {
+    std::vector<std::string> files;
+    std::error_code error;
+    for (fs::directory_iterator it(QUILLMOR_CORPUS_DIR, error), end; !error && it != end;
+         it.increment(error)) {
+        if (it->is_regular_file() && it->path().extension() == ".pdf")
+            files.push_back(it->path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+bool haveTool(const char* name) {
+    return runCommand("command -v " + shellQuote(name) + " >/dev/null").status == 0;
+}
+
+std::string deflateBytes(const std::string& data) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    std::string packed(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &size,
+                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
+                  Z_BEST_COMPRESSION) != Z_OK)
+        throw std::runtime_error("zlib compression failed");
+    packed.resize(size);
+    return packed;
+}
+
+std::string inflateBytes(const std::string& data) {
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK)
+        throw std::runtime_error("zlib initialisation failed");
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    stream.avail_in = static_cast<uInt>(data.size());
+    std::string result;
+    char block[16384];
+    int status = Z_OK;
+    while (status == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(block);
+        stream.avail_out = sizeof block;
+        status = inflate(&stream, Z_NO_FLUSH);
+        result.append(block, sizeof block - stream.avail_out);
+        if (status == Z_BUF_ERROR && stream.avail_in == 0)
+            break;
+    }
+    inflateEnd(&stream);
+    if (status != Z_STREAM_END)
+        throw std::runtime_error("malformed zlib data");
+    return result;
+}

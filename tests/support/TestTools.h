@@ -1,0 +1,43 @@
+#pragma once
+// Small helpers shared by every test program: temporary folders, whole-file
+// reads and writes, running external checkers, the corpus of real PDF files.
+
+#include <string>
+#include <vector>
+
+// A fresh folder under the system's temporary directory, removed with all its
+// content when the object goes away.
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string path() const;
+    std::string file(const std::string& name) const;   // path() + "/" + name
+private:
+    std::string path_;
+};
+
+// Both throw std::runtime_error when the file cannot be read or written.
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
+// Runs the command through the shell; output holds its standard output and
+// standard error together. status is the exit status, or -1 when the command
+// could not be run or did not exit normally.
+struct CommandResult {
+    int status;
+    std::string output;
+};
+CommandResult runCommand(const std::string& command);
+
+// Wraps a path in single quotes for the shell.
+std::string shellQuote(const std::string& text);
+
+std::vector<std::string> corpusFiles();          // sorted full paths of the corpus's *.pdf
+bool haveTool(const char* name);                 // e.g. haveTool("qpdf"); skip (GTEST_SKIP) when absent
+
+// zlib format (RFC 1950) compression and decompression, for fixtures and checks.
+// inflateBytes throws std::runtime_error on malformed input.
+std::string deflateBytes(const std::string& data);
+std::string inflateBytes(const std::string& data);
