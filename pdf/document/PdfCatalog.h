@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "pdf/document/PdfPage.h"
+#include "pdf/objects/PdfElement.h"
+
+class CPdfXRef;
+
+// The document catalog: its flattened page list and the entries the outline needs.
+class CPdfCatalog {
+public:
+    // Bounds of the page-tree walk, so that a malformed or hostile tree cannot exhaust the
+    // stack or run for ever. Real documents stay far below both.
+    static constexpr int kMaxTreeDepth = 256;
+    static constexpr size_t kMaxTreeNodes = 1000000;
+
+    CPdfCatalog();
+    CPdfCatalog(const CPdfCatalog&) = delete;
+    CPdfCatalog& operator=(const CPdfCatalog&) = delete;
+    virtual ~CPdfCatalog();
+
+    // Reads the Root object and walks its page tree; throws CPdfException on a malformed one.
+    void load(CPdfXRef& xref);
+
+    // Leaf pages in document order; pages[i] has page number i + 1.
+    const std::vector<CPdfPage>& getPages() const { return pages_; }
+    // The catalog's Outlines, Dests and Names/Dests, resolved (kindNull when absent).
+    const CPdfElement& getOutlines() const { return outlines_; }
+    const CPdfElement& getDests() const { return dests_; }
+    const CPdfElement& getNameDests() const { return nameDests_; }
+
+private:
+    CPdfXRef* xref_ = nullptr;
+    std::vector<CPdfPage> pages_;
+    CPdfElement outlines_;
+    CPdfElement dests_;
+    CPdfElement nameDests_;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+
+#include "pdf/objects/PdfElement.h"
+
+class CPdfDictionary;
+class CPdfResolver;
+
+// The per-page fields the reader keeps from a leaf page dictionary. Nothing is inherited from
+// the intermediate nodes: the resize engine reads boxes and inheritance with its own walk.
+class CPdfPage {
+public:
+    CPdfPage();
+    CPdfPage(const CPdfPage&) = default;
+    CPdfPage(CPdfPage&&) = default;
+    CPdfPage& operator=(const CPdfPage&) = default;
+    CPdfPage& operator=(CPdfPage&&) = default;
+    virtual ~CPdfPage();
+
+    void load(int32_t pageNumber, CPdfResolver* xref, const CPdfDictionary& pageDictionary);
+
+    // The page's own Rotate, normalised into 0..359; 0 when absent or not an integer.
+    int32_t getRotate() const { return rotate_; }
+    // 1-based position in document order.
+    int32_t getPageNumber() const { return pageNumber_; }
+    CPdfResolver* getXRef() const { return xref_; }
+    // Contents as stored: a reference, an array (references unresolved) or kindNull.
+    const CPdfElement& getContents() const { return contents_; }
+    // The page's own Resources dictionary, resolved; kindNone when it has none.
+    const CPdfElement& getResources() const { return resources_; }
+
+private:
+    int32_t rotate_ = 0;
+    int32_t pageNumber_ = 0;
+    CPdfResolver* xref_ = nullptr;
+    CPdfElement contents_;
+    CPdfElement resources_;
+};
+
+// Any angle brought into 0..359, without looping on huge values.
+int32_t normaliseRotation(int32_t degrees);
