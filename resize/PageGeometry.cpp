@@ -1,0 +1,82 @@
+#include "resize/PageGeometry.h"
+
+#include <cmath>
+
+#include "pdf/objects/PdfException.h"
+#include "resize/DictionaryScanner.h"
+#include "resize/NumberFormat.h"
+#include "resize/ObjectText.h"
+
+namespace {
+
+constexpr double kPercent = 100.0;
+constexpr double kHalf = 0.5;
+constexpr char kMediaBoxKey[] = "/MediaBox";
+constexpr char kDictionaryOpen[] = "<<";
+
+}  // namespace
+
+PageGeometry::PageGeometry(const ResizeSettings& settings, uint32_t pageObjectNumber)
+    : settings_(settings), pageObjectNumber_(pageObjectNumber) {
+    if (!std::isfinite(settings.pageScaleX) || !std::isfinite(settings.pageScaleY)) {
+        throw CPdfException("Cannot resize page object " + formatInteger(pageObjectNumber) +
+                            ": its scale factors are not finite\n");
+    }
+}
+
+double PageGeometry::smallerScale() const {
+    return settings_.pageScaleY > settings_.pageScaleX ? settings_.pageScaleX : settings_.pageScaleY;
+}
+
+ScaleFactors PageGeometry::contentFactors() const {
+    if (settings_.constrainProportions) {
+        const double factor = smallerScale() / kPercent;
+        return {factor, factor};
+    }
+    return boxFactors();
+}
+
+ScaleFactors PageGeometry::boxFactors() const {
+    return {settings_.pageScaleX / kPercent, settings_.pageScaleY / kPercent};
+}
+
+PageBox PageGeometry::resizeBox(PageBox& box) const {
+    double marginX = 0;
+    double marginY = 0;
+    if (settings_.center && settings_.constrainProportions) {
+        const double* target = settings_.pageSize;
+        const double factor = smallerScale() / kPercent;
+        marginX = (target[2] - target[0] - (box.x2 - box.x1) * factor) * kHalf;
+        marginY = (target[3] - target[1] - (box.y2 - box.y1) * factor) * kHalf;
+        if (settings_.noScale) box = PageBox{target[0], target[1], target[2], target[3]};
+    }
+    const ScaleFactors factors = boxFactors();
+    PageBox result;
+    result.x1 = factors.x * box.x1 - marginX + settings_.offsetX;
+    result.y1 = factors.y * box.y1 - marginY + settings_.offsetY;
+    result.x2 = factors.x * box.x2 - marginX + settings_.offsetX;
+    result.y2 = factors.y * box.y2 - marginY + settings_.offsetY;
+    return result;
+}
+
+void PageGeometry::rewriteBox(ObjectText& text, PageBox& box, const std::string& key, bool insertIfAbsent) const {
+    const PageBox values = resizeBox(box);
+    std::string entry = key + " [";
+    for (const double value : {values.x1, values.y1, values.x2, values.y2}) {
+        requireFinite(value, "page", pageObjectNumber_);
+        entry += " " + formatBoxNumber(value);
+    }
+    entry += " ]\n";
+
+    const DictionaryScanner scanner(text.bytes());
+    TextEntry found;
+    if (scanner.findKey(key, found)) {
+        // The whole value goes, whatever it was (a direct array, a reference to one, ...).
+        text.replaceText(found.keyFirst, found.valueLast, entry);
+        return;
+    }
+    if (key != kMediaBoxKey && !insertIfAbsent) return;
+    const size_t dictionary = scanner.objectDictionary();
+    if (dictionary == DictionaryScanner::npos) return;
+    text.insertText(dictionary + sizeof kDictionaryOpen - 1, "\n" + entry);
+}

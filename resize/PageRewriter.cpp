@@ -1,0 +1,46 @@
+#include "resize/PageRewriter.h"
+
+#include <string>
+
+#include "pdf/objects/PdfDictionary.h"
+#include "pdf/objects/PdfElement.h"
+#include "pdf/objects/PdfException.h"
+#include "resize/AnnotationScaler.h"
+#include "resize/ContentWrapper.h"
+#include "resize/NumberFormat.h"
+#include "resize/ObjectText.h"
+#include "resize/PageGeometry.h"
+#include "resize/PatternScaler.h"
+#include "resize/RawObjectReader.h"
+#include "resize/RewriteSupport.h"
+
+PageRewriter::PageRewriter(ResizeJob& job) : job_(job) {}
+
+void PageRewriter::rewritePage(PageRecord& record) {
+    const uint32_t pageNumber = record.objectNumber;
+    const std::string pageName = "page object " + formatInteger(pageNumber);
+    // Checked before anything is written, so that a bad page leaves no half-written objects.
+    const PageGeometry geometry(job_.settings, pageNumber);
+
+    std::string raw;
+    if (!job_.reader.readRawObject(pageNumber, raw)) throw CPdfException("Cannot read " + pageName + "\n");
+    ObjectText pageText(std::move(raw));
+
+    geometry.rewriteBox(pageText, record.mediaBox, "/MediaBox", false);
+    geometry.rewriteBox(pageText, record.cropBox, "/CropBox", record.hasCropBox);
+    geometry.rewriteBox(pageText, record.bleedBox, "/BleedBox", false);
+    geometry.rewriteBox(pageText, record.trimBox, "/TrimBox", false);
+    geometry.rewriteBox(pageText, record.artBox, "/ArtBox", false);
+
+    CPdfElement page;
+    job_.xref.fetch(static_cast<int32_t>(pageNumber), fetchGeneration(job_.entries, pageNumber), page);
+    if (!page.is(kindDictionary)) throw CPdfException("Cannot resize " + pageName + ": it is not a dictionary\n");
+    const CPdfDictionary& pageDictionary = *page.getDictionary();
+
+    const ScaleFactors contentFactors = geometry.contentFactors();
+    ContentWrapper(job_, contentFactors, pageNumber).wrapContents(pageDictionary, pageText);
+    AnnotationScaler(job_, contentFactors, pageNumber).scaleAnnotations(pageDictionary, pageText);
+    PatternScaler(job_, contentFactors).scalePatterns(pageDictionary);
+
+    writeObjectAgain(job_, pageNumber, pageText.bytes());
+}

@@ -1,0 +1,111 @@
+#include "resize/PatternScaler.h"
+
+#include "pdf/objects/PdfArray.h"
+#include "pdf/objects/PdfDictionary.h"
+#include "pdf/objects/PdfElement.h"
+#include "pdf/stream/PdfStream.h"
+#include "resize/DictionaryScanner.h"
+#include "resize/NumberFormat.h"
+#include "resize/ObjectText.h"
+#include "resize/PageRewriter.h"
+#include "resize/RawObjectReader.h"
+
+namespace {
+
+constexpr char kMatrixKey[] = "/Matrix";
+constexpr int32_t kMatrixSize = 6;
+constexpr size_t kDictionaryOpenLength = 2;
+
+// The dictionary of a shading pattern, or of a tiling pattern's stream.
+const CPdfDictionary* patternDictionary(const CPdfElement& pattern) {
+    if (pattern.is(kindDictionary)) return pattern.getDictionary();
+    if (pattern.is(kindStream)) return pattern.getStream()->getDict();
+    return nullptr;
+}
+
+std::string matrixNumber(double value) { return " " + formatBoxNumber(value) + " "; }
+
+}  // namespace
+
+PatternScaler::PatternScaler(ResizeJob& job, ScaleFactors contentFactors) : job_(job), factors_(contentFactors) {}
+
+bool PatternScaler::scaledMatrix(const CPdfElement& matrix, std::string& numbers, uint32_t objectNumber) const {
+    if (!matrix.is(kindArray) || matrix.getArray()->getLength() != kMatrixSize) return false;
+    std::string text;
+    for (int32_t i = 0; i < kMatrixSize; ++i) {
+        CPdfElement element;
+        matrix.getArray()->get(i, element);
+        if (!element.isNumber()) return false;
+        // Even indexes (a, c, e) are multiplied by the x factor, odd ones (b, d, f) by the y factor.
+        const double value = element.getNumber() * (i % 2 == 0 ? factors_.x : factors_.y);
+        requireFinite(value, "pattern", objectNumber);
+        text += matrixNumber(value);
+    }
+    numbers = std::move(text);
+    return true;
+}
+
+std::string PatternScaler::scaledIdentity(uint32_t objectNumber) const {
+    requireFinite(factors_.x, "pattern", objectNumber);
+    requireFinite(factors_.y, "pattern", objectNumber);
+    return matrixNumber(factors_.x) + matrixNumber(0) + matrixNumber(0) + matrixNumber(factors_.y) + matrixNumber(0) +
+           matrixNumber(0);
+}
+
+void PatternScaler::scalePatterns(const CPdfDictionary& page) {
+    CPdfElement resources;
+    page.lookup("Resources", resources);
+    if (resources.is(kindNull)) {
+        // Only the parent's resources stand in for absent ones; higher ancestors are not consulted.
+        CPdfElement parent;
+        page.lookup("Parent", parent);
+        if (parent.is(kindDictionary)) {
+            resources.free();
+            parent.getDictionary()->lookup("Resources", resources);
+        }
+    }
+    if (!resources.is(kindDictionary)) return;
+    CPdfElement patterns;
+    resources.getDictionary()->lookup("Pattern", patterns);
+    if (!patterns.is(kindDictionary)) return;
+    const CPdfDictionary& patternTable = *patterns.getDictionary();
+    for (int32_t k = 0; k < patternTable.getLength(); ++k) {
+        CPdfElement reference;
+        patternTable.getValue(k, reference);
+        // A pattern dictionary that stands directly in the resources has no object to write again.
+        if (!reference.is(kindReference) || reference.getRefNumber() < 0) continue;
+        CPdfElement pattern;
+        patternTable.lookup(patternTable.getKey(k).c_str(), pattern);
+        rewritePatternObject(static_cast<uint32_t>(reference.getRefNumber()), pattern);
+    }
+}
+
+void PatternScaler::rewritePatternObject(uint32_t objectNumber, const CPdfElement& pattern) {
+    std::string raw;
+    // A pattern that cannot be read stays as the copy pass left it (or out of the output).
+    if (!job_.reader.readRawObject(objectNumber, raw)) return;
+    ObjectText text(std::move(raw));
+    TextEdit edit;
+    bool edited = false;
+    {
+        const DictionaryScanner scanner(text.bytes());
+        const size_t dictionary = scanner.objectDictionary();
+        const CPdfDictionary* patternDict = patternDictionary(pattern);
+        TextEntry entry;
+        if (dictionary == DictionaryScanner::npos || !patternDict) {
+            edited = false;
+        } else if (!scanner.findKey(dictionary, kMatrixKey, entry)) {
+            edit = {dictionary + kDictionaryOpenLength, dictionary + kDictionaryOpenLength,
+                    "\n/Matrix [" + scaledIdentity(objectNumber) + "]\n"};
+            edited = true;
+        } else if (scanner.isArrayAt(entry.valueFirst) || scanner.isReference(entry.valueFirst, entry.valueLast)) {
+            CPdfElement matrix;
+            patternDict->lookup("Matrix", matrix);
+            std::string numbers;
+            edited = scaledMatrix(matrix, numbers, objectNumber);
+            if (edited) edit = entryArrayEdit(scanner, entry, numbers);
+        }
+    }
+    if (edited) text.replaceText(edit.first, edit.last, edit.text);
+    writeObjectAgain(job_, objectNumber, text.bytes());
+}
