@@ -19,16 +19,20 @@ struct OutputEntry {
 // commit() removes its temporary file, so a failed job leaves nothing behind.
 class OutputWriter {
 public:
+    // Output offsets are 32-bit and PDF readers take them as signed: the file stays below 2 GB.
+    static constexpr uint64_t kMaxSize = 0x7FFFFFFFu;
+
     // Throws "\nOutput file create error\n" when the temporary file cannot be created.
     explicit OutputWriter(const std::string& outputFileName);
     ~OutputWriter();
     OutputWriter(const OutputWriter&) = delete;
     OutputWriter& operator=(const OutputWriter&) = delete;
 
+    // Throws when the bytes cannot be written or the output would outgrow kMaxSize.
     void write(const char* data, size_t length);
     void write(const std::string& bytes) { write(bytes.data(), bytes.size()); }
     // The current output offset: where the next byte goes.
-    uint32_t position() const;
+    uint32_t position() const { return static_cast<uint32_t>(position_); }
 
     // The offset table: one zero row per input entry at the start of the job.
     void resetTable(size_t inputEntryCount);
@@ -45,7 +49,18 @@ public:
     // Flushes, closes and renames the temporary file onto the output name; throws on failure.
     void commit();
 
-    // (Buffering and file handling are the implementer's to lay out.)
+    const std::string& temporaryFileName() const { return temporaryName_; }
+
 private:
+    static constexpr size_t kBufferSize = 1 << 20;
+
+    void flush();
+    void discard();
+
+    std::string outputName_;
+    std::string temporaryName_;
+    std::FILE* file_ = nullptr;
+    std::vector<char> buffer_;
+    uint64_t position_ = 0;
     std::vector<OutputEntry> table_;
 };

@@ -1,8 +1,18 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/ResizeSettings.h"
+#include "pdf/xref/PdfXRef.h"
+#include "resize/PageRecord.h"
+
+class CInputFile;
+class CPdfDocument;
+class OutputWriter;
+class RawObjectReader;
 
 // One job: one input PDF resized into one output PDF.
 class CQuillmorHandler {
@@ -18,9 +28,29 @@ public:
     int parseOptions(int argumentCount, const char* const* arguments);
     const ResizeSettings& getSettings() const { return settings_; }
 
-    // (The engine's private state is its implementer's to lay out.)
+    // The page records of the job's page pass, in page order.
+    const std::vector<PageRecord>& getPageRecords() const { return records_; }
+
 private:
+    void openInput();
+    void checkNotEncrypted() const;
+    uint32_t readPagesNumber();
+    void collectPages();
+    uint32_t getPageCount();
+    void rewritePages();
+    void finishOutput();
+
     std::string inputFileName_;
     std::string outputFileName_;
+    std::unique_ptr<CInputFile> input_;
+    std::unique_ptr<CPdfDocument> document_;
+    CPdfXRef* xref_ = nullptr;  // owned by the document
+    ObjectRef info_;
+    ObjectRef root_;
+    uint32_t pagesNumber_ = 0;
+    uint32_t pageCount_ = 0;
+    std::unique_ptr<OutputWriter> output_;
+    std::unique_ptr<RawObjectReader> reader_;
     ResizeSettings settings_;
+    std::vector<PageRecord> records_;
 };

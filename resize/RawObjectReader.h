@@ -9,12 +9,22 @@
 
 class CInputFile;
 class OutputWriter;
+struct ObjectHead;
 
 // Index of the last byte of the first occurrence of `pattern` wholly inside [start, end); 0 when none.
+// When start is not below end: 0 if they are equal, otherwise start.
 size_t findBytes(const char* buffer, size_t start, size_t end, const char* pattern, size_t patternLength);
 
 // The number after the first occurrence of `key`, and whether " 0 R" follows it; 0 when absent.
 uint32_t findKeyNumber(const char* bytes, size_t length, const char* key, bool& isReference);
+
+// Where an in-use (type 1) object's bytes lie in the input file.
+struct RawObjectSpan {
+    uint64_t position = 0;  // file position of the object's header
+    uint32_t length = 0;    // through the byte after its "endobj"
+    bool isStream = false;
+    bool isObjectStream = false;  // a stream whose own dictionary has /Type /ObjStm
+};
 
 // Raw access to the input's objects by number, through the job's own handle on the input.
 class RawObjectReader {
@@ -26,6 +36,13 @@ public:
     // " 0 obj\r" header for objects in object streams); false when it cannot be read.
     bool readRawObject(uint32_t objectNumber, std::string& out);
 
+    // The extent of a type 1 object; false for other entries and when no "endobj" ends it.
+    // A stream's "endobj" is searched after the data its /Length gives, so data holding
+    // "endobj" stays whole; an unusable /Length falls back to the first "endobj".
+    bool locateObject(uint32_t objectNumber, RawObjectSpan& span);
+    // Writes the bytes of a located object in blocks, whatever its size.
+    void copySpan(const RawObjectSpan& span, OutputWriter& output);
+
     // File offset of the last byte of the first occurrence of `pattern` at or after `start`; 0 when none.
     uint32_t findBytesInFile(uint32_t start, const char* pattern, size_t patternLength);
 
@@ -33,7 +50,19 @@ public:
     void copyHeader(OutputWriter& output);
 
 private:
+    bool findObjectEnd(uint32_t objectNumber, uint64_t position, uint64_t& end, RawObjectSpan& span);
+    uint64_t streamDataLength(uint32_t objectNumber, const ObjectHead& head, bool& usable);
+    bool endstreamFollows(uint64_t dataEnd);
+    uint64_t findInFile(uint64_t start, const char* pattern, size_t patternLength);
+    void loadWindow(uint64_t position, size_t length);
+    bool windowHolds(const RawObjectSpan& span) const;
+    void copyRange(uint64_t position, uint64_t length, OutputWriter& output);
+
     CInputFile& file_;
     CPdfXRef& xref_;
     uint32_t headerStart_;
+    // The first bytes of the object located last; small objects are copied straight from here.
+    std::string window_;
+    uint64_t windowPosition_ = 0;
+    std::vector<char> block_;
 };

@@ -1,0 +1,44 @@
+#include "resize/CopyPass.h"
+
+#include <string>
+
+#include "resize/OutputWriter.h"
+#include "resize/RawObjectReader.h"
+
+namespace {
+
+constexpr uint32_t kInUse = 1;
+constexpr uint32_t kCompressed = 2;
+
+std::vector<bool> heldBackObjects(size_t entryCount, const std::vector<PageRecord>& records) {
+    std::vector<bool> heldBack(entryCount, false);
+    for (const PageRecord& record : records) {
+        if (record.selected && record.filled && record.objectNumber < entryCount) heldBack[record.objectNumber] = true;
+    }
+    return heldBack;
+}
+
+}  // namespace
+
+void copyObjects(RawObjectReader& reader, OutputWriter& output, const std::vector<XRefEntry>& entries,
+                 const std::vector<PageRecord>& records) {
+    const std::vector<bool> heldBack = heldBackObjects(entries.size(), records);
+    std::string bytes;
+    for (uint32_t number = 0; number < entries.size(); ++number) {
+        const XRefEntry& entry = entries[number];
+        if (output.row(number).written) continue;
+        if (entry.type == kInUse) {
+            RawObjectSpan span;
+            if (!reader.locateObject(number, span) || span.length == 0 || span.isObjectStream) continue;
+            const uint32_t offset = output.position();
+            if (!heldBack[number]) reader.copySpan(span, output);
+            output.setOutputEntry(number, entry.generation, offset, true);
+        } else if (entry.type == kCompressed) {
+            if (!reader.readRawObject(number, bytes) || bytes.empty()) continue;
+            const uint32_t offset = output.position();
+            if (!heldBack[number]) output.write(bytes);
+            // Rebuilt from an object stream: written as generation 0, like its header says.
+            output.setOutputEntry(number, 0, offset, true);
+        }
+    }
+}

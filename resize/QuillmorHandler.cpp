@@ -1,0 +1,123 @@
+#include "resize/QuillmorHandler.h"
+
+#include <cstdio>
+
+#include "cli/OptionParser.h"
+#include "cli/PageSelection.h"
+#include "pdf/document/PdfDocument.h"
+#include "pdf/objects/PdfDictionary.h"
+#include "pdf/objects/PdfElement.h"
+#include "pdf/objects/PdfException.h"
+#include "pdf/stream/InputFile.h"
+#include "resize/CopyPass.h"
+#include "resize/OutputWriter.h"
+#include "resize/PageRewriter.h"
+#include "resize/PageScale.h"
+#include "resize/PageTreeWalker.h"
+#include "resize/RawObjectReader.h"
+
+namespace {
+
+constexpr char kPagesKey[] = "/Pages";
+constexpr char kCountKey[] = "/Count";
+
+}  // namespace
+
+CQuillmorHandler::CQuillmorHandler() = default;
+
+CQuillmorHandler::~CQuillmorHandler() = default;
+
+int CQuillmorHandler::parseOptions(int argumentCount, const char* const* arguments) {
+    ::parseOptions(argumentCount, arguments, inputFileName_, outputFileName_, settings_);
+    return 0;
+}
+
+void CQuillmorHandler::resizeFile(int argumentCount, const char* const* arguments) {
+    parseOptions(argumentCount, arguments);
+    openInput();
+
+    const std::vector<XRefEntry>& entries = xref_->getEntries();
+    output_.reset(new OutputWriter(outputFileName_));
+    output_->resetTable(entries.size());
+    std::printf(", output file: '%s'\n", outputFileName_.c_str());
+
+    reader_.reset(new RawObjectReader(*input_, *xref_, xref_->getStart()));
+    reader_->copyHeader(*output_);
+    pagesNumber_ = readPagesNumber();
+    collectPages();
+    copyObjects(*reader_, *output_, entries, records_);
+    rewritePages();
+    finishOutput();
+}
+
+void CQuillmorHandler::openInput() {
+    input_ = CInputFile::open(inputFileName_);
+    if (!input_) throw CPdfException("Input file open error\n");
+    std::printf("Input file: '%s'", inputFileName_.c_str());
+    if (input_->tooLarge()) throw CPdfException("\nInput file is larger than 2 GB\n");
+
+    document_.reset(new CPdfDocument());
+    document_->open(inputFileName_.c_str(), nullptr, nullptr);
+    xref_ = document_->getXRef();
+    if (!xref_) throw CPdfException("PDF file was damaged");
+    checkNotEncrypted();
+    root_ = xref_->getRootRef();
+    info_ = xref_->getInfoRef();
+}
+
+void CQuillmorHandler::checkNotEncrypted() const {
+    const CPdfElement& trailer = xref_->getTrailer();
+    if (!trailer.is(kindDictionary)) return;
+    CPdfElement encrypt;
+    trailer.getDictionary()->lookupUnresolved("Encrypt", encrypt);
+    // Copied objects would keep their encrypted strings and streams under a trailer without
+    // the keys to them: refuse rather than write an unreadable file.
+    if (!encrypt.is(kindNull)) throw CPdfException("\nEncrypted PDF files are not supported\n");
+}
+
+uint32_t CQuillmorHandler::readPagesNumber() {
+    std::string catalog;
+    if (!reader_->readRawObject(static_cast<uint32_t>(root_.number), catalog)) return 0;
+    bool isReference = false;
+    return findKeyNumber(catalog.data(), catalog.size(), kPagesKey, isReference);
+}
+
+uint32_t CQuillmorHandler::getPageCount() {
+    const uint32_t pagesNumber = readPagesNumber();
+    std::string pages;
+    if (!reader_->readRawObject(pagesNumber, pages)) return 0;
+    bool isReference = false;
+    return findKeyNumber(pages.data(), pages.size(), kCountKey, isReference);
+}
+
+void CQuillmorHandler::collectPages() {
+    records_ = PageTreeWalker(*xref_).collect(root_, pagesNumber_);
+    // The selection checks its numbers against the count in the file's text; without "-s" it
+    // chooses every page that a leaf filled.
+    pageCount_ = settings_.pageRanges.empty() ? static_cast<uint32_t>(records_.size()) : getPageCount();
+    selectPages(settings_, pageCount_, records_);
+}
+
+void CQuillmorHandler::rewritePages() {
+    ResizeJob job{*xref_, xref_->getEntries(), *reader_, *output_, settings_};
+    for (size_t i = 0; i < records_.size(); ++i) {
+        PageRecord& record = records_[i];
+        if (!record.selected || !record.filled) continue;
+        setPageScale(settings_, record, static_cast<uint32_t>(i + 1));
+        PageRewriter(job).rewritePage(record);
+    }
+}
+
+void CQuillmorHandler::finishOutput() {
+    const uint32_t startXRef = output_->position();
+    output_->writeXRefTable();
+    output_->writeTrailer(startXRef, info_, root_);
+
+    reader_.reset();
+    xref_ = nullptr;
+    document_->close();
+    document_.reset();
+    input_.reset();
+    // Only now does the output name appear (or change, when it names the input itself).
+    output_->commit();
+}

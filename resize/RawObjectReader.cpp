@@ -1,0 +1,281 @@
+#include "resize/RawObjectReader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "pdf/objects/PdfElement.h"
+#include "pdf/objects/PdfException.h"
+#include "pdf/stream/InputFile.h"
+#include "resize/NumberFormat.h"
+#include "resize/ObjectHeadScanner.h"
+#include "resize/OutputWriter.h"
+
+namespace {
+
+constexpr char kEndObj[] = "endobj";
+constexpr size_t kEndObjLength = sizeof kEndObj - 1;
+constexpr char kEndStream[] = "endstream";
+constexpr size_t kEndStreamLength = sizeof kEndStream - 1;
+// Blank bytes tolerated between a stream's data and its "endstream".
+constexpr size_t kEndStreamSlack = 32;
+// An integer object ("n g obj 1234 endobj") fits in this many bytes.
+constexpr size_t kIntegerObjectPeek = 64;
+
+// Most objects are a few hundred bytes: start small and double, so reads stay linear in the object.
+constexpr size_t kFirstWindow = 512;
+constexpr size_t kFirstSearchBlock = 4096;
+constexpr size_t kLargestSearchBlock = 1 << 20;
+constexpr size_t kCopyBlock = 1 << 20;
+
+constexpr char kRebuiltHeader[] = " 0 obj\r";
+constexpr char kRebuiltTrailer[] = " endobj\r";
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0'; }
+
+// The first occurrence of `pattern` lying wholly in [first, last), or null.
+const char* findPattern(const char* first, const char* last, const char* pattern, size_t length) {
+    if (length == 0 || static_cast<size_t>(last - first) < length) return nullptr;
+    const char* const limit = last - length + 1;
+    const char* at = first;
+    while (at < limit) {
+        at = static_cast<const char*>(std::memchr(at, pattern[0], static_cast<size_t>(limit - at)));
+        if (!at) return nullptr;
+        if (std::memcmp(at, pattern, length) == 0) return at;
+        ++at;
+    }
+    return nullptr;
+}
+
+// Whether the bytes are "n g obj" followed by an unsigned integer: fetching such an object
+// parses a number, never a stream whose own /Length could lead back here.
+bool holdsIntegerObject(const char* bytes, size_t length) {
+    size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < length && isBlank(bytes[i])) ++i;
+    };
+    auto digits = [&] {
+        const size_t first = i;
+        while (i < length && isDigit(bytes[i])) ++i;
+        return i > first;
+    };
+    skipBlanks();
+    if (!digits()) return false;
+    skipBlanks();
+    if (!digits()) return false;
+    skipBlanks();
+    if (length - i < 3 || std::memcmp(bytes + i, "obj", 3) != 0) return false;
+    i += 3;
+    skipBlanks();
+    return digits() && (i == length || !std::isalnum(static_cast<unsigned char>(bytes[i])));
+}
+
+}  // namespace
+
+size_t findBytes(const char* buffer, size_t start, size_t end, const char* pattern, size_t patternLength) {
+    if (start >= end) return start == end ? 0 : start;
+    const char* hit = findPattern(buffer + start, buffer + end, pattern, patternLength);
+    return hit ? static_cast<size_t>(hit - buffer) + patternLength - 1 : 0;
+}
+
+uint32_t findKeyNumber(const char* bytes, size_t length, const char* key, bool& isReference) {
+    static constexpr char kReferenceTail[] = " 0 R";
+    static constexpr size_t kReferenceTailLength = sizeof kReferenceTail - 1;
+    isReference = false;
+    size_t i = findBytes(bytes, 0, length, key, std::strlen(key));
+    if (i == 0) return 0;
+    while (i < length && !isDigit(bytes[i])) ++i;
+    if (i == length) return 0;
+    uint32_t value = 0;
+    for (; i < length && isDigit(bytes[i]); ++i) value = value * 10 + static_cast<uint32_t>(bytes[i] - '0');
+    isReference = length - i >= kReferenceTailLength && std::memcmp(bytes + i, kReferenceTail, kReferenceTailLength) == 0;
+    return value;
+}
+
+RawObjectReader::RawObjectReader(CInputFile& file, CPdfXRef& xref, uint32_t headerStart)
+    : file_(file), xref_(xref), headerStart_(headerStart) {}
+
+bool RawObjectReader::readRawObject(uint32_t objectNumber, std::string& out) {
+    const std::vector<XRefEntry>& entries = xref_.getEntries();
+    if (objectNumber >= entries.size()) return false;
+    const XRefEntry& entry = entries[objectNumber];
+    if (entry.type == 1) {
+        RawObjectSpan span;
+        if (!locateObject(objectNumber, span)) return false;
+        if (windowHolds(span)) {
+            out.assign(window_.data() + (span.position - windowPosition_), span.length);
+            return true;
+        }
+        out.resize(span.length);
+        const size_t got = file_.readAt(span.position, reinterpret_cast<uint8_t*>(&out[0]), span.length);
+        out.resize(got);
+        return true;
+    }
+    if (entry.type != 2) return false;
+    uint32_t length = 0;
+    const char* text = xref_.getCompressedObjectText(static_cast<int32_t>(objectNumber), 0, length);
+    if (!text || length == 0) return false;
+    out = formatInteger(objectNumber);
+    out += kRebuiltHeader;
+    out.append(text, length);
+    out += kRebuiltTrailer;
+    return true;
+}
+
+bool RawObjectReader::locateObject(uint32_t objectNumber, RawObjectSpan& span) {
+    span = RawObjectSpan();
+    const std::vector<XRefEntry>& entries = xref_.getEntries();
+    if (objectNumber >= entries.size() || entries[objectNumber].type != 1) return false;
+    const uint64_t position = static_cast<uint64_t>(headerStart_) + entries[objectNumber].offset;
+    if (position >= file_.size()) return false;
+    uint64_t end = 0;
+    span.position = position;
+    if (!findObjectEnd(objectNumber, position, end, span)) return false;
+    span.length = static_cast<uint32_t>(end - position);
+    return true;
+}
+
+bool RawObjectReader::findObjectEnd(uint32_t objectNumber, uint64_t position, uint64_t& end, RawObjectSpan& span) {
+    const uint64_t fileSize = file_.size();
+    size_t windowLength = static_cast<size_t>(std::min<uint64_t>(kFirstWindow, fileSize - position));
+    ObjectHead head;
+    for (;;) {
+        loadWindow(position, windowLength);
+        const bool complete = position + window_.size() >= fileSize;
+        head = scanObjectHead(window_.data(), window_.size(), complete);
+        if (head.status != ObjectHead::Status::needMore) break;
+        // A head still open where an "endobj" already stands is no stream head: stop reading.
+        if (findPattern(window_.data(), window_.data() + window_.size(), kEndObj, kEndObjLength)) {
+            head.status = ObjectHead::Status::plain;
+            break;
+        }
+        windowLength = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(windowLength) * 2, fileSize - position));
+    }
+
+    uint64_t last = 0;  // file position of the "j" of the "endobj" that ends the object
+    if (head.status == ObjectHead::Status::stream) {
+        span.isStream = true;
+        span.isObjectStream = head.isObjectStream;
+        bool usable = false;
+        const uint64_t dataEnd = position + head.dataOffset + streamDataLength(objectNumber, head, usable);
+        if (usable && dataEnd <= fileSize && endstreamFollows(dataEnd)) {
+            last = findInFile(dataEnd, kEndObj, kEndObjLength);
+        }
+    }
+    if (last == 0) {
+        const char* hit = findPattern(window_.data(), window_.data() + window_.size(), kEndObj, kEndObjLength);
+        if (hit) {
+            last = position + static_cast<uint64_t>(hit - window_.data()) + kEndObjLength - 1;
+        } else {
+            const size_t overlap = std::min(window_.size(), kEndObjLength - 1);
+            last = findInFile(position + window_.size() - overlap, kEndObj, kEndObjLength);
+        }
+    }
+    if (last == 0) return false;
+    // The byte after the "j" belongs to the object (usually its line end).
+    end = std::min(last + 2, fileSize);
+    return true;
+}
+
+uint64_t RawObjectReader::streamDataLength(uint32_t objectNumber, const ObjectHead& head, bool& usable) {
+    usable = false;
+    if (head.lengthKind == ObjectHead::LengthKind::direct) {
+        usable = true;
+        return head.length;
+    }
+    if (head.lengthKind != ObjectHead::LengthKind::reference || head.lengthNumber == objectNumber) return 0;
+    const std::vector<XRefEntry>& entries = xref_.getEntries();
+    if (head.lengthNumber >= entries.size()) return 0;
+    const XRefEntry& target = entries[head.lengthNumber];
+    if (target.type == 1) {
+        char peek[kIntegerObjectPeek];
+        const uint64_t targetPosition = static_cast<uint64_t>(headerStart_) + target.offset;
+        const size_t got = file_.readAt(targetPosition, reinterpret_cast<uint8_t*>(peek), sizeof peek);
+        if (!holdsIntegerObject(peek, got)) return 0;
+    } else if (target.type != 2) {
+        return 0;
+    }
+    try {
+        CPdfElement value;
+        xref_.fetch(static_cast<int32_t>(head.lengthNumber), head.lengthGeneration, value);
+        if (!value.is(kindInteger) || value.getInteger() < 0) return 0;
+        usable = true;
+        return static_cast<uint64_t>(value.getInteger());
+    } catch (const CPdfException&) {
+        return 0;  // an unreadable /Length is as good as a missing one
+    }
+}
+
+bool RawObjectReader::endstreamFollows(uint64_t dataEnd) {
+    char bytes[kEndStreamSlack + kEndStreamLength];
+    const size_t got = file_.readAt(dataEnd, reinterpret_cast<uint8_t*>(bytes), sizeof bytes);
+    size_t i = 0;
+    while (i < got && i < kEndStreamSlack && isBlank(bytes[i])) ++i;
+    return got - i >= kEndStreamLength && std::memcmp(bytes + i, kEndStream, kEndStreamLength) == 0;
+}
+
+uint32_t RawObjectReader::findBytesInFile(uint32_t start, const char* pattern, size_t patternLength) {
+    return static_cast<uint32_t>(findInFile(start, pattern, patternLength));
+}
+
+uint64_t RawObjectReader::findInFile(uint64_t start, const char* pattern, size_t patternLength) {
+    const uint64_t fileSize = file_.size();
+    if (patternLength == 0 || start >= fileSize) return 0;
+    size_t blockLength = kFirstSearchBlock;
+    uint64_t at = start;
+    for (;;) {
+        block_.resize(static_cast<size_t>(std::min<uint64_t>(blockLength, fileSize - at)));
+        const size_t got = file_.readAt(at, reinterpret_cast<uint8_t*>(block_.data()), block_.size());
+        const char* hit = findPattern(block_.data(), block_.data() + got, pattern, patternLength);
+        if (hit) return at + static_cast<uint64_t>(hit - block_.data()) + patternLength - 1;
+        if (got < patternLength || at + got >= fileSize) return 0;
+        // Keep the pattern's length less one byte, so a match across two blocks is found.
+        at += got - (patternLength - 1);
+        blockLength = std::min(blockLength * 2, kLargestSearchBlock);
+    }
+}
+
+void RawObjectReader::loadWindow(uint64_t position, size_t length) {
+    window_.resize(length);
+    const size_t got = file_.readAt(position, reinterpret_cast<uint8_t*>(&window_[0]), length);
+    window_.resize(got);
+    windowPosition_ = position;
+}
+
+bool RawObjectReader::windowHolds(const RawObjectSpan& span) const {
+    return span.position >= windowPosition_ && span.position + span.length <= windowPosition_ + window_.size();
+}
+
+void RawObjectReader::copySpan(const RawObjectSpan& span, OutputWriter& output) {
+    if (windowHolds(span)) {
+        output.write(window_.data() + (span.position - windowPosition_), span.length);
+        return;
+    }
+    copyRange(span.position, span.length, output);
+}
+
+void RawObjectReader::copyRange(uint64_t position, uint64_t length, OutputWriter& output) {
+    block_.resize(kCopyBlock);
+    while (length > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(length, kCopyBlock));
+        const size_t got = file_.readAt(position, reinterpret_cast<uint8_t*>(block_.data()), want);
+        if (got == 0) return;
+        output.write(block_.data(), got);
+        position += got;
+        length -= got;
+    }
+}
+
+void RawObjectReader::copyHeader(OutputWriter& output) {
+    const std::vector<XRefEntry>& entries = xref_.getEntries();
+    size_t first = 1;
+    while (first < entries.size() && entries[first].type != 1) ++first;
+    if (first >= entries.size()) return;
+    uint32_t headerLength = entries[first].offset;
+    if (headerLength == 0) return;
+    for (size_t i = first + 1; i < entries.size(); ++i) {
+        if (entries[i].type == 1 && entries[i].offset != 0) headerLength = std::min(headerLength, entries[i].offset);
+    }
+    copyRange(headerStart_, headerLength, output);
+}
