@@ -5,6 +5,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD_PACKAGES = cmake g++ make
 TEST_PACKAGES = libgtest-dev zlib1g-dev qpdf mupdf-tools
+BENCH_PACKAGES = bc time
 QUILLMOR = $(BUILD_DIR)/quillmor
 
 .PHONY: run test build deps test-deps configure bench install deb clean
@@ -28,6 +29,7 @@ test-deps:
 	@./.ci/install-packages $(TEST_PACKAGES)
 
 bench: deps test-deps build
+	@./.ci/install-packages $(BENCH_PACKAGES)
 	./bench/run.sh $(BUILD_DIR)
 
 install: build
