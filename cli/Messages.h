@@ -1,0 +1,5 @@
+#pragma once
+
+// Said both by the program entry and by the option parser when a job has no output file name.
+inline constexpr char missingOutputFileMessage[] =
+    "Error! The output file name is missing, e.g. quillmor input.pdf output.pdf -scale50\n";
