@@ -1,5 +1,8 @@
 #pragma once
 
+#include "pdf/security/AesCbc.h"
+#include "pdf/security/ObjectKey.h"
+#include "pdf/security/Rc4.h"
 #include "pdf/stream/PdfFilterStream.h"
 
 // Turns the encrypted bytes of one object into plain bytes under that object's key.
@@ -23,5 +26,14 @@ public:
     CPdfStream* getUndecodedStream() override { return this; }
     virtual bool isDecoding() const { return true; }
 
-    // (The cipher state is the implementer's to lay out.)
+private:
+    // Decrypts the next AES block when the output is used up; false at the end of the data.
+    bool fillAesOutput();
+    int nextRc4Byte();
+
+    const int cipherKind_;
+    ObjectKey objectKey_;
+    Rc4State rc4_;
+    int pendingByte_ = kEnd;  // RC4 byte that peekChar has already decrypted
+    AesState aes_;
 };

@@ -1,0 +1,163 @@
+#include "pdf/security/Aes128.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr uint8_t kReductionPolynomial = 0x1b;  // x^8 = x^4 + x^3 + x + 1 in GF(2^8)
+constexpr uint8_t kAffineConstant = 0x63;
+constexpr uint8_t kGenerator = 0x03;
+constexpr int kWordSize = 4;
+constexpr int kKeyWords = 4;
+constexpr int kColumns = 4;
+
+constexpr uint8_t xtime(uint8_t b) {
+    return static_cast<uint8_t>((b << 1) ^ ((b & 0x80) ? kReductionPolynomial : 0));
+}
+
+constexpr uint8_t gfMultiply(uint8_t a, uint8_t b) {
+    uint8_t product = 0;
+    for (; b; b >>= 1) {
+        if (b & 1) product ^= a;
+        a = xtime(a);
+    }
+    return product;
+}
+
+constexpr uint8_t rotateLeft(uint8_t b, int bits) { return static_cast<uint8_t>((b << bits) | (b >> (8 - bits))); }
+
+struct SubstitutionTables {
+    uint8_t forward[256];
+    uint8_t inverse[256];
+};
+
+// The S-box is the multiplicative inverse in GF(2^8) followed by the affine map; building
+// it from that definition avoids a hand-typed table.
+constexpr SubstitutionTables makeSubstitutionTables() {
+    uint8_t power[255] = {};
+    uint8_t logarithm[256] = {};
+    uint8_t x = 1;
+    for (int k = 0; k < 255; ++k) {
+        power[k] = x;
+        logarithm[x] = static_cast<uint8_t>(k);
+        x = gfMultiply(x, kGenerator);
+    }
+    SubstitutionTables tables{};
+    for (int value = 0; value < 256; ++value) {
+        const uint8_t inverse = value == 0 ? 0 : power[(255 - logarithm[value]) % 255];
+        const uint8_t s = static_cast<uint8_t>(inverse ^ rotateLeft(inverse, 1) ^ rotateLeft(inverse, 2) ^
+                                               rotateLeft(inverse, 3) ^ rotateLeft(inverse, 4) ^ kAffineConstant);
+        tables.forward[value] = s;
+        tables.inverse[s] = static_cast<uint8_t>(value);
+    }
+    return tables;
+}
+
+constexpr SubstitutionTables kSubstitution = makeSubstitutionTables();
+
+constexpr uint8_t kRoundConstants[10] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x1b, 0x36};
+
+using Block = uint8_t[CAes128::kBlockSize];
+
+void addRoundKey(uint8_t* state, const uint8_t* roundKey) {
+    for (size_t k = 0; k < CAes128::kBlockSize; ++k) state[k] ^= roundKey[k];
+}
+
+void substitute(uint8_t* state, const uint8_t* table) {
+    for (size_t k = 0; k < CAes128::kBlockSize; ++k) state[k] = table[state[k]];
+}
+
+// The state is kept column after column, so byte 4c + r is row r of column c.
+void shiftRows(uint8_t* state) {
+    Block shifted;
+    for (int c = 0; c < kColumns; ++c)
+        for (int r = 0; r < 4; ++r) shifted[kColumns * c + r] = state[kColumns * ((c + r) % kColumns) + r];
+    std::memcpy(state, shifted, sizeof shifted);
+}
+
+void inverseShiftRows(uint8_t* state) {
+    Block shifted;
+    for (int c = 0; c < kColumns; ++c)
+        for (int r = 0; r < 4; ++r) shifted[kColumns * ((c + r) % kColumns) + r] = state[kColumns * c + r];
+    std::memcpy(state, shifted, sizeof shifted);
+}
+
+void mixColumns(uint8_t* state) {
+    for (int c = 0; c < kColumns; ++c) {
+        uint8_t* a = state + kColumns * c;
+        const uint8_t a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3];
+        a[0] = static_cast<uint8_t>(xtime(a0) ^ xtime(a1) ^ a1 ^ a2 ^ a3);
+        a[1] = static_cast<uint8_t>(a0 ^ xtime(a1) ^ xtime(a2) ^ a2 ^ a3);
+        a[2] = static_cast<uint8_t>(a0 ^ a1 ^ xtime(a2) ^ xtime(a3) ^ a3);
+        a[3] = static_cast<uint8_t>(xtime(a0) ^ a0 ^ a1 ^ a2 ^ xtime(a3));
+    }
+}
+
+void inverseMixColumns(uint8_t* state, size_t length) {
+    for (size_t c = 0; c < length / kColumns; ++c) {
+        uint8_t* a = state + kColumns * c;
+        const uint8_t a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3];
+        a[0] = gfMultiply(a0, 14) ^ gfMultiply(a1, 11) ^ gfMultiply(a2, 13) ^ gfMultiply(a3, 9);
+        a[1] = gfMultiply(a0, 9) ^ gfMultiply(a1, 14) ^ gfMultiply(a2, 11) ^ gfMultiply(a3, 13);
+        a[2] = gfMultiply(a0, 13) ^ gfMultiply(a1, 9) ^ gfMultiply(a2, 14) ^ gfMultiply(a3, 11);
+        a[3] = gfMultiply(a0, 11) ^ gfMultiply(a1, 13) ^ gfMultiply(a2, 9) ^ gfMultiply(a3, 14);
+    }
+}
+
+}  // namespace
+
+CAes128::CAes128() {
+    const uint8_t zeroKey[kKeySize] = {};
+    setKey(zeroKey);
+}
+
+void CAes128::setKey(const uint8_t* key) {
+    std::memcpy(roundKeys_, key, kKeySize);
+    for (size_t word = kKeyWords; word < kScheduleSize / kWordSize; ++word) {
+        uint8_t temp[kWordSize];
+        std::memcpy(temp, roundKeys_ + kWordSize * (word - 1), kWordSize);
+        if (word % kKeyWords == 0) {
+            const uint8_t first = temp[0];  // RotWord, SubWord, then the round constant
+            temp[0] = static_cast<uint8_t>(kSubstitution.forward[temp[1]] ^ kRoundConstants[word / kKeyWords - 1]);
+            temp[1] = kSubstitution.forward[temp[2]];
+            temp[2] = kSubstitution.forward[temp[3]];
+            temp[3] = kSubstitution.forward[first];
+        }
+        for (int k = 0; k < kWordSize; ++k)
+            roundKeys_[kWordSize * word + k] = roundKeys_[kWordSize * (word - kKeyWords) + k] ^ temp[k];
+    }
+    std::memcpy(inverseRoundKeys_, roundKeys_, kScheduleSize);
+    inverseMixColumns(inverseRoundKeys_ + kBlockSize, kBlockSize * (kRounds - 1));
+}
+
+void CAes128::encryptBlock(const uint8_t* in, uint8_t* out) const {
+    Block state;
+    std::memcpy(state, in, kBlockSize);
+    addRoundKey(state, roundKeys_);
+    for (int round = 1; round < kRounds; ++round) {
+        substitute(state, kSubstitution.forward);
+        shiftRows(state);
+        mixColumns(state);
+        addRoundKey(state, roundKeys_ + kBlockSize * round);
+    }
+    substitute(state, kSubstitution.forward);
+    shiftRows(state);
+    addRoundKey(state, roundKeys_ + kBlockSize * kRounds);
+    std::memcpy(out, state, kBlockSize);
+}
+
+void CAes128::decryptBlock(const uint8_t* in, uint8_t* out) const {
+    Block state;
+    std::memcpy(state, in, kBlockSize);
+    addRoundKey(state, inverseRoundKeys_ + kBlockSize * kRounds);
+    for (int round = kRounds - 1; round > 0; --round) {
+        substitute(state, kSubstitution.inverse);
+        inverseShiftRows(state);
+        inverseMixColumns(state, kBlockSize);
+        addRoundKey(state, inverseRoundKeys_ + kBlockSize * round);
+    }
+    substitute(state, kSubstitution.inverse);
+    inverseShiftRows(state);
+    addRoundKey(state, inverseRoundKeys_);
+    std::memcpy(out, state, kBlockSize);
+}

@@ -1,0 +1,63 @@
+#include "pdf/security/ObjectEncryptor.h"
+
+#include <cstring>
+
+#include "pdf/objects/PdfException.h"
+#include "pdf/security/AesCbc.h"
+#include "pdf/security/Md5.h"
+#include "pdf/security/Rc4.h"
+
+namespace {
+
+constexpr size_t kBlockSize = CAes128::kBlockSize;
+constexpr size_t kObjectNumberBytes = 4;
+constexpr size_t kGenerationBytes = 2;
+
+// MD5 of the object key with the object's number and generation: fixed per object, and
+// unrelated between objects.
+void deriveIv(const ObjectKey& key, uint32_t objectNumber, uint32_t generation, uint8_t* iv) {
+    uint8_t material[kMaxFileKeyLength + kObjectNumberBytes + kGenerationBytes];
+    std::memcpy(material, key.bytes, kMaxFileKeyLength);
+    size_t used = kMaxFileKeyLength;
+    for (size_t k = 0; k < kObjectNumberBytes; ++k) material[used++] = static_cast<uint8_t>(objectNumber >> (8 * k));
+    for (size_t k = 0; k < kGenerationBytes; ++k) material[used++] = static_cast<uint8_t>(generation >> (8 * k));
+    static_assert(kBlockSize == kMd5DigestSize, "the IV is one MD5 digest");
+    md5(material, used, iv);
+}
+
+}  // namespace
+
+ObjectEncryptor::ObjectEncryptor(const uint8_t* fileKey, int fileKeyLength, int cipherKind)
+    : fileKeyLength_(fileKeyLength), cipherKind_(cipherKind) {
+    if (cipherKind != kCipherRc4 && cipherKind != kCipherAes)
+        throw CPdfException("Internal: unknown cipher for object encryption");
+    if (!fileKey || fileKeyLength < 1 || static_cast<size_t>(fileKeyLength) > kMaxFileKeyLength)
+        throw CPdfException("Internal: bad file key length for object encryption");
+    std::memcpy(fileKey_, fileKey, static_cast<size_t>(fileKeyLength));
+}
+
+ObjectEncryptor::~ObjectEncryptor() { std::memset(fileKey_, 0, sizeof fileKey_); }
+
+std::string ObjectEncryptor::encrypt(const uint8_t* data, size_t length, uint32_t objectNumber,
+                                     uint32_t generation) const {
+    const ObjectKey key = makeObjectKey(fileKey_, fileKeyLength_, cipherKind_, objectNumber, generation);
+    if (cipherKind_ == kCipherAes) {
+        uint8_t iv[kBlockSize];
+        deriveIv(key, objectNumber, generation, iv);
+        return aesCbcEncrypt(key.bytes, iv, data, length);
+    }
+    Rc4State state;
+    rc4Init(key.bytes, key.length, state);
+    std::string result(length, '\0');
+    for (size_t k = 0; k < length; ++k) result[k] = static_cast<char>(rc4Crypt(state, data[k]));
+    return result;
+}
+
+std::string ObjectEncryptor::encrypt(const std::string& plain, uint32_t objectNumber, uint32_t generation) const {
+    return encrypt(reinterpret_cast<const uint8_t*>(plain.data()), plain.size(), objectNumber, generation);
+}
+
+size_t ObjectEncryptor::encryptedLength(size_t length) const {
+    if (cipherKind_ == kCipherAes) return kBlockSize + (length / kBlockSize + 1) * kBlockSize;
+    return length;
+}

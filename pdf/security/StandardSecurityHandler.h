@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "pdf/security/ObjectKey.h"
+#include "pdf/security/SecurityHandler.h"
+
+class CPdfDictionary;
+
+// The Standard security handler with RC4 or AES-128 (V 1, 2, and 4 through one crypt filter;
+// R 2 to 4): reads the encryption dictionary, checks the passwords, computes the file key.
+class CStandardSecurityHandler : public CSecurityHandler {
+public:
+    // `trailer` gives the ID; throws "Weird encryption info" or
+    // "Unsupported version/revision of Standard security handler".
+    CStandardSecurityHandler(const CPdfElement& trailer, const CPdfDictionary& encrypt);
+    ~CStandardSecurityHandler() override;
+
+    uint32_t getPermissionFlags() const override { return permissions_; }
+    bool getOwnerPasswordOk() const override { return ownerPasswordOk_; }
+    // The key of the last check, kept even when the check failed.
+    const uint8_t* getFileKey() const override { return fileKey_; }
+    int getFileKeyLength() const override { return keyLength_; }
+    int getEncVersion() const override { return encVersion_; }
+    int getCipherKind() const override { return cipherKind_; }
+    int getEncRevision() const { return encRevision_; }
+    bool getEncryptMetadata() const { return encryptMetadata_; }
+
+protected:
+    bool authorize(const AuthData* authData) override;
+
+private:
+    void readCryptFilter(const CPdfDictionary& encrypt);
+    bool checkOwnerPassword(const std::string& ownerPassword);
+    // Computes the file key from a 32-byte padded password and checks it against U.
+    bool checkUserPassword(const uint8_t* paddedPassword);
+
+    uint32_t permissions_ = 0;
+    bool ownerPasswordOk_ = false;
+    uint8_t fileKey_[kMaxFileKeyLength] = {};
+    int keyLength_ = 0;
+    int encVersion_ = 0;
+    int encRevision_ = 0;
+    int cipherKind_ = kCipherRc4;
+    bool encryptMetadata_ = true;
+    std::vector<uint8_t> ownerKey_;
+    std::vector<uint8_t> userKey_;
+    std::vector<uint8_t> fileId_;
+};
