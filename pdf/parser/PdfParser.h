@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "pdf/objects/PdfElement.h"
@@ -11,6 +12,9 @@ class CPdfResolver;
 // Lexer and recursive object parser over a stream, with a two-token look-ahead.
 class CPdfParser {
 public:
+    // Arrays and dictionaries nested deeper than this end the object with an exception.
+    static constexpr int kMaxNesting = 512;
+
     // Takes over the caller's counted reference to `stream`. `xref` may be null.
     CPdfParser(CPdfResolver* xref, CPdfStream* stream);
     virtual ~CPdfParser();
@@ -22,8 +26,7 @@ public:
     void getObject(CPdfElement& out, const uint8_t* fileKey = nullptr, int cipherKind = 0, int keyLength = 0,
                    int objectNumber = 0, int generation = 0);
 
-    // (The lexer's and parser's private members are the implementer's to lay out.)
 private:
     struct Impl;
-    Impl* impl_;
+    std::unique_ptr<Impl> impl_;
 };

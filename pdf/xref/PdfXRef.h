@@ -27,6 +27,11 @@ struct ObjectRef {
 // Reads the cross-reference sections and the trailer of a file, and fetches objects by number.
 class CPdfXRef : public CPdfResolver {
 public:
+    static constexpr int kMaxKeyLength = 16;
+    // Fetches that start while others are still reading (an indirect Length, an object stream)
+    // deeper than this end with an exception instead of exhausting the stack.
+    static constexpr size_t kMaxFetchDepth = 16;
+
     CPdfXRef();
     ~CPdfXRef() override;
     CPdfXRef(const CPdfXRef&) = delete;
@@ -43,6 +48,8 @@ public:
     const CPdfElement& getTrailer() const;
     uint32_t getStart() const;
 
+    // Object `number` with `generation`, or kindNull when there is none; throws "Corrupted PDF file"
+    // for a number outside the entry vector.
     void fetch(int32_t number, uint32_t generation, CPdfElement& out) override;
 
     // The raw text of a compressed object inside its decoded object stream, or null. The text
@@ -58,5 +65,10 @@ public:
 
 private:
     struct Impl;
+    class FetchScope;
+
+    void fetchInUse(int32_t number, uint32_t generation, const XRefEntry& entry, CPdfElement& out);
+    void fetchCompressed(int32_t number, const XRefEntry& entry, CPdfElement& out);
+
     std::unique_ptr<Impl> impl_;
 };

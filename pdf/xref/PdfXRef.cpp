@@ -1,0 +1,192 @@
+#include "pdf/xref/PdfXRef.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "pdf/objects/PdfDictionary.h"
+#include "pdf/objects/PdfException.h"
+#include "pdf/parser/PdfParser.h"
+#include "pdf/stream/PdfStream.h"
+#include "pdf/xref/PdfObjectStream.h"
+#include "pdf/xref/PdfXRefReader.h"
+
+struct CPdfXRef::Impl {
+    CPdfStream* stream = nullptr;
+    uint32_t start = 0;
+    std::vector<XRefEntry> entries;
+    ObjectRef rootRef;
+    ObjectRef infoRef;
+    CPdfElement trailer;
+    bool ok = false;
+
+    CPdfObjectStreamStore decodedStreams;
+    // The one object stream of each form that answers requests; both share decoded data.
+    std::shared_ptr<CPdfObjectStream> objectStreamCache;
+    std::shared_ptr<const CPdfObjectStreamData> objectTextCache;
+
+    bool encrypted = false;
+    uint8_t fileKey[kMaxKeyLength] = {};
+    int keyLength = 0;
+    int cipherKind = 0;
+
+    // Objects being fetched right now, innermost last.
+    std::vector<int32_t> fetching;
+};
+
+// Marks an object as being fetched for the span of its fetch. A fetch that comes back to an
+// object already on the way (a stream whose Length names itself, an object stream that lies in
+// itself) finds nothing instead of recursing for ever.
+class CPdfXRef::FetchScope {
+public:
+    FetchScope(std::vector<int32_t>& fetching, int32_t number) : fetching_(fetching) {
+        cycle_ = std::find(fetching.begin(), fetching.end(), number) != fetching.end();
+        if (cycle_) return;
+        if (fetching.size() >= kMaxFetchDepth) throw CPdfException("Object references nested too deeply");
+        fetching.push_back(number);
+    }
+    ~FetchScope() {
+        if (!cycle_) fetching_.pop_back();
+    }
+    FetchScope(const FetchScope&) = delete;
+    FetchScope& operator=(const FetchScope&) = delete;
+
+    bool isCycle() const { return cycle_; }
+
+private:
+    std::vector<int32_t>& fetching_;
+    bool cycle_ = false;
+};
+
+CPdfXRef::CPdfXRef() : impl_(std::make_unique<Impl>()) {}
+
+CPdfXRef::~CPdfXRef() = default;
+
+void CPdfXRef::open(CPdfStream* stream) {
+    Impl& x = *impl_;
+    x.ok = false;
+    x.stream = stream;
+    x.start = stream->getStart();
+    x.entries.clear();
+    x.trailer.free();
+    x.rootRef = ObjectRef();
+    x.infoRef = ObjectRef();
+    x.objectStreamCache.reset();
+    x.objectTextCache.reset();
+    x.decodedStreams.clear();
+
+    CPdfXRefReader reader(stream, x.entries, x.trailer);
+    const uint32_t position = reader.findStartXRef();
+    if (position == 0) throw CPdfException("PDF file was damaged");
+    reader.readChain(position);
+    if (!x.trailer.is(kindDictionary)) throw CPdfException("PDF file was damaged");
+
+    CPdfDictionary& trailer = *x.trailer.getDictionary();
+    const CPdfElement* root = trailer.find("Root");
+    if (!root || !root->is(kindReference)) throw CPdfException("PDF file was damaged");
+    x.rootRef = {root->getRefNumber(), root->getRefGeneration()};
+    const CPdfElement* info = trailer.find("Info");
+    if (info && info->is(kindReference)) x.infoRef = {info->getRefNumber(), info->getRefGeneration()};
+    trailer.setXRef(this);
+    x.ok = true;
+}
+
+bool CPdfXRef::isOk() const { return impl_->ok; }
+
+const std::vector<XRefEntry>& CPdfXRef::getEntries() const { return impl_->entries; }
+
+ObjectRef CPdfXRef::getRootRef() const { return impl_->rootRef; }
+
+ObjectRef CPdfXRef::getInfoRef() const { return impl_->infoRef; }
+
+const CPdfElement& CPdfXRef::getTrailer() const { return impl_->trailer; }
+
+uint32_t CPdfXRef::getStart() const { return impl_->start; }
+
+void CPdfXRef::fetch(int32_t number, uint32_t generation, CPdfElement& out) {
+    const std::vector<XRefEntry>& entries = impl_->entries;
+    if (number < 0 || static_cast<size_t>(number) >= entries.size()) throw CPdfException("Corrupted PDF file");
+    const XRefEntry entry = entries[static_cast<size_t>(number)];
+    const bool inUse = entry.type == 1 && entry.generation == generation;
+    const bool compressed = entry.type == 2 && generation == 0;
+    if (!inUse && !compressed) {
+        out.initNull();
+        return;
+    }
+    const FetchScope scope(impl_->fetching, number);
+    if (scope.isCycle()) {
+        out.initNull();
+        return;
+    }
+    if (inUse) {
+        fetchInUse(number, generation, entry, out);
+    } else {
+        fetchCompressed(number, entry, out);
+    }
+}
+
+void CPdfXRef::fetchInUse(int32_t number, uint32_t generation, const XRefEntry& entry, CPdfElement& out) {
+    Impl& x = *impl_;
+    const uint64_t at = uint64_t{x.start} + entry.offset;
+    if (at > UINT32_MAX) {
+        out.initNull();
+        return;
+    }
+    CPdfElement noDictionary;
+    noDictionary.initNull();
+    CPdfParser parser(this, x.stream->makeSubStream(static_cast<uint32_t>(at), 0, noDictionary));
+    CPdfElement objectNumber;
+    CPdfElement objectGeneration;
+    CPdfElement keyword;
+    parser.getObject(objectNumber);
+    parser.getObject(objectGeneration);
+    parser.getObject(keyword);
+    if (!objectNumber.is(kindInteger) || objectNumber.getInteger() != number || !objectGeneration.is(kindInteger) ||
+        static_cast<uint32_t>(objectGeneration.getInteger()) != generation || !keyword.isCommand("obj")) {
+        out.initNull();
+        return;
+    }
+    parser.getObject(out, x.encrypted ? x.fileKey : nullptr, x.cipherKind, x.keyLength, number,
+                     static_cast<int>(generation));
+}
+
+void CPdfXRef::fetchCompressed(int32_t number, const XRefEntry& entry, CPdfElement& out) {
+    Impl& x = *impl_;
+    // A local owner keeps the object stream alive while nested fetches may replace the cache.
+    std::shared_ptr<CPdfObjectStream> objectStream = x.objectStreamCache;
+    if (!objectStream || objectStream->getNumber() != entry.offset) {
+        objectStream = std::make_shared<CPdfObjectStream>(x.decodedStreams.get(*this, entry.offset), this);
+        x.objectStreamCache = objectStream;
+    }
+    objectStream->getStoredObject(static_cast<int32_t>(entry.generation), number, out);
+}
+
+const char* CPdfXRef::getCompressedObjectText(int32_t number, uint32_t generation, uint32_t& length) {
+    Impl& x = *impl_;
+    if (number < 0 || static_cast<size_t>(number) >= x.entries.size()) throw CPdfException("Corrupted PDF file");
+    const XRefEntry entry = x.entries[static_cast<size_t>(number)];
+    if (generation != 0 || entry.type != 2) return nullptr;
+    if (!x.objectTextCache || x.objectTextCache->getNumber() != entry.offset) {
+        x.objectTextCache = x.decodedStreams.get(*this, entry.offset);
+    }
+    uint32_t begin = 0;
+    uint32_t end = 0;
+    if (!x.objectTextCache->findObject(static_cast<int32_t>(entry.generation), number, begin, end)) return nullptr;
+    length = end - begin;
+    return reinterpret_cast<const char*>(x.objectTextCache->getData()) + begin;
+}
+
+void CPdfXRef::setEncryption(uint32_t, bool, const uint8_t* key, int keyLength, int, int cipherKind) {
+    Impl& x = *impl_;
+    x.encrypted = true;
+    x.keyLength = std::clamp(keyLength, 0, kMaxKeyLength);
+    if (key && x.keyLength > 0) std::memcpy(x.fileKey, key, static_cast<size_t>(x.keyLength));
+    x.cipherKind = cipherKind;
+}
+
+bool CPdfXRef::isEncrypted() const { return impl_->encrypted; }
+
+const uint8_t* CPdfXRef::getFileKey() const { return impl_->fileKey; }
+
+int CPdfXRef::getKeyLength() const { return impl_->keyLength; }
+
+int CPdfXRef::getCipherKind() const { return impl_->cipherKind; }
