@@ -6,6 +6,7 @@
 #include "pdf/objects/PdfDictionary.h"
 #include "pdf/objects/PdfException.h"
 #include "pdf/stream/PdfFlateStream.h"
+#include "pdf/stream/PdfStream.h"
 
 namespace {
 
@@ -33,10 +34,10 @@ bool carriesText(const CPdfElement& element) {
 }  // namespace
 
 CPdfStream* makeFilter(const char* name, CPdfStream* raw, const CPdfElement& parms) {
-    if (std::strcmp(name, "FlateDecode") != 0 && std::strcmp(name, "Fl") != 0) {
-        raw->decRef();
+    // Held until the decoder owns it, so that a throwing lookup does not leak it either.
+    CPdfStreamRef owned(raw);
+    if (std::strcmp(name, "FlateDecode") != 0 && std::strcmp(name, "Fl") != 0)
         throw CPdfException("Stream filter not supported");
-    }
     int predictor = 1, columns = 1, colors = 1, bitsPerComponent = 8;
     if (parms.is(kindDictionary)) {
         const CPdfDictionary& dictionary = *parms.getDictionary();
@@ -45,22 +46,20 @@ CPdfStream* makeFilter(const char* name, CPdfStream* raw, const CPdfElement& par
         colors = integerParameter(dictionary, "Colors", colors);
         bitsPerComponent = integerParameter(dictionary, "BitsPerComponent", bitsPerComponent);
     }
-    // On a bad header the decoder's base part deletes `raw` while unwinding.
-    return new CPdfFlateStream(raw, predictor, columns, colors, bitsPerComponent);
+    // When the decoder's constructor throws, its base part deletes `raw` while unwinding.
+    return new CPdfFlateStream(owned.release(), predictor, columns, colors, bitsPerComponent);
 }
 
 CPdfStream* makeFilterStream(CPdfStream* raw, const CPdfElement& streamDictionary) {
-    if (!streamDictionary.is(kindDictionary)) return raw;
+    CPdfStreamRef owned(raw);
+    if (!streamDictionary.is(kindDictionary)) return owned.release();
     const CPdfDictionary& dictionary = *streamDictionary.getDictionary();
     const CPdfElement filter = lookupEither(dictionary, "Filter", "F");
     const CPdfElement parms = lookupEither(dictionary, "DecodeParms", "DP");
-    if (filter.is(kindNull)) return raw;
-    if (filter.is(kindName)) return makeFilter(filter.getName(), raw, parms);
+    if (filter.is(kindNull)) return owned.release();
+    if (filter.is(kindName)) return makeFilter(filter.getName(), owned.release(), parms);
     CPdfElement only;
     if (filter.is(kindArray) && filter.getArray()->getLength() == 1) filter.getArray()->get(0, only);
-    if (!carriesText(only)) {
-        raw->decRef();
-        return nullptr;
-    }
-    return makeFilter(only.getString(), raw, parms);
+    if (!carriesText(only)) return nullptr;
+    return makeFilter(only.getString(), owned.release(), parms);
 }

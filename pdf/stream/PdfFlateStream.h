@@ -2,12 +2,14 @@
 
 #include <memory>
 
+#include "pdf/stream/FlateInflater.h"
 #include "pdf/stream/PdfFilterStream.h"
 
 class StreamPredictor;
 
 // Decodes zlib/deflate data from its source (owned), optionally undoing a PNG or TIFF predictor.
-// Throws CPdfException for bad headers and broken deflate data.
+// Throws CPdfException for bad headers and broken deflate data, and from the constructor for
+// predictor parameters that are negative or size a row above 1 MiB.
 class CPdfFlateStream : public CPdfFilterStream {
 public:
     CPdfFlateStream(CPdfStream* source, int predictor, int columns, int colors, int bitsPerComponent);
@@ -26,8 +28,7 @@ public:
     size_t read(uint8_t* destination, size_t count) override;
     virtual bool isDecoding() const { return true; }
 
-    // (The decoder's private state is its implementer's to lay out.)
 private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    FlateInflater inflater_;
+    std::unique_ptr<StreamPredictor> predictor_;
 };

@@ -30,6 +30,10 @@ void CPdfMemoryStream::moveStart(uint32_t delta) {
 
 CPdfStream* CPdfMemoryStream::makeSubStream(uint32_t start, uint32_t length, const CPdfElement&) {
     if (length == 0) length = length_ > start ? length_ - start : 0;
+    // The buffer is known to reach only as far as this window's end: never read past it.
+    const uint32_t end = start_ + length_;
+    start = std::min(start, end);
+    length = std::min(length, end - start);
     return new CPdfMemoryStream(data_, start, length);
 }
 
