@@ -28,7 +28,7 @@ public:
 
     ObjectHead scan() {
         ObjectHead head;
-        if (!scanHeader() || !scanDictionary(head) || !scanStreamKeyword(head)) {
+        if (!scanHeader(head) || !scanDictionary(head) || !scanStreamKeyword(head)) {
             head.status = ranOut_ && !complete_ ? ObjectHead::Status::needMore : ObjectHead::Status::plain;
             return head;
         }
@@ -78,16 +78,21 @@ private:
         return true;
     }
 
-    bool scanHeader() {
+    bool scanHeader(ObjectHead& head) {
         uint64_t number = 0;
+        uint64_t generation = 0;
         size_t first = 0;
         size_t last = 0;
         skipBlanks();
         if (!regularToken(first, last) || !unsignedToken(first, last, number)) return false;
         skipBlanks();
-        if (!regularToken(first, last) || !unsignedToken(first, last, number)) return false;
+        if (!regularToken(first, last) || !unsignedToken(first, last, generation)) return false;
         skipBlanks();
-        return regularToken(first, last) && tokenIs(first, last, "obj");
+        if (!regularToken(first, last) || !tokenIs(first, last, "obj")) return false;
+        head.hasHeader = true;
+        head.number = number;
+        head.generation = generation;
+        return true;
     }
 
     bool startsWith(const char* bytes) {

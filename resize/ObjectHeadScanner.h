@@ -14,6 +14,9 @@ struct ObjectHead {
     enum class LengthKind { none, direct, reference };
 
     Status status = Status::plain;
+    bool hasHeader = false;  // the bytes begin with "n g obj"
+    uint64_t number = 0;
+    uint64_t generation = 0;
     size_t dataOffset = 0;  // stream: the first data byte, counted from the object's first byte
     LengthKind lengthKind = LengthKind::none;
     uint64_t length = 0;    // direct: the value

@@ -153,6 +153,11 @@ bool RawObjectReader::findObjectEnd(uint32_t objectNumber, uint64_t position, ui
         windowLength = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(windowLength) * 2, fileSize - position));
     }
 
+    // Bytes that are not this object's (a stale or wrong offset) would give the output a
+    // cross-reference row pointing at another object; the reader takes the object for absent too.
+    const XRefEntry& entry = xref_.getEntries()[objectNumber];
+    if (!head.hasHeader || head.number != objectNumber || head.generation != entry.generation) return false;
+
     uint64_t last = 0;  // file position of the "j" of the "endobj" that ends the object
     if (head.status == ObjectHead::Status::stream) {
         span.isStream = true;
