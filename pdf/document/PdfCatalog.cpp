@@ -16,7 +16,8 @@ bool sameRef(const ObjectRef& a, const ObjectRef& b) { return a.number == b.numb
 // since shared subtrees would otherwise multiply the work without any cycle.
 class PageTreeWalker {
 public:
-    PageTreeWalker(CPdfResolver* xref, std::vector<CPdfPage>& pages) : xref_(xref), pages_(pages) {}
+    PageTreeWalker(CPdfResolver* xref, std::vector<CPdfPage>& pages, size_t maxNodes)
+        : xref_(xref), pages_(pages), maxNodes_(maxNodes) {}
 
     void walk(const CPdfDictionary& root, const CPdfElement& rootStored) {
         const bool indirect = rootStored.is(kindReference);
@@ -39,7 +40,7 @@ private:
     }
 
     void countVisit() {
-        if (++visited_ > CPdfCatalog::kMaxTreeNodes) throw CPdfException("Page tree has too many nodes");
+        if (++visited_ > maxNodes_) throw CPdfException("Page tree has too many nodes");
     }
 
     void readNode(const CPdfDictionary& node, int depth) {
@@ -78,6 +79,7 @@ private:
 
     CPdfResolver* xref_;
     std::vector<CPdfPage>& pages_;
+    const size_t maxNodes_;
     std::vector<ObjectRef> ancestors_;
     size_t visited_ = 0;
 };
@@ -88,7 +90,7 @@ CPdfCatalog::CPdfCatalog() = default;
 
 CPdfCatalog::~CPdfCatalog() = default;
 
-void CPdfCatalog::load(CPdfXRef& xref) {
+void CPdfCatalog::load(CPdfXRef& xref, size_t maxTreeNodes) {
     xref_ = &xref;
     pages_.clear();
     outlines_.free();
@@ -112,7 +114,7 @@ void CPdfCatalog::load(CPdfXRef& xref) {
     pages.getDictionary()->lookup("Count", count);
     if (!count.isNumber()) throw CPdfException("Page count in top-level pages object is wrong type");
 
-    PageTreeWalker(xref_, pages_).walk(*pages.getDictionary(), pagesStored);
+    PageTreeWalker(xref_, pages_, maxTreeNodes).walk(*pages.getDictionary(), pagesStored);
 
     catalogDictionary.lookup("Dests", dests_);
     CPdfElement names;

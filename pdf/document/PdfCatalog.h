@@ -23,7 +23,8 @@ public:
     virtual ~CPdfCatalog();
 
     // Reads the Root object and walks its page tree; throws CPdfException on a malformed one.
-    void load(CPdfXRef& xref);
+    // The walk gives up after `maxTreeNodes` kids.
+    void load(CPdfXRef& xref, size_t maxTreeNodes = kMaxTreeNodes);
 
     // Leaf pages in document order; pages[i] has page number i + 1.
     const std::vector<CPdfPage>& getPages() const { return pages_; }
