@@ -13,6 +13,11 @@ constexpr double kPercent = 100.0;
 constexpr double kHalf = 0.5;
 constexpr char kMediaBoxKey[] = "/MediaBox";
 constexpr char kDictionaryOpen[] = "<<";
+// Indexes into ResizeSettings::pageSize.
+constexpr int kX1 = 0;
+constexpr int kY1 = 1;
+constexpr int kX2 = 2;
+constexpr int kY2 = 3;
 
 }  // namespace
 
@@ -46,9 +51,10 @@ PageBox PageGeometry::resizeBox(PageBox& box) const {
     if (settings_.center && settings_.constrainProportions) {
         const double* target = settings_.pageSize;
         const double factor = smallerScale() / kPercent;
-        marginX = (target[2] - target[0] - (box.x2 - box.x1) * factor) * kHalf;
-        marginY = (target[3] - target[1] - (box.y2 - box.y1) * factor) * kHalf;
-        if (settings_.noScale) box = PageBox{target[0], target[1], target[2], target[3]};
+        marginX = (target[kX2] - target[kX1] - (box.x2 - box.x1) * factor) * kHalf;
+        marginY = (target[kY2] - target[kY1] - (box.y2 - box.y1) * factor) * kHalf;
+        // The unscaled content is centred on a page of the target size.
+        if (settings_.noScale) box = PageBox{target[kX1], target[kY1], target[kX2], target[kY2]};
     }
     const ScaleFactors factors = boxFactors();
     PageBox result;

@@ -89,28 +89,6 @@ TEST(Geometry, EveryOptionCombinationGivesItsMediaBoxAndMatrix) {
     }
 }
 
-TEST(Geometry, FactorsOfConstrainedAndFreeScaling) {
-    PageRecord record = letterRecord();
-    ResizeSettings settings;
-    settings.pageScaleX = 150;
-    settings.pageScaleY = 80;
-    const PageGeometry free(settings, 4);
-    EXPECT_DOUBLE_EQ(free.smallerScale(), 80);
-    EXPECT_DOUBLE_EQ(free.contentFactors().x, 1.5);
-    EXPECT_DOUBLE_EQ(free.contentFactors().y, 0.8);
-
-    settings.constrainProportions = true;
-    const PageGeometry constrained(settings, 4);
-    EXPECT_DOUBLE_EQ(constrained.contentFactors().x, 0.8);
-    EXPECT_DOUBLE_EQ(constrained.contentFactors().y, 0.8);
-    // The boxes keep both factors: only the content keeps its proportions.
-    EXPECT_DOUBLE_EQ(constrained.boxFactors().x, 1.5);
-    EXPECT_DOUBLE_EQ(constrained.boxFactors().y, 0.8);
-    const PageBox box = constrained.resizeBox(record.mediaBox);
-    EXPECT_DOUBLE_EQ(box.x2, 918);
-    EXPECT_DOUBLE_EQ(box.y2, 633.6);
-}
-
 TEST(Geometry, NoScaleCentringPutsEachBoxOnTheTargetPageByItsOwnSize) {
     PageRecord record = letterRecord();
     record.cropBox = {100, 100, 500, 700};
