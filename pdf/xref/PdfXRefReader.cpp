@@ -83,6 +83,7 @@ void CPdfXRefReader::readChain(uint32_t position) {
     // A chain that comes back to a section already read ends there instead of going round.
     std::set<uint32_t> visited;
     while (visited.insert(position).second) {
+        if (visited.size() > kMaxSections) throw CPdfException("Too many cross-reference sections");
         uint32_t prev = 0;
         if (!readXRef(position, prev)) return;
         position = prev;
@@ -111,10 +112,10 @@ bool CPdfXRefReader::readXRef(uint32_t position, uint32_t& prev) {
     return readXRefStream(streamObject, prev);
 }
 
-void CPdfXRefReader::checkRange(int32_t first, int32_t count, uint64_t bytesPerEntry, uint64_t bytesAvailable) const {
+void CPdfXRefReader::checkRange(int32_t first, int32_t count, uint64_t bytesPerEntry) const {
     if (first < 0 || count < 0) damaged();
     if (uint64_t{static_cast<uint32_t>(first)} + static_cast<uint32_t>(count) > kMaxEntries) damaged();
-    if (uint64_t{static_cast<uint32_t>(count)} * std::max<uint64_t>(bytesPerEntry, 1) > bytesAvailable) damaged();
+    if (uint64_t{static_cast<uint32_t>(count)} * std::max<uint64_t>(bytesPerEntry, 1) > fileEnd_) damaged();
 }
 
 void CPdfXRefReader::growTo(uint64_t count) {
@@ -151,7 +152,7 @@ bool CPdfXRefReader::readXRefTable(CPdfParser& parser, uint32_t& prev) {
         if (!countElement.is(kindInteger)) throw CPdfException(kBadTable);
         const int32_t first = head.getInteger();
         const int32_t count = countElement.getInteger();
-        checkRange(first, count, kClassicEntryBytes, fileEnd_);
+        checkRange(first, count, kClassicEntryBytes);
         const uint32_t last = static_cast<uint32_t>(first) + static_cast<uint32_t>(count);
         growTo(last);
         for (uint32_t i = static_cast<uint32_t>(first); i < last; ++i) {
@@ -200,7 +201,8 @@ void CPdfXRefReader::readXRefStreamEntries(const CPdfElement& streamObject, Pend
 
     const CPdfElement* size = dictionary.find("Size");
     if (!size || !size->is(kindInteger)) throw CPdfException("Size of xref Stream is wrong type");
-    if (size->getInteger() > static_cast<int64_t>(kMaxEntries)) damaged();
+    // Every object number needs some byte of the file.
+    if (size->getInteger() > static_cast<int64_t>(std::min(kMaxEntries, fileEnd_))) damaged();
     if (!pending && size->getInteger() > 0) growTo(static_cast<uint32_t>(size->getInteger()));
 
     const CPdfElement* w = dictionary.find("W");
@@ -237,10 +239,9 @@ void CPdfXRefReader::readXRefStreamEntries(const CPdfElement& streamObject, Pend
 
 void CPdfXRefReader::readXRefStreamSection(CPdfByteReader& reader, const Widths& widths, int32_t first,
                                            int32_t count, PendingEntries* pending) {
-    const uint64_t entryBytes = widths.total();
-    // Entries that take no bytes still count one each against the file, so that a tiny file
-    // cannot ask for millions of them.
-    checkRange(first, count, entryBytes, entryBytes == 0 ? fileEnd_ : kMaxStreamSectionBytes);
+    // Entries that take no bytes still count one each, so that a tiny file cannot ask for
+    // millions of them.
+    checkRange(first, count, widths.total());
     const uint32_t last = static_cast<uint32_t>(first) + static_cast<uint32_t>(count);
     for (uint32_t i = static_cast<uint32_t>(first); i < last; ++i) {
         const uint32_t type = widths.type == 0 ? 1 : readField(reader, widths.type);

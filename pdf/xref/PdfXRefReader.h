@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -19,8 +20,9 @@ public:
     static constexpr uint32_t kMaxEntries = 8388608;
     // Bytes of one row of a classic table.
     static constexpr uint64_t kClassicEntryBytes = 20;
-    // Decoded bytes one cross-reference stream section may ask for.
-    static constexpr uint64_t kMaxStreamSectionBytes = 128u << 20;
+    // Sections one Prev chain may hold: far more than incremental saves produce, few enough
+    // that a file made of nothing but sections is refused at once.
+    static constexpr size_t kMaxSections = 4096;
 
     // `stream` is the document stream (not owned) whose start is the "%PDF-" header.
     CPdfXRefReader(CPdfStream* stream, std::vector<XRefEntry>& entries, CPdfElement& trailer);
@@ -52,7 +54,10 @@ private:
     CPdfParser* makeParserAt(uint32_t position);
     // The Prev entry of a section's dictionary as a position.
     static bool previousSection(const CPdfElement& dictionary, uint32_t& prev);
-    void checkRange(int32_t first, int32_t count, uint64_t bytesPerEntry, uint64_t bytesAvailable) const;
+    // A subsection must start at 0 or above, end within kMaxEntries, and take no more bytes
+    // (each entry at least one) than the file has: a stream's data never decodes to more in a
+    // real file, and so a small file cannot ask for millions of entries.
+    void checkRange(int32_t first, int32_t count, uint64_t bytesPerEntry) const;
     void growTo(uint64_t count);
     void keepTrailer(const CPdfElement& dictionary);
 
