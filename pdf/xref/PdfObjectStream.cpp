@@ -13,7 +13,9 @@
 
 namespace {
 
-constexpr size_t kReadBlock = size_t{64} << 10;
+constexpr size_t kReadBlock = size_t{16} << 10;
+// Object streams up to this size are decoded once, straight into their buffer.
+constexpr size_t kDirectReadBytes = size_t{1} << 20;
 // The shortest header pair is a digit, a space, a digit and a separator.
 constexpr uint32_t kMinPairBytes = 4;
 
@@ -48,7 +50,15 @@ std::shared_ptr<const CPdfObjectStreamData> CPdfObjectStreamData::load(CPdfResol
     int32_t first = 0;
     if (!lookupInteger(dictionary, "N", count) || count <= 0) return result;
     if (!lookupInteger(dictionary, "First", first) || first < 0) return result;
-    result->readData(*object.getStream());
+    size_t total = 0;
+    if (!result->readData(*object.getStream(), total)) {
+        // A fresh fetch decodes from the start again; a reset would keep a predictor's state.
+        CPdfElement again;
+        xref.fetch(static_cast<int32_t>(number), 0, again);
+        if (!again.is(kindStream)) return result;
+        result->data_.resize(total);
+        result->data_.resize(again.getStream()->read(result->data_.data(), total));
+    }
     const uint32_t headerEnd = static_cast<uint32_t>(first);
     // A header that lies beyond the data, or cannot hold N pairs, names no object.
     if (headerEnd > result->data_.size()) return result;
@@ -58,16 +68,21 @@ std::shared_ptr<const CPdfObjectStreamData> CPdfObjectStreamData::load(CPdfResol
     return result;
 }
 
-void CPdfObjectStreamData::readData(CPdfStream& stream) {
-    for (;;) {
-        const size_t used = data_.size();
-        if (used > kMaxDecodedBytes) throw CPdfException("Object stream too large");
-        data_.resize(used + kReadBlock);
-        const size_t got = stream.read(data_.data() + used, kReadBlock);
-        data_.resize(used + got);
-        if (got == 0) break;
+bool CPdfObjectStreamData::readData(CPdfStream& stream, size_t& total) {
+    uint8_t block[kReadBlock];
+    for (size_t got; (got = stream.read(block, kReadBlock)) != 0;) {
+        data_.insert(data_.end(), block, block + got);
+        if (data_.size() > kDirectReadBytes) break;
     }
-    data_.shrink_to_fit();
+    total = data_.size();
+    if (total <= kDirectReadBytes) return true;
+    // Large data is first only counted, so that a decompression bomb ends before it costs memory.
+    for (size_t got; (got = stream.read(block, kReadBlock)) != 0;) {
+        total += got;
+        if (total > kMaxDecodedBytes) throw CPdfException("Object stream too large");
+    }
+    data_.clear();
+    return false;
 }
 
 void CPdfObjectStreamData::readHeader(int32_t count) {

@@ -31,7 +31,8 @@ public:
 
 private:
     explicit CPdfObjectStreamData(uint32_t number) : number_(number) {}
-    void readData(CPdfStream& stream);
+    // Reads small data whole; of large data only counts the bytes (`total`) and returns false.
+    bool readData(CPdfStream& stream, size_t& total);
     void readHeader(int32_t count);
 
     uint32_t number_;
