@@ -303,6 +303,12 @@ TEST(StandardSecurityHandler, KeyLengthRules) {
     EXPECT_TRUE(clamped->checkEncryption("", ""));
     EXPECT_EQ(fileKeyHex(*clamped), "474258b004f2ce0017adeb6e79574357");
 
+    // The crypt filter's Length wins over the dictionary's.
+    Encryption fiveBytes = v4("V2", false);
+    fiveBytes.cryptFilterLength = 5;
+    EXPECT_EQ(handlerFor(fiveBytes)->getFileKeyLength(), 5);
+    EXPECT_FALSE(handlerFor(fiveBytes)->checkEncryption("", ""));
+
     // bad-encryption-length: R 3 without Length means 5 bytes; that file was made with 16,
     // so its empty password does not match.
     Encryption noLength;
