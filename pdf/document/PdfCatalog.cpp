@@ -1,6 +1,7 @@
 #include "pdf/document/PdfCatalog.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "pdf/objects/PdfArray.h"
 #include "pdf/objects/PdfDictionary.h"

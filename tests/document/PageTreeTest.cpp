@@ -70,59 +70,44 @@ TEST(PageTree, RotateIsTheIntegerNormalisedIntoOneTurn) {
     for (size_t i = 0; i < pages.size(); ++i) EXPECT_EQ(pages[i].getRotate(), cases[i].expected) << cases[i].rotate;
 }
 
-TEST(PageTree, NothingIsInheritedFromIntermediateNodes) {
+TEST(PageTree, ContentsAndResourcesComeFromTheLeafItself) {
     PdfBuilder builder = builderWithCatalog();
-    builder.addObject(2, "<< /Type /Pages /Kids [10 0 R] /Count 1 /Rotate 90 /Resources << /A 1 >> >>");
-    builder.addObject(10, page());
-    OpenedDocument document(builder.build());
-    const CPdfPage& only = document->getCatalog()->getPages().at(0);
-    EXPECT_EQ(only.getRotate(), 0);
-    EXPECT_TRUE(only.getResources().is(kindNone));
-}
-
-TEST(PageTree, ContentsKeepsReferencesAndArraysAsStored) {
-    PdfBuilder builder = builderWithCatalog();
-    builder.addObject(2, "<< /Type /Pages /Kids [10 0 R 11 0 R 12 0 R 13 0 R 14 0 R] /Count 5 >>");
-    builder.addObject(10, page("/Contents 20 0 R"));
-    builder.addObject(11, page("/Contents [20 0 R 21 0 R]"));
-    builder.addObject(12, page("/Contents << /Length 0 >>"));
+    // Rotate and Resources on the top node are not inherited.
+    builder.addObject(2, "<< /Type /Pages /Kids [10 0 R 11 0 R 12 0 R 13 0 R 14 0 R] /Count 5 /Rotate 90"
+                         " /Resources << /A 1 >> >>");
+    builder.addObject(10, page("/Contents 20 0 R /Resources 30 0 R"));
+    builder.addObject(11, page("/Contents [20 0 R 21 0 R] /Resources << /ProcSet [/PDF] >>"));
+    builder.addObject(12, page("/Contents << /Length 0 >> /Resources 31 0 R"));
     builder.addObject(13, page("/Contents 7"));
     builder.addObject(14, page());
     builder.addStream(20, "", "q Q");
     builder.addStream(21, "", "q Q");
+    builder.addObject(30, "<< /Font << >> >>");
+    builder.addObject(31, "[/PDF]");
     OpenedDocument document(builder.build());
     const std::vector<CPdfPage>& pages = document->getCatalog()->getPages();
     ASSERT_EQ(pages.size(), 5u);
 
     ASSERT_TRUE(pages[0].getContents().is(kindReference));
     EXPECT_EQ(pages[0].getContents().getRefNumber(), 20);
+    ASSERT_TRUE(pages[0].getResources().is(kindDictionary));
+    EXPECT_EQ(pages[0].getResources().getDictionary()->getKey(0), "Font");
 
+    // The array keeps its references unresolved.
     ASSERT_TRUE(pages[1].getContents().is(kindArray));
     const CPdfArray& array = *pages[1].getContents().getArray();
     ASSERT_EQ(array.getLength(), 2);
     EXPECT_TRUE(array.at(0).is(kindReference));
     EXPECT_EQ(array.at(1).getRefNumber(), 21);
-
-    EXPECT_TRUE(pages[2].getContents().is(kindNull));
-    EXPECT_TRUE(pages[3].getContents().is(kindNull));
-    EXPECT_TRUE(pages[4].getContents().is(kindNull));
-}
-
-TEST(PageTree, ResourcesAreResolvedWhenTheyAreADictionary) {
-    PdfBuilder builder = builderWithCatalog();
-    builder.addObject(2, "<< /Type /Pages /Kids [10 0 R 11 0 R 12 0 R] /Count 3 >>");
-    builder.addObject(10, page("/Resources 30 0 R"));
-    builder.addObject(11, page("/Resources << /ProcSet [/PDF] >>"));
-    builder.addObject(12, page("/Resources 31 0 R"));
-    builder.addObject(30, "<< /Font << >> >>");
-    builder.addObject(31, "[/PDF]");
-    OpenedDocument document(builder.build());
-    const std::vector<CPdfPage>& pages = document->getCatalog()->getPages();
-    ASSERT_TRUE(pages[0].getResources().is(kindDictionary));
-    EXPECT_EQ(pages[0].getResources().getDictionary()->getKey(0), "Font");
     ASSERT_TRUE(pages[1].getResources().is(kindDictionary));
     EXPECT_EQ(pages[1].getResources().getDictionary()->getKey(0), "ProcSet");
-    EXPECT_TRUE(pages[2].getResources().is(kindNone));
+
+    // A direct dictionary, a number or nothing: null contents; no dictionary: no resources.
+    for (size_t i = 2; i < 5; ++i) {
+        EXPECT_TRUE(pages[i].getContents().is(kindNull)) << i;
+        EXPECT_TRUE(pages[i].getResources().is(kindNone)) << i;
+        EXPECT_EQ(pages[i].getRotate(), 0);
+    }
 }
 
 TEST(PageTree, CatalogKeepsDestsNamesAndOutlines) {
