@@ -47,6 +47,16 @@ const std::map<std::string, std::string> kRootNotFetched = {
      "number asked for, while qpdf looks the number up in the header"},
 };
 
+void openAndFetchRoot(const std::string& path) {
+    auto pdf = OpenedPdf::fromPath(path);
+    try {
+        CPdfXRef& xref = pdf->open();
+        fetchObject(xref, xref.getRootRef().number, xref.getRootRef().generation);
+    } catch (const CPdfException& error) {
+        EXPECT_STRNE(error.getMessage(), "");
+    }
+}
+
 }  // namespace
 
 TEST(CorpusXRef, EntriesAgreeWithQpdfAndRootIsADictionary) {
@@ -56,7 +66,11 @@ TEST(CorpusXRef, EntriesAgreeWithQpdfAndRootIsADictionary) {
         const std::string name = path.substr(path.find_last_of('/') + 1);
         SCOPED_TRACE(name);
         const CommandResult check = runCommand("qpdf --check " + shellQuote(path) + " 2>&1");
-        if (check.status != 0 || check.output.find("WARNING") != std::string::npos) continue;
+        if (check.status != 0 || check.output.find("WARNING") != std::string::npos) {
+            // Files qpdf has doubts about are only read: a message is fine, a crash is not.
+            EXPECT_NO_FATAL_FAILURE(openAndFetchRoot(path));
+            continue;
+        }
         const CommandResult listing = runCommand("qpdf --show-xref " + shellQuote(path) + " 2>&1");
         ASSERT_EQ(listing.status, 0);
         const std::map<int, QpdfEntry> expected = qpdfEntries(listing.output);

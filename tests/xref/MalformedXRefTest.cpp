@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pdf/objects/PdfException.h"
+#include "pdf/parser/PdfParser.h"
 #include "tests/support/PdfBuilder.h"
 #include "tests/xref/HandPdf.h"
 #include "tests/xref/OpenedPdf.h"
@@ -227,4 +228,28 @@ TEST(MalformedXRef, FetchFindsNothingWhereTheEntryDoesNotLead) {
             EXPECT_STREQ(error.getMessage(), "Corrupted PDF file");
         }
     }
+}
+
+TEST(MalformedXRef, LengthsThatLeadFromStreamToStreamEndWithAMessage) {
+    // Each object nests a stream deep in arrays, and its Length names the next such object.
+    PdfBuilder builder;
+    builder.addObject(1, "<< /Type /Catalog >>");
+    const int depth = CPdfParser::kMaxNesting - 2;
+    for (int number = 2; number < 60; ++number) {
+        builder.addObject(number, std::string(depth, '[') + "<< /Length " + std::to_string(number + 1) +
+                                      " 0 R >>\nstream\nx\nendstream" + std::string(depth, ']'));
+    }
+    builder.addObject(60, "1");
+    builder.setTrailer("/Root 1 0 R");
+    auto pdf = OpenedPdf::fromBytes(builder.build());
+    CPdfXRef& xref = pdf->open();
+    try {
+        fetchObject(xref, 2);
+        ADD_FAILURE() << "no exception";
+    } catch (const CPdfException& error) {
+        EXPECT_STREQ(error.getMessage(), "Object references nested too deeply");
+    }
+    // The end of the chain is in reach from close enough.
+    const CPdfElement last = fetchObject(xref, 60 - static_cast<int>(CPdfXRef::kMaxFetchDepth) + 1);
+    ASSERT_TRUE(last.is(kindArray));
 }
