@@ -28,11 +28,26 @@ constexpr size_t kCopyOvershoot = 8;     // match copies move 8 bytes at a time
 constexpr size_t kWindowSize = kHistory + kChunk + kMaxMatch + kCopyOvershoot;
 constexpr size_t kFastInputBytes = 64;
 
+constexpr unsigned kBlockHeaderBits = 3;
+constexpr unsigned kStoredLengthBytes = 4;
+constexpr uint32_t kStoredLengthMask = 0xFFFF;
 constexpr int kEndOfBlock = 256;
 constexpr int kFirstLengthSymbol = 257;
 constexpr int kMaxLiteralCodes = 288;
 constexpr int kMaxDistanceCodes = 30;
 constexpr int kCodeLengthCodes = 19;
+constexpr int kMinCodeLengthCodes = 4;
+constexpr unsigned kCountBits = 5;           // of the literal/length and of the distance code count
+constexpr unsigned kCodeLengthCountBits = 4;
+constexpr unsigned kCodeLengthBits = 3;
+
+// Code-length symbols above 15: repeats, with their extra bits and smallest count.
+struct RepeatCode {
+    unsigned extraBits;
+    int minimum;
+};
+constexpr int kRepeatPrevious = 16;
+constexpr RepeatCode kRepeats[] = {{2, 3}, {3, 3}, {7, 11}};   // 16, 17 (zeros), 18 (zeros)
 constexpr int kLiteralRootBits = 10;
 constexpr int kDistanceRootBits = 8;
 constexpr int kCodeLengthRootBits = 7;
@@ -171,7 +186,7 @@ void FlateInflater::decodeUntil(size_t limit) {
 void FlateInflater::endBlock() { state_ = lastBlock_ ? State::Finished : State::BlockStart; }
 
 bool FlateInflater::startBlock() {
-    const int header = reader_.getBits(3);
+    const int header = reader_.getBits(kBlockHeaderBits);
     if (header < 0) return fail(kBadBlockHeader);
     lastBlock_ = (header & 1) != 0;
     switch (header >> 1) {
@@ -195,14 +210,14 @@ bool FlateInflater::startBlock() {
 
 bool FlateInflater::startStoredBlock() {
     reader_.alignToByte();
-    int bytes[4];
+    int bytes[kStoredLengthBytes];
     for (int& b : bytes) {
         b = reader_.takeByte();
         if (b < 0) return fail(kBadBlockHeader);
     }
     const uint32_t length = static_cast<uint32_t>(bytes[0] | bytes[1] << 8);
     const uint32_t complement = static_cast<uint32_t>(bytes[2] | bytes[3] << 8);
-    if (complement != (~length & 0xFFFF)) return fail(kBadStoredLength);
+    if (complement != (~length & kStoredLengthMask)) return fail(kBadStoredLength);
     storedLeft_ = length;
     state_ = State::Stored;
     return true;
@@ -219,18 +234,18 @@ void FlateInflater::copyStored(size_t limit) {
 }
 
 bool FlateInflater::readDynamicTables() {
-    const int literalBits = reader_.getBits(5);
-    const int distanceBits = reader_.getBits(5);
-    const int codeLengthBits = reader_.getBits(4);
+    const int literalBits = reader_.getBits(kCountBits);
+    const int distanceBits = reader_.getBits(kCountBits);
+    const int codeLengthBits = reader_.getBits(kCodeLengthCountBits);
     if (literalBits < 0 || distanceBits < 0 || codeLengthBits < 0) return false;
     const int literalCount = literalBits + kFirstLengthSymbol;
     const int distanceCount = distanceBits + 1;
-    const int codeLengthCount = codeLengthBits + 4;
+    const int codeLengthCount = codeLengthBits + kMinCodeLengthCodes;
     if (literalCount > kMaxLiteralCodes || distanceCount > kMaxDistanceCodes) return false;
 
     uint8_t codeLengthLengths[kCodeLengthCodes] = {};
     for (int i = 0; i < codeLengthCount; ++i) {
-        const int length = reader_.getBits(3);
+        const int length = reader_.getBits(kCodeLengthBits);
         if (length < 0) return false;
         codeLengthLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(length);
     }
@@ -242,28 +257,19 @@ bool FlateInflater::readDynamicTables() {
     for (int i = 0; i < total;) {
         const int symbol = decodeSymbol(codeLengthTable_);
         if (symbol < 0) return false;
-        if (symbol < 16) {
+        if (symbol < kRepeatPrevious) {
             lengths[i++] = static_cast<uint8_t>(symbol);
             last = symbol;
             continue;
         }
-        int repeat = 0;
-        int value = 0;
-        if (symbol == 16) {
-            // Before any length, `last` is 0, so the copies are zeros.
-            const int extra = reader_.getBits(2);
-            if (extra < 0) return false;
-            repeat = extra + 3;
-            value = last;
-        } else {
-            const bool longRun = symbol == 18;
-            const int extra = reader_.getBits(longRun ? 7 : 3);
-            if (extra < 0) return false;
-            repeat = extra + (longRun ? 11 : 3);
-            last = 0;
-        }
+        const RepeatCode& code = kRepeats[symbol - kRepeatPrevious];
+        const int extra = reader_.getBits(code.extraBits);
+        if (extra < 0) return false;
+        const int repeat = extra + code.minimum;
+        // Before any length, `last` is 0, so a leading repeat of the previous length gives zeros.
+        if (symbol != kRepeatPrevious) last = 0;
         if (i + repeat > total) return false;
-        std::fill(lengths + i, lengths + i + repeat, static_cast<uint8_t>(value));
+        std::fill(lengths + i, lengths + i + repeat, static_cast<uint8_t>(last));
         i += repeat;
     }
     dynamicLiterals_.build(lengths, literalCount, kLiteralRootBits);

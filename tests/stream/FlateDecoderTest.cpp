@@ -122,15 +122,13 @@ TEST(FlateAgreesWithZlib, EveryCorpusStream) {
 
 TEST(FlateHandMade, SmallStreamsFromTheFormatDefinition) {
     DeflateWriter empty;
-    empty.bits(1, 1);
-    empty.bits(1, 2);
+    empty.blockHeader(true, DeflateWriter::kFixed);
     empty.fixedSymbol(256);
     EXPECT_EQ(decodeFlate(empty.bytes()), "");
     EXPECT_EQ(decodeFlate(std::string("\x78\x9C\x01\x05\x00\xFA\xFFhello", 12)), "hello");
 
     DeflateWriter repeat;  // 'A', then length 10 at distance 1
-    repeat.bits(1, 1);
-    repeat.bits(1, 2);
+    repeat.blockHeader(true, DeflateWriter::kFixed);
     repeat.fixedSymbol('A');
     repeat.fixedSymbol(264);
     repeat.fixedDistance(0);
@@ -138,8 +136,7 @@ TEST(FlateHandMade, SmallStreamsFromTheFormatDefinition) {
     EXPECT_EQ(decodeFlate(repeat.bytes(), ReadStyle::ByteByByte), std::string(11, 'A'));
 
     DeflateWriter beforeStart;  // length 3 at distance 4 before any output, then 'z'
-    beforeStart.bits(1, 1);
-    beforeStart.bits(1, 2);
+    beforeStart.blockHeader(true, DeflateWriter::kFixed);
     beforeStart.fixedSymbol(257);
     beforeStart.fixedDistance(3);
     beforeStart.fixedSymbol('z');
@@ -152,8 +149,7 @@ TEST(FlateHandMade, SmallStreamsFromTheFormatDefinition) {
 // A dynamic block whose code lengths start with a repeat code: it copies zeros.
 std::string dynamicBlock(int finalRunExtra) {
     DeflateWriter w;
-    w.bits(1, 1);
-    w.bits(2, 2);
+    w.blockHeader(true, DeflateWriter::kDynamic);
     w.bits(0, 5);   // 257 literal/length codes
     w.bits(0, 5);   // 1 distance code
     w.bits(14, 4);  // 18 code-length codes
@@ -176,8 +172,7 @@ TEST(FlateHandMade, DynamicHeaderQuirksAndFaults) {
     EXPECT_EQ(messageOf(dynamicBlock(45)), "Bad dynamic code table in flate stream");
 
     DeflateWriter tooManyDistances;
-    tooManyDistances.bits(1, 1);
-    tooManyDistances.bits(2, 2);
+    tooManyDistances.blockHeader(true, DeflateWriter::kDynamic);
     tooManyDistances.bits(0, 5);
     tooManyDistances.bits(30, 5);
     tooManyDistances.bits(0, 4);
@@ -206,14 +201,12 @@ TEST(FlateFailures, BlockFaultsAndQuietEnds) {
     EXPECT_EQ(decodeFlate(header + std::string("\x01\x05\x00\xFA\xFF" "ab", 7)), "ab");
 
     DeflateWriter cut;  // the input ends inside the symbol after "abc"
-    cut.bits(1, 1);
-    cut.bits(1, 2);
+    cut.blockHeader(true, DeflateWriter::kFixed);
     for (char c : std::string("abc")) cut.fixedSymbol(c);
     EXPECT_EQ(messageOf(cut.bytes()), "Unexpected end of file in flate stream");
 
     DeflateWriter farDistance;
-    farDistance.bits(1, 1);
-    farDistance.bits(1, 2);
+    farDistance.blockHeader(true, DeflateWriter::kFixed);
     farDistance.fixedSymbol('a');
     farDistance.fixedSymbol(257);
     farDistance.fixedDistance(30);
@@ -234,8 +227,7 @@ TEST(FlateFailures, BlockFaultsAndQuietEnds) {
 // reference before its start and the first pass moved the history along.
 TEST(FlateReset, SecondPassRepeatsTheFirst) {
     DeflateWriter w;
-    w.bits(1, 1);
-    w.bits(1, 2);
+    w.blockHeader(true, DeflateWriter::kFixed);
     w.fixedSymbol(257);
     w.fixedDistance(3);
     for (int i = 0; i < 400; ++i) {

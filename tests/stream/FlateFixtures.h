@@ -25,7 +25,11 @@ std::string runs(size_t size, uint32_t seed);
 class DeflateWriter {
 public:
     DeflateWriter();                            // starts with the zlib header 78 9C
+    static constexpr int kFixed = 1;
+    static constexpr int kDynamic = 2;
+
     void bits(uint32_t value, int count);
+    void blockHeader(bool last, int type) { bits(last ? 1 : 0, 1), bits(static_cast<uint32_t>(type), 2); }
     void code(uint32_t code, int length);
     void fixedSymbol(int symbol);               // literal/length symbol of the fixed code
     void fixedDistance(int code) { this->code(static_cast<uint32_t>(code), 5); }
