@@ -142,11 +142,11 @@ bool RawObjectReader::findObjectEnd(uint32_t objectNumber, uint64_t position, ui
     ObjectHead head;
     for (;;) {
         loadWindow(position, windowLength);
-        const bool complete = position + window_.size() >= fileSize;
-        head = scanObjectHead(window_.data(), window_.size(), complete);
+        const bool complete = position + windowLength_ >= fileSize;
+        head = scanObjectHead(window_.data(), windowLength_, complete);
         if (head.status != ObjectHead::Status::needMore) break;
         // A head still open where an "endobj" already stands is no stream head: stop reading.
-        if (findPattern(window_.data(), window_.data() + window_.size(), kEndObj, kEndObjLength)) {
+        if (findPattern(window_.data(), window_.data() + windowLength_, kEndObj, kEndObjLength)) {
             head.status = ObjectHead::Status::plain;
             break;
         }
@@ -169,12 +169,12 @@ bool RawObjectReader::findObjectEnd(uint32_t objectNumber, uint64_t position, ui
         }
     }
     if (last == 0) {
-        const char* hit = findPattern(window_.data(), window_.data() + window_.size(), kEndObj, kEndObjLength);
+        const char* hit = findPattern(window_.data(), window_.data() + windowLength_, kEndObj, kEndObjLength);
         if (hit) {
             last = position + static_cast<uint64_t>(hit - window_.data()) + kEndObjLength - 1;
         } else {
-            const size_t overlap = std::min(window_.size(), kEndObjLength - 1);
-            last = findInFile(position + window_.size() - overlap, kEndObj, kEndObjLength);
+            const size_t overlap = std::min(windowLength_, kEndObjLength - 1);
+            last = findInFile(position + windowLength_ - overlap, kEndObj, kEndObjLength);
         }
     }
     if (last == 0) return false;
@@ -230,10 +230,11 @@ uint64_t RawObjectReader::findInFile(uint64_t start, const char* pattern, size_t
     size_t blockLength = kFirstSearchBlock;
     uint64_t at = start;
     for (;;) {
-        block_.resize(static_cast<size_t>(std::min<uint64_t>(blockLength, fileSize - at)));
-        const size_t got = file_.readAt(at, reinterpret_cast<uint8_t*>(block_.data()), block_.size());
-        const char* hit = findPattern(block_.data(), block_.data() + got, pattern, patternLength);
-        if (hit) return at + static_cast<uint64_t>(hit - block_.data()) + patternLength - 1;
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(blockLength, fileSize - at));
+        if (searchBlock_.size() < want) searchBlock_.resize(want);
+        const size_t got = file_.readAt(at, reinterpret_cast<uint8_t*>(searchBlock_.data()), want);
+        const char* hit = findPattern(searchBlock_.data(), searchBlock_.data() + got, pattern, patternLength);
+        if (hit) return at + static_cast<uint64_t>(hit - searchBlock_.data()) + patternLength - 1;
         if (got < patternLength || at + got >= fileSize) return 0;
         // Keep the pattern's length less one byte, so a match across two blocks is found.
         at += got - (patternLength - 1);
@@ -242,14 +243,13 @@ uint64_t RawObjectReader::findInFile(uint64_t start, const char* pattern, size_t
 }
 
 void RawObjectReader::loadWindow(uint64_t position, size_t length) {
-    window_.resize(length);
-    const size_t got = file_.readAt(position, reinterpret_cast<uint8_t*>(&window_[0]), length);
-    window_.resize(got);
+    if (window_.size() < length) window_.resize(length);
+    windowLength_ = file_.readAt(position, reinterpret_cast<uint8_t*>(window_.data()), length);
     windowPosition_ = position;
 }
 
 bool RawObjectReader::windowHolds(const RawObjectSpan& span) const {
-    return span.position >= windowPosition_ && span.position + span.length <= windowPosition_ + window_.size();
+    return span.position >= windowPosition_ && span.position + span.length <= windowPosition_ + windowLength_;
 }
 
 void RawObjectReader::copySpan(const RawObjectSpan& span, OutputWriter& output) {
@@ -261,12 +261,12 @@ void RawObjectReader::copySpan(const RawObjectSpan& span, OutputWriter& output) 
 }
 
 void RawObjectReader::copyRange(uint64_t position, uint64_t length, OutputWriter& output) {
-    block_.resize(kCopyBlock);
+    if (copyBlock_.empty()) copyBlock_.resize(kCopyBlock);
     while (length > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(length, kCopyBlock));
-        const size_t got = file_.readAt(position, reinterpret_cast<uint8_t*>(block_.data()), want);
+        const size_t got = file_.readAt(position, reinterpret_cast<uint8_t*>(copyBlock_.data()), want);
         if (got == 0) return;
-        output.write(block_.data(), got);
+        output.write(copyBlock_.data(), got);
         position += got;
         length -= got;
     }

@@ -61,8 +61,11 @@ private:
     CInputFile& file_;
     CPdfXRef& xref_;
     uint32_t headerStart_;
+    // Buffers only grow, so that no read pays for clearing bytes it is about to overwrite.
     // The first bytes of the object located last; small objects are copied straight from here.
-    std::string window_;
+    std::vector<char> window_;
+    size_t windowLength_ = 0;
     uint64_t windowPosition_ = 0;
-    std::vector<char> block_;
+    std::vector<char> searchBlock_;
+    std::vector<char> copyBlock_;
 };
