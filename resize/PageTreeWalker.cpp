@@ -28,15 +28,16 @@ std::vector<PageRecord> PageTreeWalker::collect(ObjectRef root, uint32_t& pagesN
     catalog.getDictionary()->lookup("Pages", pages);
     if (!pages.is(kindDictionary)) throw CPdfException("Top-level pages object is wrong type");
 
-    records_.assign(pageCountOf(*pages.getDictionary(), xref_.getEntries().size()), PageRecord());
-    counter_ = 0;
+    pageCount_ = pageCountOf(*pages.getDictionary(), xref_.getEntries().size());
+    records_.clear();
     stack_.clear();
     visitedNodes_.clear();
 
     visit(pages, pagesNumber, pagesReference.is(kindReference), defaultBoxes());
     // Depth first, kids in order: the leaves come in page order. Leaves past the count are not
-    // recorded, so the walk may stop once every record is filled.
-    while (!stack_.empty() && counter_ < records_.size()) {
+    // recorded, so the walk may stop once the count is reached. Records are made as leaves are
+    // found, so a /Count larger than the tree costs nothing.
+    while (!stack_.empty() && records_.size() < pageCount_) {
         Frame& top = stack_.back();
         const CPdfArray* kids = top.kids.getArray();
         if (top.next >= kids->getLength()) {
@@ -97,8 +98,9 @@ void PageTreeWalker::visit(const CPdfElement& node, uint32_t number, bool indire
 }
 
 void PageTreeWalker::fillLeaf(uint32_t number, bool indirect, const Boxes& boxes) {
-    if (counter_ >= records_.size()) return;
-    PageRecord& record = records_[counter_++];
+    if (records_.size() >= pageCount_) return;
+    records_.emplace_back();
+    PageRecord& record = records_.back();
     record.objectNumber = number;
     record.mediaBox = boxes.box[kMediaBox];
     record.cropBox = boxes.box[kCropBox];

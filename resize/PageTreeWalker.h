@@ -19,10 +19,11 @@ public:
 
     explicit PageTreeWalker(CPdfXRef& xref) : xref_(xref) {}
 
-    // Creates as many records as the root's /Count and fills them from the leaves in order.
-    // `pagesNumber` becomes the root's object number when the catalog refers to it.
-    // Throws on a catalog without a page tree, a /Count the file cannot hold, a loop or
-    // excessive nesting.
+    // One record per leaf, in page order, and never more than the root's /Count: pages that
+    // /Count promises beyond the leaves get no record. A leaf that is a direct dictionary keeps
+    // its place with an unfilled record. `pagesNumber` becomes the root's object number when the
+    // catalog refers to it. Throws on a catalog without a page tree, a /Count the file cannot
+    // hold, a loop or excessive nesting.
     std::vector<PageRecord> collect(ObjectRef root, uint32_t& pagesNumber);
 
 private:
@@ -48,7 +49,7 @@ private:
 
     CPdfXRef& xref_;
     std::vector<PageRecord> records_;
-    size_t counter_ = 0;
+    size_t pageCount_ = 0;  // the root's /Count
     std::vector<Frame> stack_;
     std::unordered_set<uint32_t> visitedNodes_;
 };

@@ -145,8 +145,10 @@ bool RawObjectReader::findObjectEnd(uint32_t objectNumber, uint64_t position, ui
         const bool complete = position + windowLength_ >= fileSize;
         head = scanObjectHead(window_.data(), windowLength_, complete);
         if (head.status != ObjectHead::Status::needMore) break;
-        // A head still open where an "endobj" already stands is no stream head: stop reading.
-        if (findPattern(window_.data(), window_.data() + windowLength_, kEndObj, kEndObjLength)) {
+        // A head still open where an "endobj" already stands is no stream head, and a window that
+        // cannot grow (a short read) will not tell more: stop reading.
+        if (windowLength >= fileSize - position ||
+            findPattern(window_.data(), window_.data() + windowLength_, kEndObj, kEndObjLength)) {
             head.status = ObjectHead::Status::plain;
             break;
         }
