@@ -29,6 +29,10 @@ constexpr size_t kWindowSize = kHistory + kChunk + kMaxMatch + kCopyOvershoot;
 constexpr size_t kFastInputBytes = 64;
 
 constexpr unsigned kBlockHeaderBits = 3;
+constexpr int kLastBlockFlag = 1;
+constexpr int kStoredBlock = 0;
+constexpr int kFixedBlock = 1;
+constexpr int kDynamicBlock = 2;
 constexpr unsigned kStoredLengthBytes = 4;
 constexpr uint32_t kStoredLengthMask = 0xFFFF;
 constexpr int kEndOfBlock = 256;
@@ -188,16 +192,16 @@ void FlateInflater::endBlock() { state_ = lastBlock_ ? State::Finished : State::
 bool FlateInflater::startBlock() {
     const int header = reader_.getBits(kBlockHeaderBits);
     if (header < 0) return fail(kBadBlockHeader);
-    lastBlock_ = (header & 1) != 0;
+    lastBlock_ = (header & kLastBlockFlag) != 0;
     switch (header >> 1) {
-        case 0:
+        case kStoredBlock:
             return startStoredBlock();
-        case 1:
+        case kFixedBlock:
             literals_ = &fixedLiteralTable();
             distances_ = &fixedDistanceTable();
             state_ = State::Compressed;
             return true;
-        case 2:
+        case kDynamicBlock:
             if (!readDynamicTables()) return fail(kBadDynamicTable);
             literals_ = &dynamicLiterals_;
             distances_ = &dynamicDistances_;
