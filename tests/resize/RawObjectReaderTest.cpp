@@ -200,7 +200,7 @@ TEST(RawObjectReader, CopiesTheBytesBeforeTheFirstObject) {
 TEST(RawObjectReader, CopiesLargeObjectsWhole) {
     // Larger than every block the reader uses, with "endobj" early in the data.
     std::string data = "endobj ";
-    for (int i = 0; data.size() < 3 * 1024 * 1024; ++i) data += std::to_string(i * 7919) + (i % 13 ? " " : "\n");
+    for (uint64_t i = 0; data.size() < 3 * 1024 * 1024; ++i) data += std::to_string(i * 7919) + (i % 13 ? " " : "\n");
     PdfBuilder builder = baseBuilder();
     builder.addStream(4, "/Subtype /Big", data);
     builder.addObject(5, "(after)");
