@@ -26,24 +26,24 @@ constexpr int kQpdfWarnings = 3;
 
 struct ExpectedFailure {
     const char* file;
-    const char* message;  // printed by the program instead of "Done."
+    const char* message;  // printed by the program instead of "Done." (the start of it)
     const char* reason;
 };
 
 const ExpectedFailure kExpectedFailures[] = {
-    {"qpdf__qpdf_qtest_qpdf_V4.pdf", "Encrypted PDF files are not supported", "encrypted (RC4)"},
-    {"qpdf__qpdf_qtest_qpdf_V4-clearmeta.pdf", "Encrypted PDF files are not supported", "encrypted (RC4)"},
-    {"qpdf__qpdf_qtest_qpdf_V4-aes.pdf", "Encrypted PDF files are not supported", "encrypted (AES)"},
-    {"qpdf__qpdf_qtest_qpdf_V4-aes-clearmeta.pdf", "Encrypted PDF files are not supported", "encrypted (AES)"},
-    {"qpdf__qpdf_qtest_qpdf_bad-encryption-length.pdf", "Encrypted PDF files are not supported", "encrypted"},
-    {"qpdf__qpdf_qtest_qpdf_enc-R2_V1.pdf", "Encrypted PDF files are not supported", "encrypted"},
-    {"qpdf__qpdf_qtest_qpdf_enc-R2_V1_O_master.pdf", "Encrypted PDF files are not supported", "encrypted"},
-    {"qpdf__qpdf_qtest_qpdf_enc-R3_V2.pdf", "Encrypted PDF files are not supported", "encrypted"},
-    {"qpdf__qpdf_qtest_qpdf_enc-R3_V2_O_master.pdf", "Encrypted PDF files are not supported", "encrypted"},
-    {"qpdf__qpdf_qtest_qpdf_enc-R3_V2_U_view_O_view.pdf", "Encrypted PDF files are not supported", "encrypted"},
-    {"qpdf__qpdf_qtest_qpdf_leading-junk.pdf", "Encrypted PDF files are not supported", "encrypted, after junk"},
-    {"qpdf__qpdf_qtest_qpdf_metadata-crypt-filter.pdf", "Encrypted PDF files are not supported", "encrypted"},
-    {"qpdf__qpdf_qtest_qpdf_minimal-signed-restricted.pdf", "Encrypted PDF files are not supported", "encrypted"},
+    {"qpdf__qpdf_qtest_qpdf_V4.pdf", "Encrypted PDF file", "encrypted (RC4)"},
+    {"qpdf__qpdf_qtest_qpdf_V4-clearmeta.pdf", "Encrypted PDF file", "encrypted (RC4)"},
+    {"qpdf__qpdf_qtest_qpdf_V4-aes.pdf", "Encrypted PDF file", "encrypted (AES)"},
+    {"qpdf__qpdf_qtest_qpdf_V4-aes-clearmeta.pdf", "Encrypted PDF file", "encrypted (AES)"},
+    {"qpdf__qpdf_qtest_qpdf_bad-encryption-length.pdf", "Encrypted PDF file", "encrypted"},
+    {"qpdf__qpdf_qtest_qpdf_enc-R2_V1.pdf", "Encrypted PDF file", "encrypted"},
+    {"qpdf__qpdf_qtest_qpdf_enc-R2_V1_O_master.pdf", "Encrypted PDF file", "encrypted"},
+    {"qpdf__qpdf_qtest_qpdf_enc-R3_V2.pdf", "Encrypted PDF file", "encrypted"},
+    {"qpdf__qpdf_qtest_qpdf_enc-R3_V2_O_master.pdf", "Encrypted PDF file", "encrypted"},
+    {"qpdf__qpdf_qtest_qpdf_enc-R3_V2_U_view_O_view.pdf", "Encrypted PDF file", "encrypted"},
+    {"qpdf__qpdf_qtest_qpdf_leading-junk.pdf", "Encrypted PDF file", "encrypted, after junk"},
+    {"qpdf__qpdf_qtest_qpdf_metadata-crypt-filter.pdf", "Encrypted PDF file", "encrypted"},
+    {"qpdf__qpdf_qtest_qpdf_minimal-signed-restricted.pdf", "Encrypted PDF file", "encrypted"},
     {"qpdf__qpdf_qtest_qpdf_enc-XI-R6_V5_O_master.pdf", "Unsupported version/revision of Standard security handler",
      "AES-256 (revision 6) encryption, which the reader does not implement"},
     {"qpdf__qpdf_qtest_qpdf_encrypted-with-images.pdf", "Unknown compression method in flate stream",
