@@ -133,6 +133,7 @@ void CPdfObjectStream::getStoredObject(int32_t index, int32_t number, CPdfElemen
     }
     CPdfElement& stored = objects_[static_cast<size_t>(index)];
     if (stored.is(kindNone)) {
+        parsedBytes_ += end - begin;
         WindowParser object(data_->getData(), begin, end, xref_);
         CPdfElement parsed;
         object.parser.getObject(parsed);

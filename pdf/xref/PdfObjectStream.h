@@ -51,11 +51,14 @@ public:
     uint32_t getNumber() const { return data_->getNumber(); }
     // Object `number` at `index`, or kindNull when the stream does not hold it there.
     void getStoredObject(int32_t index, int32_t number, CPdfElement& out);
+    // Bytes of object text parsed so far (each object once).
+    uint64_t getParsedBytes() const { return parsedBytes_; }
 
 private:
     std::shared_ptr<const CPdfObjectStreamData> data_;
     CPdfResolver* xref_;
     std::vector<CPdfElement> objects_;  // kindNone until parsed
+    uint64_t parsedBytes_ = 0;
 };
 
 // The decoded data of the most recently used object streams, within a memory budget, so that

@@ -10,6 +10,41 @@
 #include "pdf/xref/PdfObjectStream.h"
 #include "pdf/xref/PdfXRefReader.h"
 
+namespace {
+
+// The last few large objects fetched, parsed once and then handed out as copies (counted parts
+// shared): documents point at one large resource dictionary from every page. Streams stay out,
+// since each reader moves a stream's position.
+class RecentLargeObjects {
+public:
+    static constexpr size_t kCapacity = 16;
+
+    bool find(int32_t number, uint32_t generation, CPdfElement& out) const {
+        for (const Entry& entry : entries_) {
+            if (entry.number != number || entry.generation != generation) continue;
+            out.copyFrom(entry.object);
+            return true;
+        }
+        return false;
+    }
+    void remember(int32_t number, uint32_t generation, const CPdfElement& object) {
+        if (object.is(kindStream)) return;
+        if (entries_.size() == kCapacity) entries_.erase(entries_.begin());
+        entries_.push_back(Entry{number, generation, object});
+    }
+    void clear() { entries_.clear(); }
+
+private:
+    struct Entry {
+        int32_t number;
+        uint32_t generation;
+        CPdfElement object;
+    };
+    std::vector<Entry> entries_;
+};
+
+}  // namespace
+
 struct CPdfXRef::Impl {
     CPdfStream* stream = nullptr;
     uint32_t start = 0;
@@ -31,6 +66,10 @@ struct CPdfXRef::Impl {
 
     // Objects being fetched right now, innermost last.
     std::vector<int32_t> fetching;
+
+    uint64_t parsedBytes = 0;
+    uint64_t parseBudget = kBaseParseBudget;
+    RecentLargeObjects recentLarge;
 };
 
 // Marks an object as being fetched for the span of its fetch. A fetch that comes back to an
@@ -73,6 +112,10 @@ void CPdfXRef::open(CPdfStream* stream) {
     x.objectStreamCache.reset();
     x.objectTextCache.reset();
     x.decodedStreams.clear();
+    x.recentLarge.clear();
+    stream->setPos(0, CPdfStream::kFromEnd);
+    x.parsedBytes = 0;
+    x.parseBudget = kBaseParseBudget + kParseBudgetPerFileByte * stream->getPos();
 
     CPdfXRefReader reader(stream, x.entries, x.trailer);
     const uint32_t position = reader.findStartXRef();
@@ -117,6 +160,7 @@ void CPdfXRef::fetch(int32_t number, uint32_t generation, CPdfElement& out) {
         out.initNull();
         return;
     }
+    if (impl_->recentLarge.find(number, generation, out)) return;
     if (inUse) {
         fetchInUse(number, generation, entry, out);
     } else {
@@ -133,7 +177,8 @@ void CPdfXRef::fetchInUse(int32_t number, uint32_t generation, const XRefEntry& 
     }
     CPdfElement noDictionary;
     noDictionary.initNull();
-    CPdfParser parser(this, x.stream->makeSubStream(static_cast<uint32_t>(at), 0, noDictionary));
+    CPdfStream* objectBytes = x.stream->makeSubStream(static_cast<uint32_t>(at), 0, noDictionary);
+    CPdfParser parser(this, objectBytes);
     CPdfElement objectNumber;
     CPdfElement objectGeneration;
     CPdfElement keyword;
@@ -147,6 +192,9 @@ void CPdfXRef::fetchInUse(int32_t number, uint32_t generation, const XRefEntry& 
     }
     parser.getObject(out, x.encrypted ? x.fileKey : nullptr, x.cipherKind, x.keyLength, number,
                      static_cast<int>(generation));
+    const uint64_t parsed = objectBytes->getPos() > at ? objectBytes->getPos() - at : 0;
+    chargeParse(kFetchCost + (parsed > kFirstBlockBytes ? parsed - kFirstBlockBytes : 0));
+    if (parsed > kFirstBlockBytes) x.recentLarge.remember(number, generation, out);
 }
 
 void CPdfXRef::fetchCompressed(int32_t number, const XRefEntry& entry, CPdfElement& out) {
@@ -157,7 +205,17 @@ void CPdfXRef::fetchCompressed(int32_t number, const XRefEntry& entry, CPdfEleme
         objectStream = std::make_shared<CPdfObjectStream>(x.decodedStreams.get(*this, entry.offset), this);
         x.objectStreamCache = objectStream;
     }
+    const uint64_t parsedBefore = objectStream->getParsedBytes();
     objectStream->getStoredObject(static_cast<int32_t>(entry.generation), number, out);
+    const uint64_t parsed = objectStream->getParsedBytes() - parsedBefore;
+    chargeParse(parsed);
+    if (parsed > kFirstBlockBytes) x.recentLarge.remember(number, 0, out);
+}
+
+void CPdfXRef::chargeParse(uint64_t bytes) {
+    Impl& x = *impl_;
+    x.parsedBytes += bytes;
+    if (x.parsedBytes > x.parseBudget) throw CPdfException("PDF file refers to its objects too often to be read");
 }
 
 const char* CPdfXRef::getCompressedObjectText(int32_t number, uint32_t generation, uint32_t& length) {

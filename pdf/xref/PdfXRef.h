@@ -31,6 +31,16 @@ public:
     // Fetches that start while others are still reading (an indirect Length, an object stream)
     // deeper than this end with an exception instead of exhausting the stack.
     static constexpr size_t kMaxFetchDepth = 16;
+    // Bytes that fetches may parse in all, as a base plus a multiple of the file's size. Real
+    // documents read each object a few times, and a large shared one comes from a small cache;
+    // a file that points at many large objects from everywhere would otherwise cost their size
+    // times the number of pointers.
+    static constexpr uint64_t kBaseParseBudget = uint64_t{8} << 20;
+    static constexpr uint64_t kParseBudgetPerFileByte = 16;
+    // What one fetch of a file object is charged beyond the bytes it parsed past the parser's
+    // first block, which every fetch reads whatever the object's size.
+    static constexpr uint64_t kFetchCost = 64;
+    static constexpr uint64_t kFirstBlockBytes = 1024;
 
     CPdfXRef();
     ~CPdfXRef() override;
@@ -69,6 +79,7 @@ private:
 
     void fetchInUse(int32_t number, uint32_t generation, const XRefEntry& entry, CPdfElement& out);
     void fetchCompressed(int32_t number, const XRefEntry& entry, CPdfElement& out);
+    void chargeParse(uint64_t bytes);
 
     std::unique_ptr<Impl> impl_;
 };
