@@ -9,7 +9,7 @@
 bool getStringBytes(const CPdfElement& element, std::string& bytes) {
     bytes.clear();
     if (element.is(kindString)) {
-        bytes.assign(element.getString());
+        bytes.assign(element.getString(), element.getStringLength());
         return true;
     }
     if (!element.is(kindHexString)) return false;

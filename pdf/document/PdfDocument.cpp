@@ -107,6 +107,7 @@ bool CPdfDocument::Impl::setupEncryption(const std::string& ownerPassword, const
     if (!handler->checkEncryption(ownerPassword, userPassword)) return false;
     xref->setEncryption(handler->getPermissionFlags(), handler->getOwnerPasswordOk(), handler->getFileKey(),
                         handler->getFileKeyLength(), handler->getEncVersion(), handler->getCipherKind());
+    xref->setEncryptMetadata(handler->getEncryptMetadata());
     return true;
 }
 

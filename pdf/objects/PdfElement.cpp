@@ -11,12 +11,25 @@
 
 namespace {
 
-char* copyText(const char* text) {
-    const size_t length = std::strlen(text);
-    char* copy = new char[length + 1];
-    std::memcpy(copy, text, length + 1);
-    return copy;
+// Texts carry their byte count in front of them, so that a string keeps the bytes after a
+// zero byte (keys and passwords are binary) while its text stays zero-terminated.
+constexpr size_t kLengthPrefix = sizeof(size_t);
+
+char* copyText(const char* bytes, size_t length) {
+    char* block = new char[kLengthPrefix + length + 1];
+    std::memcpy(block, &length, kLengthPrefix);
+    if (length) std::memcpy(block + kLengthPrefix, bytes, length);
+    block[kLengthPrefix + length] = '\0';
+    return block + kLengthPrefix;
 }
+
+size_t textLength(const char* text) {
+    size_t length = 0;
+    std::memcpy(&length, text - kLengthPrefix, kLengthPrefix);
+    return length;
+}
+
+void deleteText(char* text) { delete[] (text - kLengthPrefix); }
 
 bool ownsText(ElementKind kind) { return kind == kindString || kind == kindName || kind == kindCommand; }
 
@@ -82,11 +95,18 @@ void CPdfElement::initReference(int32_t objectNumber, uint32_t generation) {
 }
 
 void CPdfElement::initText(ElementKind kind, const char* text) {
-    payload_.text = copyText(text);
+    payload_.text = copyText(text, std::strlen(text));
     kind_ = kind;
 }
 
 void CPdfElement::initString(const char* text) { initText(kindString, text); }
+
+void CPdfElement::initString(const char* bytes, size_t length) {
+    payload_.text = copyText(bytes, length);
+    kind_ = kindString;
+}
+
+size_t CPdfElement::getStringLength() const { return textLength(payload_.text); }
 
 void CPdfElement::initName(const char* text) { initText(kindName, text); }
 
@@ -121,7 +141,7 @@ void CPdfElement::initStream(CPdfStream* stream) {
 
 void CPdfElement::free() {
     if (ownsText(kind_)) {
-        delete[] payload_.text;
+        deleteText(payload_.text);
     } else if (kind_ == kindHexString) {
         delete payload_.hexString;
     } else if (kind_ == kindArray) {
@@ -137,7 +157,7 @@ void CPdfElement::free() {
 
 void CPdfElement::copyFrom(const CPdfElement& source) {
     if (ownsText(source.kind_)) {
-        payload_.text = copyText(source.payload_.text);
+        payload_.text = copyText(source.payload_.text, textLength(source.payload_.text));
     } else if (source.kind_ == kindHexString) {
         payload_.hexString = source.payload_.hexString->clone();
     } else {

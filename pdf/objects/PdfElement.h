@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class CPdfArray;
@@ -49,6 +50,8 @@ public:
     // The value of a kindInteger or kindReal as a double.
     double getNumber() const { return kind_ == kindInteger ? payload_.integer : payload_.real; }
     const char* getString() const { return payload_.text; }
+    // Every byte of a kindString, zero bytes included (getString() ends at the first of them).
+    size_t getStringLength() const;
     const char* getName() const { return payload_.text; }
     const char* getCommand() const { return payload_.text; }
     CPdfString* getHexString() const { return payload_.hexString; }
@@ -66,6 +69,7 @@ public:
     void initEof();
     void initReference(int32_t objectNumber, uint32_t generation);
     void initString(const char* text);
+    void initString(const char* bytes, size_t length);
     void initName(const char* text);
     void initCommand(const char* text);
     void initHexString(const CPdfString& string);

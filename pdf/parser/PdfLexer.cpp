@@ -204,8 +204,8 @@ void CPdfLexer::readLiteralString(CPdfElement& out, std::string& literal) {
         }
         literal.push_back(static_cast<char>(c));
     }
-    // The element's text is zero-terminated, so its value ends at the first zero byte.
-    out.initString(literal.c_str());
+    // The text ends at the first zero byte; the element keeps every byte for binary strings.
+    out.initString(literal.data(), literal.size());
 }
 
 void CPdfLexer::readHexString(CPdfElement& out) {

@@ -8,8 +8,8 @@
 #include "pdf/objects/PdfException.h"
 #include "pdf/parser/PdfEmptyStream.h"
 #include "pdf/parser/PdfLexer.h"
+#include "pdf/parser/StreamDecryption.h"
 #include "pdf/security/PdfDecryptStream.h"
-#include "pdf/stream/FilterSetup.h"
 #include "pdf/stream/PdfMemoryStream.h"
 #include "pdf/stream/PdfStream.h"
 
@@ -18,16 +18,7 @@ namespace {
 // What an empty string decrypts from: a memory stream needs some address to point at.
 const uint8_t kNoData = 0;
 
-// The key that decrypts a literal string forming a whole object.
-struct StringKey {
-    const uint8_t* fileKey;
-    int cipherKind;
-    int keyLength;
-    int objectNumber;
-    int generation;
-};
-
-std::string decryptString(const std::string& bytes, const StringKey& key) {
+std::string decryptString(const std::string& bytes, const ObjectDecryption& key) {
     const uint8_t* data = bytes.empty() ? &kNoData : reinterpret_cast<const uint8_t*>(bytes.data());
     auto* memory = new CPdfMemoryStream(data, 0, static_cast<uint32_t>(bytes.size()));
     // The decrypting stream owns the memory stream from here on, also if its constructor throws.
@@ -54,10 +45,11 @@ struct CPdfParser::Impl {
         lexer.readToken(nextToken, nextLiteral);
     }
 
-    void parse(CPdfElement& out, const StringKey* key, int depth);
+    void parse(CPdfElement& out, const ObjectDecryption* key, int depth);
     void parseArray(CPdfElement& out, int depth);
-    void parseDictionary(CPdfElement& out, int depth);
-    CPdfStream* makeStream(const CPdfElement& dictionary);
+    // `key` decrypts the data of a stream object that the dictionary begins.
+    void parseDictionary(CPdfElement& out, const ObjectDecryption* key, int depth);
+    CPdfStream* makeStream(const CPdfElement& dictionary, const ObjectDecryption* key);
 
     CPdfResolver* xref;
     CPdfLexer lexer;
@@ -73,18 +65,24 @@ CPdfParser::CPdfParser(CPdfResolver* xref, CPdfStream* stream) : impl_(std::make
 CPdfParser::~CPdfParser() = default;
 
 void CPdfParser::getObject(CPdfElement& out, const uint8_t* fileKey, int cipherKind, int keyLength, int objectNumber,
-                           int generation) {
-    const StringKey key{fileKey, cipherKind, keyLength, objectNumber, generation};
+                           int generation, bool encryptMetadata) {
+    ObjectDecryption key;
+    key.fileKey = fileKey;
+    key.cipherKind = cipherKind;
+    key.keyLength = keyLength;
+    key.objectNumber = objectNumber;
+    key.generation = generation;
+    key.encryptMetadata = encryptMetadata;
     impl_->parse(out, fileKey ? &key : nullptr, 0);
 }
 
-void CPdfParser::Impl::parse(CPdfElement& out, const StringKey* key, int depth) {
+void CPdfParser::Impl::parse(CPdfElement& out, const ObjectDecryption* key, int depth) {
     if (curToken.isCommand("[")) {
         parseArray(out, depth);
         return;
     }
     if (curToken.isCommand("<<")) {
-        parseDictionary(out, depth);
+        parseDictionary(out, key, depth);
         return;
     }
     if (curToken.is(kindInteger)) {
@@ -100,7 +98,8 @@ void CPdfParser::Impl::parse(CPdfElement& out, const StringKey* key, int depth) 
         return;
     }
     if (curToken.is(kindString) && key) {
-        out.initString(decryptString(curLiteral, *key).c_str());
+        const std::string plain = decryptString(curLiteral, *key);
+        out.initString(plain.data(), plain.size());
         shift();
         return;
     }
@@ -122,7 +121,7 @@ void CPdfParser::Impl::parseArray(CPdfElement& out, int depth) {
     if (curToken.isCommand("]")) shift();
 }
 
-void CPdfParser::Impl::parseDictionary(CPdfElement& out, int depth) {
+void CPdfParser::Impl::parseDictionary(CPdfElement& out, const ObjectDecryption* key, int depth) {
     if (depth >= kMaxNesting) throw CPdfException("Arrays and dictionaries nested too deeply");
     shift();
     out.initDictionary(xref);
@@ -144,7 +143,7 @@ void CPdfParser::Impl::parseDictionary(CPdfElement& out, int depth) {
         shift();
         return;
     }
-    CPdfStream* stream = makeStream(out);
+    CPdfStream* stream = makeStream(out, key);
     out.free();
     if (!stream) {
         out.initError();
@@ -154,7 +153,7 @@ void CPdfParser::Impl::parseDictionary(CPdfElement& out, int depth) {
     stream->decRef();
 }
 
-CPdfStream* CPdfParser::Impl::makeStream(const CPdfElement& dictionary) {
+CPdfStream* CPdfParser::Impl::makeStream(const CPdfElement& dictionary, const ObjectDecryption* key) {
     lexer.skipToNextLine();
     const uint32_t start = lexer.position();
     CPdfElement length;
@@ -166,7 +165,7 @@ CPdfStream* CPdfParser::Impl::makeStream(const CPdfElement& dictionary) {
                                 : lexer.currentStream()->makeSubStream(start, size, dictionary);
     // Streams that cannot cut windows (decoded data) cannot hold stream objects.
     if (!raw) return nullptr;
-    CPdfStreamRef stream(makeFilterStream(raw, dictionary));
+    CPdfStreamRef stream(makeStreamDecoder(raw, dictionary, key));
     lexer.setPosition(start + size);
     shift();
     shift();

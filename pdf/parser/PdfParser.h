@@ -22,9 +22,11 @@ public:
     CPdfParser& operator=(const CPdfParser&) = delete;
 
     // Parses one object into `out` (kindNone). With a `fileKey`, a literal string that forms the
-    // whole object is decrypted (cipherKind 1: AES, otherwise RC4).
+    // whole object is decrypted (cipherKind 1: AES, otherwise RC4), and so is the data of a stream
+    // object before its filters, unless it is stored in plain text (a cross-reference stream, an
+    // Identity crypt filter, or a metadata stream when `encryptMetadata` is false).
     void getObject(CPdfElement& out, const uint8_t* fileKey = nullptr, int cipherKind = 0, int keyLength = 0,
-                   int objectNumber = 0, int generation = 0);
+                   int objectNumber = 0, int generation = 0, bool encryptMetadata = true);
 
 private:
     struct Impl;

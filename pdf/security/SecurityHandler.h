@@ -20,6 +20,8 @@ public:
     virtual int getFileKeyLength() const = 0;
     virtual int getEncVersion() const = 0;
     virtual int getCipherKind() const = 0;
+    // False when the document's metadata streams are stored in plain text.
+    virtual bool getEncryptMetadata() const { return true; }
 
 protected:
     struct AuthData {

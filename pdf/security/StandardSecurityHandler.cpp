@@ -27,11 +27,11 @@ const char* const kUnsupported = "Unsupported version/revision of Standard secur
 
 bool isStringKind(const CPdfElement& element) { return element.is(kindString) || element.is(kindHexString); }
 
-// A literal string gives its text up to the first zero byte; a hex string all of its bytes.
+// Every byte of a literal or hex string: O, U and the ID are binary and may hold zero bytes.
 std::vector<uint8_t> stringBytes(const CPdfElement& element) {
     if (element.is(kindString)) {
         const char* text = element.getString();
-        return std::vector<uint8_t>(text, text + std::strlen(text));
+        return std::vector<uint8_t>(text, text + element.getStringLength());
     }
     if (!element.is(kindHexString)) return {};
     std::unique_ptr<CPdfString> decoded(element.getHexString()->clone());

@@ -25,7 +25,7 @@ public:
     int getEncVersion() const override { return encVersion_; }
     int getCipherKind() const override { return cipherKind_; }
     int getEncRevision() const { return encRevision_; }
-    bool getEncryptMetadata() const { return encryptMetadata_; }
+    bool getEncryptMetadata() const override { return encryptMetadata_; }
 
 protected:
     bool authorize(const AuthData* authData) override;

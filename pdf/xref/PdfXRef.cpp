@@ -63,6 +63,7 @@ struct CPdfXRef::Impl {
     uint8_t fileKey[kMaxKeyLength] = {};
     int keyLength = 0;
     int cipherKind = 0;
+    bool encryptMetadata = true;
 
     // Objects being fetched right now, innermost last.
     std::vector<int32_t> fetching;
@@ -191,7 +192,7 @@ void CPdfXRef::fetchInUse(int32_t number, uint32_t generation, const XRefEntry& 
         return;
     }
     parser.getObject(out, x.encrypted ? x.fileKey : nullptr, x.cipherKind, x.keyLength, number,
-                     static_cast<int>(generation));
+                     static_cast<int>(generation), x.encryptMetadata);
     const uint64_t parsed = objectBytes->getPos() > at ? objectBytes->getPos() - at : 0;
     chargeParse(kFetchCost + (parsed > kFirstBlockBytes ? parsed - kFirstBlockBytes : 0));
     if (parsed > kFirstBlockBytes) x.recentLarge.remember(number, generation, out);
@@ -240,6 +241,8 @@ void CPdfXRef::setEncryption(uint32_t, bool, const uint8_t* key, int keyLength, 
     if (key && x.keyLength > 0) std::memcpy(x.fileKey, key, static_cast<size_t>(x.keyLength));
     x.cipherKind = cipherKind;
 }
+
+void CPdfXRef::setEncryptMetadata(bool encryptMetadata) { impl_->encryptMetadata = encryptMetadata; }
 
 bool CPdfXRef::isEncrypted() const { return impl_->encrypted; }
 

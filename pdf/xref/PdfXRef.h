@@ -68,6 +68,8 @@ public:
 
     void setEncryption(uint32_t permissionFlags, bool ownerPasswordOk, const uint8_t* key, int keyLength,
                        int encVersion, int cipherKind);
+    // Whether metadata streams are encrypted like every other stream (the default).
+    void setEncryptMetadata(bool encryptMetadata);
     bool isEncrypted() const;
     const uint8_t* getFileKey() const;
     int getKeyLength() const;

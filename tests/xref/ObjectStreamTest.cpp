@@ -261,7 +261,7 @@ TEST(ObjectStream, ObjectsThatLeadBackToThemselvesFindNothing) {
     EXPECT_TRUE(fetchObject(table, 5).is(kindError));
 }
 
-TEST(ObjectStream, EncryptedDocumentsDecryptOnlyStringObjectsStoredInTheFile) {
+TEST(ObjectStream, EncryptedDocumentsDecryptStringObjectsInTheFileAndObjectStreamsAsAWhole) {
     const uint8_t key[5] = {9, 8, 7, 6, 5};
     const ObjectEncryptor rc4(key, 5, kCipherRc4);
     auto literal = [](const std::string& bytes) {
@@ -276,8 +276,6 @@ TEST(ObjectStream, EncryptedDocumentsDecryptOnlyStringObjectsStoredInTheFile) {
     builder.addObject(1, "<< /Type /Catalog >>");
     builder.addObject(3, literal(rc4.encrypt("direct", 3, 0)));
     builder.addObject(4, "<< /S " + literal(rc4.encrypt("inside", 4, 0)) + " >>");
-    builder.addObject(6, literal(rc4.encrypt("stored", 6, 0)));
-    builder.putInObjectStream(7, {6}, false);
     builder.setTrailer("/Root 1 0 R");
     PdfBuilder::Options options;
     options.xrefStream = true;
@@ -291,7 +289,16 @@ TEST(ObjectStream, EncryptedDocumentsDecryptOnlyStringObjectsStoredInTheFile) {
     fetchObject(xref, 4).getDictionary()->lookup("S", inside);
     EXPECT_NE(describe(inside), "(inside)");
     EXPECT_EQ(std::string(inside.getString()), rc4.encrypt("inside", 4, 0).substr(0, std::string(inside.getString()).size()));
-    EXPECT_EQ(std::string(fetchObject(xref, 6).getString()), rc4.encrypt("stored", 6, 0).c_str());
+
+    // An object stream's data is encrypted as a whole under its own key; the strings of the
+    // objects inside it are then plain and are not decrypted again.
+    const std::string members = "11 0 12 9 (stored) (other)";
+    auto packed = OpenedPdf::fromBytes(
+        fileWithObjectStream("/Type /ObjStm /N 2 /First 10", rc4.encrypt(members, 10, 0)));
+    CPdfXRef& packedXRef = packed->open();
+    packedXRef.setEncryption(0xFFFFFFFC, false, key, 5, 1, kCipherRc4);
+    EXPECT_EQ(describe(fetchObject(packedXRef, 11)), "(stored)");
+    EXPECT_EQ(describe(fetchObject(packedXRef, 12)), "(other)");
 
     const uint8_t longKey[20] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
     CPdfXRef other;
