@@ -9,6 +9,7 @@
 #include "resize/DictionaryScanner.h"
 #include "resize/NumberFormat.h"
 #include "resize/ObjectText.h"
+#include "resize/OutputEncryption.h"
 #include "resize/OutputWriter.h"
 #include "resize/PageRewriter.h"
 #include "resize/RawObjectReader.h"
@@ -53,6 +54,10 @@ uint32_t ContentWrapper::writeStream(const std::string& data) {
     row.generation = 0;
     row.written = true;
     const uint32_t objectNumber = job_.output.appendOutputEntry(row);
+    if (job_.encryption) {
+        job_.output.write(streamObject(objectNumber, job_.encryption->encryptStreamData(data, objectNumber)));
+        return objectNumber;
+    }
     job_.output.write(streamObject(objectNumber, data));
     return objectNumber;
 }

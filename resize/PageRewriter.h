@@ -8,6 +8,7 @@
 #include "pdf/xref/PdfXRef.h"
 #include "resize/PageRecord.h"
 
+class OutputEncryption;
 class OutputWriter;
 class RawObjectReader;
 class ObjectText;
@@ -19,6 +20,7 @@ struct ResizeJob {
     RawObjectReader& reader;
     OutputWriter& output;
     const ResizeSettings& settings;  // pageScaleX/pageScaleY hold the factors of the current page
+    const OutputEncryption* encryption = nullptr;  // set when the input is encrypted
 };
 
 // Rewrites one selected page: its boxes, two new content streams around its content, its

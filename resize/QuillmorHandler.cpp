@@ -10,6 +10,7 @@
 #include "pdf/objects/PdfException.h"
 #include "pdf/stream/InputFile.h"
 #include "resize/CopyPass.h"
+#include "resize/OutputEncryption.h"
 #include "resize/OutputWriter.h"
 #include "resize/PageRewriter.h"
 #include "resize/PageScale.h"
@@ -20,6 +21,9 @@ namespace {
 
 constexpr char kPagesKey[] = "/Pages";
 constexpr char kCountKey[] = "/Count";
+constexpr char kStandardHandler[] = "Standard";
+constexpr char kNeedsPassword[] = "\nEncrypted PDF file needs a password to be opened: it cannot be resized\n";
+constexpr char kOtherHandler[] = "\nEncrypted PDF file uses a security handler other than Standard: not supported\n";
 
 }  // namespace
 
@@ -42,6 +46,7 @@ void CQuillmorHandler::resizeFile(int argumentCount, const char* const* argument
     std::printf(", output file: '%s'\n", outputFileName_.c_str());
 
     reader_.reset(new RawObjectReader(*input_, *xref_, xref_->getStart()));
+    reader_->setRebuiltStringEncryption(encryption_.get());
     reader_->copyHeader(*output_);
     pagesNumber_ = readPagesNumber();
     collectPages();
@@ -60,19 +65,23 @@ void CQuillmorHandler::openInput() {
     document_->open(inputFileName_.c_str(), nullptr, nullptr);
     xref_ = document_->getXRef();
     if (!xref_) throw CPdfException("PDF file was damaged");
-    checkNotEncrypted();
+    setUpEncryption();
     root_ = xref_->getRootRef();
     info_ = xref_->getInfoRef();
 }
 
-void CQuillmorHandler::checkNotEncrypted() const {
-    const CPdfElement& trailer = xref_->getTrailer();
-    if (!trailer.is(kindDictionary)) return;
-    CPdfElement encrypt;
-    trailer.getDictionary()->lookupUnresolved("Encrypt", encrypt);
-    // Copied objects would keep their encrypted strings and streams under a trailer without
-    // the keys to them: refuse rather than write an unreadable file.
-    if (!encrypt.is(kindNull)) throw CPdfException("\nEncrypted PDF files are not supported\n");
+void CQuillmorHandler::setUpEncryption() {
+    if (!document_->isOk()) {
+        // The document refuses only an encryption it cannot open: say which kind.
+        const CPdfElement& trailer = xref_->getTrailer();
+        CPdfElement encrypt;
+        if (trailer.is(kindDictionary)) trailer.getDictionary()->lookup("Encrypt", encrypt);
+        CPdfElement filter;
+        if (encrypt.is(kindDictionary)) encrypt.getDictionary()->lookup("Filter", filter);
+        const bool standard = filter.is(kindName) && std::string(filter.getName()) == kStandardHandler;
+        throw CPdfException(standard ? kNeedsPassword : kOtherHandler);
+    }
+    encryption_ = OutputEncryption::fromDocument(*xref_);
 }
 
 uint32_t CQuillmorHandler::readPagesNumber() {
@@ -99,7 +108,7 @@ void CQuillmorHandler::collectPages() {
 }
 
 void CQuillmorHandler::rewritePages() {
-    ResizeJob job{*xref_, xref_->getEntries(), *reader_, *output_, settings_};
+    ResizeJob job{*xref_, xref_->getEntries(), *reader_, *output_, settings_, encryption_.get()};
     for (size_t i = 0; i < records_.size(); ++i) {
         PageRecord& record = records_[i];
         if (!record.selected || !record.filled) continue;
@@ -111,7 +120,7 @@ void CQuillmorHandler::rewritePages() {
 void CQuillmorHandler::finishOutput() {
     const uint32_t startXRef = output_->position();
     output_->writeXRefTable();
-    output_->writeTrailer(startXRef, info_, root_);
+    output_->writeTrailer(startXRef, info_, root_, encryption_ ? encryption_->trailerKeys() : std::string());
 
     reader_.reset();
     xref_ = nullptr;

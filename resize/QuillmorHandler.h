@@ -11,6 +11,7 @@
 
 class CInputFile;
 class CPdfDocument;
+class OutputEncryption;
 class OutputWriter;
 class RawObjectReader;
 
@@ -33,7 +34,9 @@ public:
 
 private:
     void openInput();
-    void checkNotEncrypted() const;
+    // Refuses an encrypted input that cannot be opened without a password; for one that can,
+    // prepares the encryption of what the job writes anew.
+    void setUpEncryption();
     uint32_t readPagesNumber();
     void collectPages();
     uint32_t getPageCount();
@@ -50,6 +53,7 @@ private:
     uint32_t pagesNumber_ = 0;
     uint32_t pageCount_ = 0;
     std::unique_ptr<OutputWriter> output_;
+    std::unique_ptr<OutputEncryption> encryption_;  // null for a plain input
     std::unique_ptr<RawObjectReader> reader_;
     ResizeSettings settings_;
     std::vector<PageRecord> records_;

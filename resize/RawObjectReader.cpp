@@ -9,6 +9,7 @@
 #include "pdf/stream/InputFile.h"
 #include "resize/NumberFormat.h"
 #include "resize/ObjectHeadScanner.h"
+#include "resize/OutputEncryption.h"
 #include "resize/OutputWriter.h"
 
 namespace {
@@ -118,7 +119,11 @@ bool RawObjectReader::readRawObject(uint32_t objectNumber, std::string& out) {
     if (!text || length == 0) return false;
     out = formatInteger(objectNumber);
     out += kRebuiltHeader;
-    out.append(text, length);
+    if (encryption_) {
+        out += encryption_->encryptRebuiltStrings(std::string_view(text, length), objectNumber);
+    } else {
+        out.append(text, length);
+    }
     out += kRebuiltTrailer;
     return true;
 }

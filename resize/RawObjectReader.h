@@ -8,6 +8,7 @@
 #include "pdf/xref/PdfXRef.h"
 
 class CInputFile;
+class OutputEncryption;
 class OutputWriter;
 struct ObjectHead;
 
@@ -36,6 +37,10 @@ public:
     // " 0 obj\r" header for objects in object streams); false when it cannot be read.
     bool readRawObject(uint32_t objectNumber, std::string& out);
 
+    // With an encrypted input, the strings of rebuilt objects are encrypted for their new place
+    // (not owned; null for a plain input).
+    void setRebuiltStringEncryption(const OutputEncryption* encryption) { encryption_ = encryption; }
+
     // The extent of a type 1 object; false for other entries and when no "endobj" ends it.
     // A stream's "endobj" is searched after the data its /Length gives, so data holding
     // "endobj" stays whole; an unusable /Length falls back to the first "endobj".
@@ -61,6 +66,7 @@ private:
     CInputFile& file_;
     CPdfXRef& xref_;
     uint32_t headerStart_;
+    const OutputEncryption* encryption_ = nullptr;
     // Buffers only grow, so that no read pays for clearing bytes it is about to overwrite.
     // The first bytes of the object located last; small objects are copied straight from here.
     std::vector<char> window_;
