@@ -194,8 +194,13 @@ bool DictionaryScanner::nameEquals(const Lexeme& lexeme, std::string_view key) c
     return k == key.size();
 }
 
+bool DictionaryScanner::mayHoldName(std::string_view key) const {
+    // A name spelt with #xx escapes need not show the key's bytes; without any "#" it must.
+    return text_.find(key) != std::string_view::npos || text_.find('#') != std::string_view::npos;
+}
+
 bool DictionaryScanner::findKey(size_t dictionaryOpen, std::string_view key, TextEntry& entry) const {
-    if (!isDictionaryAt(dictionaryOpen)) return false;
+    if (!isDictionaryAt(dictionaryOpen) || !mayHoldName(key)) return false;
     size_t i = dictionaryOpen + 2;
     for (;;) {
         i = skipBlanks(i);

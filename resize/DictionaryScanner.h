@@ -68,6 +68,8 @@ private:
     bool startsWith(size_t position, std::string_view bytes) const;
     bool isEndKeyword(const Lexeme& lexeme) const;
     bool nameEquals(const Lexeme& lexeme, std::string_view key) const;
+    // False when no name of the text can equal `key`, so that the token walk can be skipped.
+    bool mayHoldName(std::string_view key) const;
 
     std::string_view text_;
 };

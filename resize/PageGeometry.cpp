@@ -67,21 +67,25 @@ PageBox PageGeometry::resizeBox(PageBox& box) const {
 
 void PageGeometry::rewriteBox(ObjectText& text, PageBox& box, const std::string& key, bool insertIfAbsent) const {
     const PageBox values = resizeBox(box);
-    std::string entry = key + " [";
-    for (const double value : {values.x1, values.y1, values.x2, values.y2}) {
-        requireFinite(value, "page", pageObjectNumber_);
-        entry += " " + formatBoxNumber(value);
-    }
-    entry += " ]\n";
+    const double numbers[] = {values.x1, values.y1, values.x2, values.y2};
+    for (const double value : numbers) requireFinite(value, "page", pageObjectNumber_);
 
     const DictionaryScanner scanner(text.bytes());
     TextEntry found;
-    if (scanner.findKey(key, found)) {
+    const bool present = scanner.findKey(key, found);
+    // Most pages lack most boxes: their numbers are only formatted when they are written.
+    if (!present && key != kMediaBoxKey && !insertIfAbsent) return;
+    std::string entry = key + " [";
+    for (const double value : numbers) {
+        entry += ' ';
+        entry += formatBoxNumber(value);
+    }
+    entry += " ]\n";
+    if (present) {
         // The whole value goes, whatever it was (a direct array, a reference to one, ...).
         text.replaceText(found.keyFirst, found.valueLast, entry);
         return;
     }
-    if (key != kMediaBoxKey && !insertIfAbsent) return;
     const size_t dictionary = scanner.objectDictionary();
     if (dictionary == DictionaryScanner::npos) return;
     text.insertText(dictionary + sizeof kDictionaryOpen - 1, "\n" + entry);
