@@ -10,34 +10,52 @@ std::unique_ptr<CInputFile> CInputFile::open(const std::string& path) {
 }
 
 CInputFile::CInputFile(std::FILE* file) : file_(file), block_(kBlockSize) {
+    // This class buffers itself: a second buffer in the C library would only copy every byte again.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
     if (std::fseek(file_, 0, SEEK_END) == 0) {
         const long end = std::ftell(file_);
         if (end > 0) size_ = static_cast<uint64_t>(end);
     }
+    filePosition_ = size_;
 }
 
 CInputFile::~CInputFile() { std::fclose(file_); }
 
-bool CInputFile::loadBlock(uint64_t position) {
+size_t CInputFile::readFile(uint64_t position, uint8_t* destination, size_t count) {
+    if (position != filePosition_) {
+        if (std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0) {
+            filePosition_ = size_ + 1;  // unknown: the next read seeks again
+            return 0;
+        }
+        filePosition_ = position;
+    }
+    const size_t got = std::fread(destination, 1, count, file_);
+    filePosition_ += got;
+    if (got < count) {
+        std::clearerr(file_);
+        filePosition_ = size_ + 1;
+    }
+    return got;
+}
+
+bool CInputFile::loadBlock(uint64_t position, size_t wanted) {
+    const bool continues = blockLength_ > 0 && position == blockPosition_ + blockLength_;
+    const size_t length = continues ? kBlockSize : std::min(std::max(wanted, kSmallBlockSize), kBlockSize);
     blockLength_ = 0;
     blockPosition_ = position;
-    if (std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0) return false;
-    blockLength_ = std::fread(block_.data(), 1, block_.size(), file_);
+    blockLength_ = readFile(position, block_.data(), length);
     return blockLength_ > 0;
 }
 
 size_t CInputFile::readAt(uint64_t position, uint8_t* destination, size_t count) {
     if (position >= size_ || count == 0) return 0;
     count = static_cast<size_t>(std::min<uint64_t>(count, size_ - position));
-    if (count >= kBlockSize) {
-        if (std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0) return 0;
-        return std::fread(destination, 1, count, file_);
-    }
+    if (count >= kBlockSize) return readFile(position, destination, count);
     size_t done = 0;
     while (done < count) {
         const uint64_t at = position + done;
         if (at < blockPosition_ || at >= blockPosition_ + blockLength_) {
-            if (!loadBlock(at)) break;
+            if (!loadBlock(at, count - done)) break;
         }
         const size_t offset = static_cast<size_t>(at - blockPosition_);
         const size_t piece = std::min(count - done, blockLength_ - offset);

@@ -27,13 +27,20 @@ public:
     size_t readAt(uint64_t position, uint8_t* destination, size_t count);
 
 private:
+    // Reads that go on where the block ends (a parser or a copy moving forward) load a whole
+    // block; a jump elsewhere (the next page object, say) loads only what it needs, at least a
+    // small block, so that scattered reads do not each pull in 64 KB.
     static constexpr size_t kBlockSize = 64 * 1024;
+    static constexpr size_t kSmallBlockSize = 4 * 1024;
 
     explicit CInputFile(std::FILE* file);
-    bool loadBlock(uint64_t position);
+    bool loadBlock(uint64_t position, size_t wanted);
+    // Reads straight from the file; false when the file cannot be positioned.
+    size_t readFile(uint64_t position, uint8_t* destination, size_t count);
 
     std::FILE* file_;
     uint64_t size_ = 0;
+    uint64_t filePosition_ = 0;  // where the next read of file_ starts, so that reads in a row need no seek
     std::vector<uint8_t> block_;
     uint64_t blockPosition_ = 0;
     size_t blockLength_ = 0;
