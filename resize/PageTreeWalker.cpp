@@ -1,5 +1,6 @@
 #include "resize/PageTreeWalker.h"
 
+#include <algorithm>
 #include <string>
 
 #include "pdf/objects/PdfArray.h"
@@ -12,6 +13,8 @@ constexpr const char* kBoxKeys[] = {"MediaBox", "CropBox", "BleedBox", "TrimBox"
 // US Letter in points: the box of a page that neither it nor an ancestor gives.
 constexpr PageBox kDefaultBox = {0, 0, 612, 792};
 constexpr int32_t kBoxNumbers = 4;
+// Records reserved before the walk at most (about 11 MB).
+constexpr size_t kReservedRecords = size_t{1} << 16;
 
 }  // namespace
 
@@ -30,6 +33,9 @@ std::vector<PageRecord> PageTreeWalker::collect(ObjectRef root, uint32_t& pagesN
 
     pageCount_ = pageCountOf(*pages.getDictionary(), xref_.getEntries().size());
     records_.clear();
+    // Reserved up front, the records are never copied to a larger block, which would hold the old
+    // and the new block at once; a huge /Count only reserves up to a cap and grows from there.
+    records_.reserve(std::min<size_t>(pageCount_, kReservedRecords));
     stack_.clear();
     visitedNodes_.clear();
 
