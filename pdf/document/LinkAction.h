@@ -138,5 +138,5 @@ private:
 // action would not be usable.
 std::unique_ptr<LinkAction> makeLinkAction(const CPdfElement& actionDictionary, const std::string& baseURI);
 
-// The text of a file specification: a string, or a dictionary's Unix or else F string.
+// The file name a file reference gives: a string, or a dictionary's Unix or else F string.
 std::string getFileSpecText(const CPdfElement& fileSpec);
