@@ -1,10 +1,14 @@
 #include "pdf/objects/PdfArray.h"
 
+#include <utility>
+
 CPdfArray::CPdfArray(CPdfResolver* xref) : xref_(xref) {}
 
 CPdfArray::~CPdfArray() = default;
 
 void CPdfArray::add(const CPdfElement& element) { elements_.push_back(element); }
+
+void CPdfArray::add(CPdfElement&& element) { elements_.push_back(std::move(element)); }
 
 void CPdfArray::get(int32_t i, CPdfElement& out) const { at(i).fetch(xref_, out); }
 

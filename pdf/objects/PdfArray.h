@@ -15,6 +15,7 @@ public:
 
     int32_t getLength() const { return static_cast<int32_t>(elements_.size()); }
     void add(const CPdfElement& element);
+    void add(CPdfElement&& element);
     void get(int32_t i, CPdfElement& out) const;
     void getUnresolved(int32_t i, CPdfElement& out) const;
     // Element i as stored, without a copy.

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "pdf/objects/PdfElement.h"
 
@@ -15,13 +16,15 @@ public:
     CPdfDictionary& operator=(const CPdfDictionary&) = delete;
 
     void add(const char* key, const CPdfElement& element);
+    // Takes the element over, unless the key is already there (then `element` stays as it was).
+    void add(const char* key, CPdfElement&& element);
     void lookup(const char* key, CPdfElement& out) const;
     void lookupUnresolved(const char* key, CPdfElement& out) const;
     // The stored value of `key`, or null when absent; no copy.
     const CPdfElement* find(const char* key) const;
     bool isType(const char* typeName) const;
 
-    int32_t getLength() const { return static_cast<int32_t>(entries_.size()); }
+    int32_t getLength() const { return static_cast<int32_t>(isFlat() ? flat_.size() : tree_->size()); }
     std::string getKey(int32_t i) const;
     void getValue(int32_t i, CPdfElement& out) const;
 
@@ -36,10 +39,22 @@ protected:
     virtual ~CPdfDictionary();
 
 private:
-    using Entries = std::map<std::string, std::unique_ptr<CPdfElement>>;
-    Entries::const_iterator entryAt(int32_t i) const;
+    // Nearly every dictionary is small: its entries stand sorted in one block, found by binary
+    // search. One that outgrows kFlatLimit moves into a tree, so that adding stays logarithmic.
+    static constexpr size_t kFlatLimit = 32;
+
+    struct Entry {
+        std::string key;
+        CPdfElement value;
+    };
+    using Tree = std::map<std::string, CPdfElement>;
+
+    bool isFlat() const { return !tree_; }
+    const CPdfElement& valueAt(int32_t i) const;
+    void moveIntoTree();
 
     int32_t refCount_ = 1;
     CPdfResolver* xref_;
-    Entries entries_;
+    std::vector<Entry> flat_;
+    std::unique_ptr<Tree> tree_;  // null while the entries are flat
 };

@@ -239,7 +239,8 @@ void CPdfLexer::readName(CPdfElement& out) {
 }
 
 void CPdfLexer::readNumber(int first, CPdfElement& out) {
-    scratch_.assign(1, static_cast<char>(first));
+    scratch_.clear();
+    scratch_.push_back(static_cast<char>(first));
     bool real = first == '.';
     for (;;) {
         const int c = peekChar();
@@ -258,7 +259,8 @@ void CPdfLexer::readNumber(int first, CPdfElement& out) {
 }
 
 void CPdfLexer::readBareToken(int first, CPdfElement& out) {
-    scratch_.assign(1, static_cast<char>(first));
+    scratch_.clear();
+    scratch_.push_back(static_cast<char>(first));
     while (isRegular(peekChar())) scratch_.push_back(static_cast<char>(getChar()));
     if (scratch_ == "true") {
         out.initBool(true);

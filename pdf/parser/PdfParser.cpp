@@ -41,7 +41,8 @@ struct CPdfParser::Impl {
 
     void shift() {
         curToken = std::move(nextToken);
-        curLiteral.swap(nextLiteral);
+        // Most tokens are no literal strings: two empty texts need no swap.
+        if (!curLiteral.empty() || !nextLiteral.empty()) curLiteral.swap(nextLiteral);
         lexer.readToken(nextToken, nextLiteral);
     }
 
@@ -116,7 +117,7 @@ void CPdfParser::Impl::parseArray(CPdfElement& out, int depth) {
     while (!curToken.isCommand("]") && !curToken.is(kindEof)) {
         CPdfElement element;
         parse(element, nullptr, depth + 1);
-        array.add(element);
+        array.add(std::move(element));
     }
     if (curToken.isCommand("]")) shift();
 }
@@ -132,12 +133,12 @@ void CPdfParser::Impl::parseDictionary(CPdfElement& out, const ObjectDecryption*
             shift();
             continue;
         }
-        const std::string key = curToken.getName();
+        const CPdfElement key = std::move(curToken);
         shift();
         if (curToken.is(kindError) || curToken.is(kindEof)) continue;
         CPdfElement value;
         parse(value, nullptr, depth + 1);
-        dictionary.add(key.c_str(), value);
+        dictionary.add(key.getName(), std::move(value));
     }
     if (!nextToken.isCommand("stream")) {
         shift();
