@@ -33,7 +33,9 @@ OutputWriter::OutputWriter(const std::string& outputFileName) : outputName_(outp
         temporaryName_.clear();
         throw CPdfException(kCreateError);
     }
-    buffer_.reserve(kBufferSize);
+    // The writer buffers itself: the C library's buffer would only split large writes.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
+    buffer_.reset(new char[kBufferSize]);
 }
 
 OutputWriter::~OutputWriter() { discard(); }
@@ -53,20 +55,33 @@ void OutputWriter::write(const char* data, size_t length) {
     if (!file_) throw CPdfException(kWriteError);
     if (position_ + length > kMaxSize) throw CPdfException(kTooLarge);
     position_ += length;
-    if (buffer_.size() + length > kBufferSize) {
+    if (buffered_ + length > kBufferSize) {
         flush();
         if (length >= kBufferSize) {
             if (std::fwrite(data, 1, length, file_) != length) throw CPdfException(kWriteError);
             return;
         }
     }
-    buffer_.insert(buffer_.end(), data, data + length);
+    std::memcpy(buffer_.get() + buffered_, data, length);
+    buffered_ += length;
+}
+
+char* OutputWriter::room(size_t length) {
+    if (!file_ || length > kRoomSize) throw CPdfException(kWriteError);
+    if (buffered_ + length > kBufferSize) flush();
+    return buffer_.get() + buffered_;
+}
+
+void OutputWriter::commitRoom(size_t filled) {
+    if (position_ + filled > kMaxSize) throw CPdfException(kTooLarge);
+    position_ += filled;
+    buffered_ += filled;
 }
 
 void OutputWriter::flush() {
-    if (buffer_.empty()) return;
-    if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) throw CPdfException(kWriteError);
-    buffer_.clear();
+    if (buffered_ == 0) return;
+    if (std::fwrite(buffer_.get(), 1, buffered_, file_) != buffered_) throw CPdfException(kWriteError);
+    buffered_ = 0;
 }
 
 void OutputWriter::resetTable(size_t inputEntryCount) { table_.assign(inputEntryCount, OutputEntry()); }

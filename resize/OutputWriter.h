@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,12 @@ public:
     // Throws when the bytes cannot be written or the output would outgrow kMaxSize.
     void write(const char* data, size_t length);
     void write(const std::string& bytes) { write(bytes.data(), bytes.size()); }
+    // Room for up to `length` bytes (at most kRoomSize) at the end of the output, for a reader
+    // to fill in place; commitRoom(filled) then writes the first `filled` of them. Copies of
+    // the input go from the file to the output buffer without a stop in between.
+    static constexpr size_t kRoomSize = 1 << 20;
+    char* room(size_t length);
+    void commitRoom(size_t filled);
     // The current output offset: where the next byte goes.
     uint32_t position() const { return static_cast<uint32_t>(position_); }
 
@@ -52,7 +59,7 @@ public:
     const std::string& temporaryFileName() const { return temporaryName_; }
 
 private:
-    static constexpr size_t kBufferSize = 1 << 20;
+    static constexpr size_t kBufferSize = kRoomSize;
 
     void flush();
     void discard();
@@ -60,7 +67,8 @@ private:
     std::string outputName_;
     std::string temporaryName_;
     std::FILE* file_ = nullptr;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;
+    size_t buffered_ = 0;
     uint64_t position_ = 0;
     std::vector<OutputEntry> table_;
 };

@@ -27,7 +27,6 @@ constexpr size_t kIntegerObjectPeek = 64;
 constexpr size_t kFirstWindow = 512;
 constexpr size_t kFirstSearchBlock = 4096;
 constexpr size_t kLargestSearchBlock = 1 << 20;
-constexpr size_t kCopyBlock = 1 << 20;
 
 constexpr char kRebuiltHeader[] = " 0 obj\r";
 constexpr char kRebuiltTrailer[] = " endobj\r";
@@ -152,7 +151,8 @@ bool RawObjectReader::findObjectEnd(uint32_t objectNumber, uint64_t position, ui
         if (head.status != ObjectHead::Status::needMore) break;
         // A head still open where an "endobj" already stands is no stream head, and a window that
         // cannot grow (a short read) will not tell more: stop reading.
-        if (windowLength >= fileSize - position ||
+        const uint64_t windowSearched = position + windowLength_ - std::min(windowLength_, kEndObjLength - 1);
+        if (windowLength >= fileSize - position || knownAbsent(kEndObj, kEndObjLength, windowSearched) ||
             findPattern(window_.data(), window_.data() + windowLength_, kEndObj, kEndObjLength)) {
             head.status = ObjectHead::Status::plain;
             break;
@@ -182,6 +182,7 @@ bool RawObjectReader::findObjectEnd(uint32_t objectNumber, uint64_t position, ui
         } else {
             const size_t overlap = std::min(windowLength_, kEndObjLength - 1);
             last = findInFile(position + windowLength_ - overlap, kEndObj, kEndObjLength);
+            if (last == 0) noteAbsent(kEndObj, kEndObjLength, position);
         }
     }
     if (last == 0) return false;
@@ -232,8 +233,12 @@ uint32_t RawObjectReader::findBytesInFile(uint32_t start, const char* pattern, s
 }
 
 uint64_t RawObjectReader::findInFile(uint64_t start, const char* pattern, size_t patternLength) {
-    const uint64_t fileSize = file_.size();
-    if (patternLength == 0 || start >= fileSize) return 0;
+    if (patternLength == 0 || start >= file_.size() || knownAbsent(pattern, patternLength, start)) return 0;
+    // Where the pattern is known to be absent the search may stop, once a match that starts
+    // before that point could no longer be missed.
+    const bool samePattern = absentPattern_.size() == patternLength &&
+                             std::memcmp(absentPattern_.data(), pattern, patternLength) == 0;
+    const uint64_t fileSize = samePattern ? std::min(file_.size(), absentFrom_ + patternLength - 1) : file_.size();
     size_t blockLength = kFirstSearchBlock;
     uint64_t at = start;
     for (;;) {
@@ -242,11 +247,28 @@ uint64_t RawObjectReader::findInFile(uint64_t start, const char* pattern, size_t
         const size_t got = file_.readAt(at, reinterpret_cast<uint8_t*>(searchBlock_.data()), want);
         const char* hit = findPattern(searchBlock_.data(), searchBlock_.data() + got, pattern, patternLength);
         if (hit) return at + static_cast<uint64_t>(hit - searchBlock_.data()) + patternLength - 1;
-        if (got < patternLength || at + got >= fileSize) return 0;
+        if (got < patternLength || at + got >= fileSize) {
+            noteAbsent(pattern, patternLength, start);
+            return 0;
+        }
         // Keep the pattern's length less one byte, so a match across two blocks is found.
         at += got - (patternLength - 1);
         blockLength = std::min(blockLength * 2, kLargestSearchBlock);
     }
+}
+
+bool RawObjectReader::knownAbsent(const char* pattern, size_t patternLength, uint64_t start) const {
+    return !absentPattern_.empty() && start >= absentFrom_ && absentPattern_.size() == patternLength &&
+           std::memcmp(absentPattern_.data(), pattern, patternLength) == 0;
+}
+
+void RawObjectReader::noteAbsent(const char* pattern, size_t patternLength, uint64_t start) {
+    if (absentPattern_.size() == patternLength && std::memcmp(absentPattern_.data(), pattern, patternLength) == 0) {
+        absentFrom_ = std::min(absentFrom_, start);
+        return;
+    }
+    absentPattern_.assign(pattern, patternLength);
+    absentFrom_ = start;
 }
 
 void RawObjectReader::loadWindow(uint64_t position, size_t length) {
@@ -268,12 +290,12 @@ void RawObjectReader::copySpan(const RawObjectSpan& span, OutputWriter& output) 
 }
 
 void RawObjectReader::copyRange(uint64_t position, uint64_t length, OutputWriter& output) {
-    if (copyBlock_.empty()) copyBlock_.resize(kCopyBlock);
     while (length > 0) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(length, kCopyBlock));
-        const size_t got = file_.readAt(position, reinterpret_cast<uint8_t*>(copyBlock_.data()), want);
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(length, OutputWriter::kRoomSize));
+        char* room = output.room(want);
+        const size_t got = file_.readAt(position, reinterpret_cast<uint8_t*>(room), want);
+        output.commitRoom(got);
         if (got == 0) return;
-        output.write(copyBlock_.data(), got);
         position += got;
         length -= got;
     }

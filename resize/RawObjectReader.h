@@ -59,6 +59,9 @@ private:
     uint64_t streamDataLength(uint32_t objectNumber, const ObjectHead& head, bool& usable);
     bool endstreamFollows(uint64_t dataEnd);
     uint64_t findInFile(uint64_t start, const char* pattern, size_t patternLength);
+    // Whether an earlier search showed that no occurrence of `pattern` starts at or after `start`.
+    bool knownAbsent(const char* pattern, size_t patternLength, uint64_t start) const;
+    void noteAbsent(const char* pattern, size_t patternLength, uint64_t start);
     void loadWindow(uint64_t position, size_t length);
     bool windowHolds(const RawObjectSpan& span) const;
     void copyRange(uint64_t position, uint64_t length, OutputWriter& output);
@@ -73,5 +76,8 @@ private:
     size_t windowLength_ = 0;
     uint64_t windowPosition_ = 0;
     std::vector<char> searchBlock_;
-    std::vector<char> copyBlock_;
+    // The last pattern a search did not find, and from where on it is absent: objects without an
+    // "endobj" would otherwise each search the rest of the file.
+    std::string absentPattern_;
+    uint64_t absentFrom_ = 0;
 };
