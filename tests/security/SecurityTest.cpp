@@ -1,0 +1,378 @@
+// Ciphers, the decrypting stream, the encryptor of new objects and the Standard security handler.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "pdf/objects/PdfArray.h"
+#include "pdf/objects/PdfDictionary.h"
+#include "pdf/objects/PdfException.h"
+#include "pdf/objects/PdfString.h"
+#include "pdf/security/AesCbc.h"
+#include "pdf/security/Md5.h"
+#include "pdf/security/ObjectEncryptor.h"
+#include "pdf/security/PasswordPadding.h"
+#include "pdf/security/PdfDecryptStream.h"
+#include "pdf/security/Rc4.h"
+#include "pdf/security/SecurityHandler.h"
+#include "pdf/stream/PdfMemoryStream.h"
+#include "tests/support/PdfBuilder.h"
+#include "tests/support/TestTools.h"
+
+namespace {
+
+constexpr size_t kReadLimit = 1 << 16;  // far above every input here: stops a stream that never ends
+
+std::string unhex(const std::string& digits) {
+    std::string bytes;
+    for (size_t k = 0; k + 1 < digits.size(); k += 2)
+        bytes += static_cast<char>(std::stoi(digits.substr(k, 2), nullptr, 16));
+    return bytes;
+}
+
+std::string hex(const uint8_t* data, size_t length) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string digits;
+    for (size_t k = 0; k < length; ++k) digits += {kDigits[data[k] >> 4], kDigits[data[k] & 15]};
+    return digits;
+}
+
+const uint8_t* bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
+std::string hex(const std::string& text) { return hex(bytes(text), text.size()); }
+
+// RFC 1321 (whole, and split on both sides of a block's 56- and 64-byte marks), RFC 6229 at two
+// offsets, FIPS-197 C.1 both ways, SP 800-38A F.2.1 in CBC with a whole padding block behind.
+TEST(Ciphers, MatchPublishedVectors) {
+    const char* const md5Suite[][2] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"a", "0cc175b9c0f1b6a831c399e269772661"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    uint8_t digest[kMd5DigestSize];
+    for (const auto& row : md5Suite) {
+        md5(bytes(row[0]), std::strlen(row[0]), digest);
+        EXPECT_EQ(hex(digest, sizeof digest), row[1]) << row[0];
+    }
+    const std::string text = md5Suite[6][0];
+    for (size_t first : {1u, 55u, 56u, 63u, 64u, 65u}) {
+        CMd5 hasher;
+        hasher.update(bytes(text), first);
+        hasher.update(bytes(text) + first, text.size() - first);
+        hasher.finish(digest);
+        EXPECT_EQ(hex(digest, sizeof digest), md5Suite[6][1]) << "split at " << first;
+    }
+    const char* const rc4Rows[][3] = {  // key, keystream at offsets 0 and 256
+        {"0102030405", "b2396305f03dc027ccc3524a0a1118a8", "1cfcf62b03eddb641d77dfcf7f8d8c93"},
+        {"0102030405060708090a0b0c0d0e0f10", "9ac7cc9a609d1ef7b2932899cde41b97", "d39d566bc6bce3010768151549f3873f"},
+    };
+    for (const auto& row : rc4Rows) {
+        const std::string key = unhex(row[0]);
+        Rc4State state;
+        rc4Init(bytes(key), key.size(), state);
+        uint8_t stream[256 + 16] = {};
+        rc4Crypt(state, stream, sizeof stream);
+        EXPECT_EQ(hex(stream, 16), row[1]);
+        EXPECT_EQ(hex(stream + 256, 16), row[2]);
+    }
+    const CAes128 fips(bytes(unhex("000102030405060708090a0b0c0d0e0f")));
+    uint8_t out[CAes128::kBlockSize];
+    fips.encryptBlock(bytes(unhex("00112233445566778899aabbccddeeff")), out);
+    EXPECT_EQ(hex(out, sizeof out), "69c4e0d86a7b0430d8cdb78070b4c55a");
+    fips.decryptBlock(bytes(unhex("69c4e0d86a7b0430d8cdb78070b4c55a")), out);
+    EXPECT_EQ(hex(out, sizeof out), "00112233445566778899aabbccddeeff");
+    const std::string key = unhex("2b7e151628aed2a6abf7158809cf4f3c"), iv = unhex("000102030405060708090a0b0c0d0e0f");
+    const std::string plain = unhex("6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51");
+    const std::string encrypted = aesCbcEncrypt(bytes(key), bytes(iv), bytes(plain), plain.size());
+    EXPECT_EQ(hex(encrypted.substr(0, 48)),
+              hex(iv) + "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2");
+}
+
+std::unique_ptr<CPdfDecryptStream> decryptor(const std::string& data, const std::string& fileKey, int cipherKind,
+                                             int objectNumber, int generation = 0) {
+    auto* source = new CPdfMemoryStream(bytes(data), 0, static_cast<uint32_t>(data.size()));
+    return std::make_unique<CPdfDecryptStream>(source, bytes(fileKey), cipherKind, static_cast<int>(fileKey.size()),
+                                               objectNumber, generation);
+}
+
+std::string readAll(CPdfStream& stream) {
+    std::string out;
+    for (int c; (c = stream.getChar()) != CPdfStream::kEnd && out.size() < kReadLimit;) out += static_cast<char>(c);
+    return out;
+}
+
+std::string decrypt(const std::string& data, const std::string& key, int cipherKind, int number, int generation = 0) {
+    const auto stream = decryptor(data, key, cipherKind, number, generation);
+    stream->reset();
+    return readAll(*stream);
+}
+
+// Info strings of corpus files under the file keys qpdf reports: a 5-byte RC4 file key (so a
+// 10-byte object key), a 16-byte one, and AES with two blocks, the last padded with nine 9s.
+TEST(DecryptStream, DecryptsCorpusStringsAndPeeksEachByteOnce) {
+    struct Row { const char *key, *encrypted, *plain; int cipherKind, objectNumber; };
+    const Row rows[] = {
+        {"8d4aa87ff7", "8add7f1189d3db95a732432f0bd7760b3bbdeb47475c99", "D:20031010180520-03'00'", kCipherRc4, 89},
+        {"3f54c11cc0c68dee27fa25422bba524d", "e83c4f0db0b28f7fac9891ed8e4e881735de88d2a20c56",
+         "D:20031010181210-03'00'", kCipherRc4, 89},
+        {"474258b004f2ce0017adeb6e79574357",
+         "0e1c2a38465462707e8c9aa8b6c4d2e0e9899cdac1e580de96cee46c62bbe494cccd4890015eb51e9ebe9e163bd4e9db",
+         "D:20031010180432-03'00'", kCipherAes, 2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key);
+        const std::string key = unhex(row.key), data = unhex(row.encrypted);
+        EXPECT_EQ(decrypt(data, key, row.cipherKind, row.objectNumber), row.plain);
+        const auto stream = decryptor(data, key, row.cipherKind, row.objectNumber);  // no reset(): from the start
+        std::string out;
+        for (int peeked; (peeked = stream->peekChar()) != CPdfStream::kEnd && out.size() < data.size();) {
+            ASSERT_EQ(stream->getChar(), peeked);
+            out += static_cast<char>(peeked);
+        }
+        EXPECT_EQ(out, row.plain);
+        stream->reset();
+        EXPECT_EQ(readAll(*stream), row.plain);
+    }
+    EXPECT_EQ(decrypt("some bytes", unhex("8d4aa87ff7"), 2, 1), "");  // unknown cipher: nothing
+
+    // Object keys take the three low bytes of the number and two of the generation; file key
+    // lengths outside 0..16 are clamped, not read past.
+    const std::string key16 = unhex(rows[1].key);
+    const auto objectKey = [&key16](int keyLength, uint32_t number, uint32_t generation) {
+        const ObjectKey key = makeObjectKey(bytes(key16), keyLength, kCipherRc4, number, generation);
+        return hex(key.bytes, key.length);
+    };
+    const std::string lowBytes = objectKey(5, 0x000123, 7);
+    EXPECT_EQ(objectKey(5, 0x7F000123, 0x50007), lowBytes);
+    EXPECT_NE(objectKey(5, 0x010123, 7), lowBytes);
+    EXPECT_NE(objectKey(5, 0x000123, 0x107), lowBytes);
+    EXPECT_EQ(objectKey(40, 1, 0), objectKey(16, 1, 0));
+    EXPECT_EQ(objectKey(-3, 1, 0).size(), 2 * 5u);
+}
+
+TEST(DecryptStream, AesDropsTheIvThePaddingAndAPartialTail) {
+    const std::string fileKey = unhex("474258b004f2ce0017adeb6e79574357");
+    const ObjectKey key = makeObjectKey(bytes(fileKey), 16, kCipherAes, 3, 0);
+    const std::string iv = "0123456789abcdef", text = "sixteen bytes!!!";
+    const std::string padded = aesCbcEncrypt(key.bytes, bytes(iv), bytes(text), text.size());  // + sixteen 16s
+    EXPECT_EQ(decrypt(padded, fileKey, kCipherAes, 3), text);
+    EXPECT_EQ(decrypt(padded + "12345", fileKey, kCipherAes, 3), text + std::string(16, '\x10'));
+    EXPECT_EQ(decrypt(iv, fileKey, kCipherAes, 3), "");
+    EXPECT_EQ(decrypt(iv.substr(0, 9), fileKey, kCipherAes, 3), "");
+    // The last plain byte n leaves 16 - n bytes when below 16, none from 16 on.
+    const CAes128 aes(key.bytes);
+    const std::pair<int, size_t> lastByteAndKept[] = {{1, 15}, {15, 1}, {17, 0}, {255, 0}, {0, 16}};
+    for (const auto& c : lastByteAndKept) {
+        char block[CAes128::kBlockSize] = {'@', 'A', 'B'};
+        block[15] = static_cast<char>(c.first);
+        const std::string kept(block, c.second);
+        aes.encryptBlock(reinterpret_cast<uint8_t*>(block), reinterpret_cast<uint8_t*>(block));
+        EXPECT_EQ(decrypt(std::string(16, '\0') + std::string(block, 16), fileKey, kCipherAes, 3), kept) << c.first;
+    }
+}
+
+TEST(ObjectEncryptor, DecryptsBackForEveryCipherKeyAndLengthAndIsDeterministic) {
+    std::string message;
+    for (int k = 0; k < 1000; ++k) message += static_cast<char>(k * 131 + 7);
+    for (const std::string& key : {unhex("8d4aa87ff7"), unhex("474258b004f2ce0017adeb6e79574357")}) {
+        for (int cipherKind : {kCipherRc4, kCipherAes}) {
+            SCOPED_TRACE(hex(key) + " cipher " + std::to_string(cipherKind));
+            const ObjectEncryptor encryptor(bytes(key), static_cast<int>(key.size()), cipherKind);
+            for (size_t length : {0u, 1u, 15u, 16u, 17u, 1000u}) {
+                const std::string plain = message.substr(0, length);
+                const std::string encrypted = encryptor.encrypt(plain, 12, 3);
+                EXPECT_EQ(encrypted.size(), encryptor.encryptedLength(length)) << length;
+                EXPECT_EQ(decrypt(encrypted, key, cipherKind, 12, 3), plain) << length;
+            }
+            const std::string once = encryptor.encrypt(message, 40, 0);
+            const ObjectEncryptor twin(bytes(key), static_cast<int>(key.size()), cipherKind);
+            EXPECT_EQ(twin.encrypt(message, 40, 0), once);
+            EXPECT_NE(encryptor.encrypt(message, 41, 0).substr(0, 16), once.substr(0, 16));  // AES: the IV too
+            EXPECT_NE(encryptor.encrypt(message, 40, 1), once);
+        }
+    }
+}
+
+// Reads the PDF forms written here, every token set apart by spaces; a literal string is
+// written as its bytes in hex between parentheses.
+CPdfElement parse(std::istream& in) {
+    std::string token;
+    CPdfElement element;
+    if (!(in >> token) || token == "]") return element;
+    if (token == "<<") {
+        element.initDictionary(static_cast<CPdfResolver*>(nullptr));
+        while (in >> token && token != ">>") element.getDictionary()->add(token.c_str() + 1, parse(in));
+    } else if (token == "[") {
+        element.initArray(nullptr);
+        for (CPdfElement item = parse(in); !item.is(kindNone); item = parse(in)) element.getArray()->add(item);
+    } else if (token[0] == '(') {
+        const std::string text = unhex(token.substr(1, token.size() - 2));
+        element.initString(text.data(), text.size());
+    } else if (token[0] == '<') {  // left undecoded, as the parser leaves it
+        CPdfString digits(token.data() + 1, static_cast<int32_t>(token.size() - 2));
+        digits.setDecoded(false);
+        element.initHexString(digits);
+    } else if (token[0] == '/') {
+        element.initName(token.c_str() + 1);
+    } else if (token == "true" || token == "false") {
+        element.initBool(token == "true");
+    } else {
+        element.initInteger(std::stoi(token));
+    }
+    return element;
+}
+
+std::string edit(std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);  // throws when `from` is missing
+}
+
+std::string enc(const std::string& head, const std::string& o, const std::string& u, const std::string& tail = "") {
+    return "<< /Filter /Standard " + head + " /O " + o + " /U " + u + tail + " >>";
+}
+
+std::string cryptFilter(const std::string& method, const std::string& length = " /Length 16") {
+    return " /StmF /StdCF /StrF /StdCF /CF << /StdCF << /AuthEvent /DocOpen /CFM /" + method + length + " >> >>";
+}
+
+const std::string kId = "66d36a30a97e0f16f39955c6221e0c2a";
+const std::string kTrailer = "<< /ID [ <" + kId + "> <" + kId + "> ] >>";
+const std::string kR2 = "/V 1 /R 2 /Length 40 /P -64";
+const std::string kR3 = "/V 2 /R 3 /Length 128 /P -3104";
+const std::string kV4 = "/V 4 /R 4 /Length 128 /P -4";
+const std::string kR2O = "<2055c756c72e1ad702608e8196acad447ad32d17cff583235f6dd15fed7dab67>";
+const std::string kR2U = "<9e8e293e504292c520ee9f6a2a0e4857abef00b324b1041ac79a33f2cbde52a2>";
+const std::string kR3O = "<36451bd39d753b7c1d10922c28e6665aa4f3353fb0348b536893e3b1db5c579b>";
+const std::string kR3U = "<4ead05d7de6542e9b1ac15a5837882ec91f1dd59d88e5b6e5e0a7954217a8f78>";
+const std::string kV4U = "<32c27288b9ec6a4fab94e6188828595c0122456a91bae5134273a6db134c87c4>";
+const std::string kV4ClearU = "<e4d8eb0d7c43579866926fec0eab59020122456a91bae5134273a6db134c87c4>";
+const std::string kClear = " /EncryptMetadata false";
+const std::string kR2Dict = enc(kR2, kR2O, kR2U);
+const std::string kR3Dict = enc(kR3, kR3O, kR3U);
+const std::string kV4Dict = enc(kV4, kR3O, kV4U, cryptFilter("V2"));
+const std::string kV4AesDict = enc(kV4, kR3O, kV4U, cryptFilter("AESV2"));
+const std::string kR2Key = "8d4aa87ff7 V1 RC4";
+
+std::unique_ptr<CSecurityHandler> handlerFor(const std::string& encrypt, const std::string& trailer = kTrailer) {
+    std::istringstream encryptText(encrypt), trailerText(trailer);
+    return makeSecurityHandler(parse(trailerText), parse(encryptText));
+}
+
+// Key, version, cipher and owner flag; or "fails" with the key length; or no handler; or the error.
+std::string outcome(const std::string& encrypt, const std::string& owner = "", const std::string& user = "") {
+    try {
+        const auto handler = handlerFor(encrypt);
+        if (!handler) return "no handler";
+        const size_t keyLength = static_cast<size_t>(handler->getFileKeyLength());
+        if (!handler->checkEncryption(owner, user)) return "fails " + std::to_string(keyLength);
+        return hex(handler->getFileKey(), keyLength) + " V" + std::to_string(handler->getEncVersion()) +
+               (handler->getCipherKind() == kCipherAes ? " AES" : " RC4") +
+               (handler->getOwnerPasswordOk() ? " owner" : "");
+    } catch (const CPdfException& e) {
+        return e.getMessage();
+    }
+}
+
+// Dictionaries of corpus files (values and keys as qpdf reports them) and variants of them.
+TEST(StandardSecurityHandler, OpensCorpusDictionariesAndJudgesVariants) {
+    const std::string r2Master = enc(kR2, "<09d1dcbeee8e06c9097eb769a96fedb71891fd7a9b2fc605690557da6d132a24>",
+                                     "<5fe5d8dcbb0987a8e00ac0440c55540891f1dd59d88e5b6e5e0a7954217a8f78>");
+    const std::string r3Master = enc(kR3, "<43c9dc2870a984994bc1265a57c7f8ada724fa891e652bb0654f50170f72f5ee>",
+                                     "<3b64a47ae69c81add269ec98ad14615991f1dd59d88e5b6e5e0a7954217a8f78>");
+    const std::string r3View = enc(kR3, "<0b519e6d22cff2512874511174dd17f0fd531ede8de0c811aa83ad6ba09358e9>",
+                                   "<2283eba99a7ec1b60a3a6fefc409941991f1dd59d88e5b6e5e0a7954217a8f78>");
+    const std::string withPasswords[][4] = {  // dictionary, owner password, user password, outcome
+        {r2Master, "master", "", "d8a7a86122 V1 RC4 owner"},
+        {r3Master, "master", "", "88ce1c392a579d50797f65bd39ba22ab V2 RC4 owner"},
+        {r3View, "", "view", "1701b0ac5035f48d96f6ef350a4cd68d V2 RC4"},
+        {r3View, "view", "", "1701b0ac5035f48d96f6ef350a4cd68d V2 RC4 owner"},
+        {r3View, "", "", "fails 16"},
+    };
+    for (const auto& row : withPasswords) EXPECT_EQ(outcome(row[0], row[1], row[2]), row[3]) << row[0];
+
+    const std::string unsupported = "Unsupported version/revision of Standard security handler";
+    const std::string clearMetadata = enc(kV4, kR3O, kV4ClearU, cryptFilter("V2") + kClear);
+    const std::string r3WithFilter = enc(kR3, kR3O, kR3U, cryptFilter("AESV2"));  // read only for V 4 R 4
+    const std::pair<std::string, std::string> emptyPasswords[] = {
+        {kR2Dict, kR2Key},
+        {kR3Dict, "3f54c11cc0c68dee27fa25422bba524d V2 RC4"},
+        {kV4AesDict, "474258b004f2ce0017adeb6e79574357 V2 AES"},
+        {clearMetadata, "25976fb9fc748e3218ad6d5b7e42ac50 V2 RC4"},
+        {edit(kR2Dict, "/Length 40", "/Length 128"), kR2Key},
+        {edit(kR3Dict, "/Length 128", ""), "fails 5"},
+        {edit(kR3Dict, "/Length 128", "/Length -128"), "fails 5"},
+        {edit(kR3Dict, "/Length 128", "/Length 8"), "fails 1"},
+        {edit(kV4AesDict, "/Length 16", "/Length 128"), "474258b004f2ce0017adeb6e79574357 V2 AES"},
+        {edit(kV4Dict, "/Length 16", "/Length 5"), "fails 5"},
+        {edit(kV4Dict, " /Length 16", ""), "474258b004f2ce0017adeb6e79574357 V2 RC4"},
+        {edit(kR3Dict, "/P", kClear + " /P"), "3f54c11cc0c68dee27fa25422bba524d V2 RC4"},  // counts only for V 4
+        {enc(kV4, kR3O, kV4ClearU, cryptFilter("V2")), "fails 16"},
+        {enc(kR2, "(" + kR2O.substr(1, 64) + ")", "(" + kR2U.substr(1, 64) + ")"), kR2Key},  // U holds a zero
+        {enc(kR2, kR2O, "(" + kR2U.substr(1, 62) + ")"), "fails 5"},
+        {edit(kR2Dict, "/Standard", "/standard"), "no handler"},
+        {"/Standard", "no handler"},
+        {edit(kR2Dict, "/V 1", "/V (31)"), "Weird encryption info"},
+        {edit(kR2Dict, kR2O, "/abc"), "Weird encryption info"},
+        {edit(edit(kR2Dict, "/P -64", ""), "/V 1", "/V 5"), "Weird encryption info"},  // found before the version
+        {edit(r3WithFilter, "/V 2 /R 3", "/V 1 /R 3"), "3f54c11cc0c68dee27fa25422bba524d V1 RC4"},
+        {edit(r3WithFilter, "/V 2 /R 3", "/V 2 /R 4"), unsupported},
+        {edit(r3WithFilter, "/V 2 /R 3", "/V 5 /R 6"), unsupported},
+        {edit(r3WithFilter, "/V 2 /R 3", "/V 4 /R 3"), unsupported},
+        {enc(kV4, kR3O, kV4U, cryptFilter("AESV3")), unsupported},
+        {enc(kV4, kR3O, kV4U), unsupported},
+        {edit(kV4AesDict, "/StrF /StdCF", "/StrF /Identity"), unsupported},
+        {enc(kV4, kR3O, kV4U, " /StmF /StdCF /StrF /StdCF /CF /StdCF"), unsupported},
+    };
+    for (const auto& c : emptyPasswords) EXPECT_EQ(outcome(c.first), c.second) << c.first;
+    EXPECT_EQ(handlerFor(kR3Dict)->getPermissionFlags(), 0xFFFFF3E0u);
+    EXPECT_FALSE(handlerFor(clearMetadata)->getEncryptMetadata());
+    EXPECT_TRUE(handlerFor(kV4Dict)->getEncryptMetadata());
+}
+
+// The ID's first element, of either string kind, enters the key. Without one the key is the MD5 of
+// the padding, O and P alone (a failed check keeps it); with the ID that gives qpdf's key.
+TEST(StandardSecurityHandler, FirstIdElementEntersTheKey) {
+    const auto r2Key = [](const std::string& id) {
+        const std::string padding(reinterpret_cast<const char*>(kPasswordPadding), kPasswordPaddingSize);
+        const std::string material = padding + unhex(kR2O.substr(1, 64)) + unhex("c0ffffff") + id;  // P -64
+        uint8_t digest[kMd5DigestSize];
+        md5(bytes(material), material.size(), digest);
+        return hex(digest, 5);
+    };
+    ASSERT_EQ(r2Key(unhex(kId)) + " V1 RC4", kR2Key);
+    EXPECT_TRUE(handlerFor(kR2Dict, "<< /ID [ (" + kId + ") <00> ] >>")->checkEncryption("", ""));
+    for (const char* trailer : {"<< >>", "<< /ID [ ] >>", "<< /ID [ 3 <00> ] >>", "<< /ID <00> >>", ""}) {
+        const auto handler = handlerFor(kR2Dict, trailer);
+        EXPECT_FALSE(handler->checkEncryption("", "")) << trailer;
+        EXPECT_EQ(hex(handler->getFileKey(), 5), r2Key("")) << trailer;
+    }
+}
+
+TEST(StandardSecurityHandler, QpdfDecryptsStreamsEncryptedWithTheFileKey) {
+    if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
+    const std::string content = "q\n0.50 0 0 0.75 0 0 cm\nBT /F1 12 Tf 10 10 Td (Hi) Tj ET\nQ\n";
+    for (const std::string& encrypt : {kR3Dict, kV4AesDict}) {
+        const auto handler = handlerFor(encrypt);
+        ASSERT_TRUE(handler->checkEncryption("", ""));
+        const ObjectEncryptor encryptor(handler->getFileKey(), handler->getFileKeyLength(), handler->getCipherKind());
+        PdfBuilder builder;
+        builder.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        builder.addObject(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        builder.addObject(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
+        builder.addStream(4, "", encryptor.encrypt(content, 4, 0));
+        builder.addObject(5, encrypt);
+        builder.setTrailer("/Root 1 0 R /Encrypt 5 0 R /ID [<" + kId + "> <" + kId + ">]");
+        TempDir folder;
+        writeFile(folder.file("encrypted.pdf"), builder.build());
+        const std::string path = shellQuote(folder.file("encrypted.pdf"));
+        EXPECT_EQ(runCommand("qpdf --show-object=4 --filtered-stream-data " + path).output, content) << encrypt;
+    }
+}
+
+}  // namespace
