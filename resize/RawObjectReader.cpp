@@ -25,7 +25,8 @@ constexpr size_t kIntegerObjectPeek = 64;
 
 // Most objects are a few hundred bytes: start small and double, so reads stay linear in the object.
 constexpr size_t kFirstWindow = 512;
-constexpr size_t kFirstSearchBlock = 4096;
+// "endobj" mostly stands a few bytes on: a first small block keeps the search from reading far ahead.
+constexpr size_t kFirstSearchBlock = 64;
 constexpr size_t kLargestSearchBlock = 1 << 20;
 
 constexpr char kRebuiltHeader[] = " 0 obj\r";

@@ -39,22 +39,32 @@ size_t CInputFile::readFile(uint64_t position, uint8_t* destination, size_t coun
 }
 
 bool CInputFile::loadBlock(uint64_t position, size_t wanted) {
-    const bool continues = blockLength_ > 0 && position == blockPosition_ + blockLength_;
-    const size_t length = continues ? kBlockSize : std::min(std::max(wanted, kSmallBlockSize), kBlockSize);
+    const uint64_t blockEnd = blockPosition_ + blockLength_;
+    const bool forward = blockLength_ > 0 && position >= blockEnd && position - blockEnd < kSmallBlockSize;
+    size_t length = std::min(std::max(wanted, kSmallBlockSize), kBlockSize);
+    uint64_t start = position;
+    if (forward) {
+        // The reader goes on past the block: read ahead twice as far as last time, and keep the
+        // last bytes before the position, where a reader that searched ahead (for "endobj", say)
+        // comes back to.
+        length = std::min(std::max(wanted, 2 * blockLength_), kBlockSize);
+        start = position - std::min<uint64_t>(position - blockPosition_, kSmallBlockSize);
+    }
     blockLength_ = 0;
-    blockPosition_ = position;
-    blockLength_ = readFile(position, block_.data(), length);
-    return blockLength_ > 0;
+    blockPosition_ = start;
+    blockLength_ = readFile(start, block_.data(), length);
+    return blockLength_ > position - start;
 }
 
 size_t CInputFile::readAt(uint64_t position, uint8_t* destination, size_t count) {
     if (position >= size_ || count == 0) return 0;
     count = static_cast<size_t>(std::min<uint64_t>(count, size_ - position));
-    if (count >= kBlockSize) return readFile(position, destination, count);
     size_t done = 0;
     while (done < count) {
         const uint64_t at = position + done;
         if (at < blockPosition_ || at >= blockPosition_ + blockLength_) {
+            // What the block does not hold of a large read goes straight to its destination.
+            if (count - done >= kBlockSize) return done + readFile(at, destination + done, count - done);
             if (!loadBlock(at, count - done)) break;
         }
         const size_t offset = static_cast<size_t>(at - blockPosition_);

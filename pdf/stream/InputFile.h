@@ -27,9 +27,11 @@ public:
     size_t readAt(uint64_t position, uint8_t* destination, size_t count);
 
 private:
-    // Reads that go on where the block ends (a parser or a copy moving forward) load a whole
-    // block; a jump elsewhere (the next page object, say) loads only what it needs, at least a
-    // small block, so that scattered reads do not each pull in 64 KB.
+    // Reads that go on just past the block (a parser or a copy moving forward) load a block
+    // twice as large as the last, up to kBlockSize, starting a small block before them; a jump
+    // elsewhere (the next page object, say)
+    // loads only what it needs, at least a small block, so that scattered reads do not each
+    // pull in 64 KB. Large reads take from the block what it holds and the rest from the file.
     static constexpr size_t kBlockSize = 64 * 1024;
     static constexpr size_t kSmallBlockSize = 4 * 1024;
 
