@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -221,6 +222,34 @@ TEST(Limits, LongPrevChainsAreRefusedAndShortOnesRead) {
     const std::string base = buildSimpleDocument(1);
     expectRefused(withEmptySections(base, 100000), "Too many cross-reference sections");
     expectResized(withEmptySections(base, 200));
+}
+
+TEST(Limits, ObjectsWithoutEndobjDoNotEachSearchTheRestOfTheFile) {
+    // Left out of the output one by one; searched naively, 300,000 of them read the file 300,000 times.
+    constexpr int kObjects = 300000;
+    constexpr int kFirstLoose = 5;
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> offsets;
+    auto add = [&](int number, const std::string& body, bool ended) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(number) + " 0 obj\n" + body + (ended ? "\nendobj\n" : "\n");
+    };
+    add(1, "<< /Type /Catalog /Pages 2 0 R >>", true);
+    add(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", true);
+    add(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>", true);
+    add(4, "<< /Length 3 >>\nstream\nq Q\nendstream", true);
+    for (int number = kFirstLoose; number < kFirstLoose + kObjects; ++number) add(number, "[1 2]", false);
+    const size_t xrefAt = pdf.size();
+    const size_t size = offsets.size() + 1;
+    pdf += "xref\n0 " + std::to_string(size) + "\n0000000000 65535 f \n";
+    char row[32];
+    for (const size_t offset : offsets) {
+        std::snprintf(row, sizeof row, "%010zu 00000 n \n", offset);
+        pdf += row;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(size) + " /Root 1 0 R >>\nstartxref\n" + std::to_string(xrefAt) +
+           "\n%%EOF\n";
+    expectResized(pdf);
 }
 
 TEST(Limits, PageCountBeyondTheFileIsRefused) {
