@@ -26,17 +26,19 @@ void copyObjects(RawObjectReader& reader, OutputWriter& output, const std::vecto
     std::string bytes;
     for (uint32_t number = 0; number < entries.size(); ++number) {
         const XRefEntry& entry = entries[number];
-        if (output.row(number).written) continue;
+        // A page that is rewritten gets its row when it is written, or the job fails: reading
+        // it here would only be done again.
+        if (output.row(number).written || heldBack[number]) continue;
         if (entry.type == kInUse) {
             RawObjectSpan span;
             if (!reader.locateObject(number, span) || span.length == 0 || span.isObjectStream) continue;
             const uint32_t offset = output.position();
-            if (!heldBack[number]) reader.copySpan(span, output);
+            reader.copySpan(span, output);
             output.setOutputEntry(number, entry.generation, offset, true);
         } else if (entry.type == kCompressed) {
             if (!reader.readRawObject(number, bytes) || bytes.empty()) continue;
             const uint32_t offset = output.position();
-            if (!heldBack[number]) output.write(bytes);
+            output.write(bytes);
             // Rebuilt from an object stream: written as generation 0, like its header says.
             output.setOutputEntry(number, 0, offset, true);
         }

@@ -13,15 +13,20 @@ void CPdfDictionary::add(const char* key, const CPdfElement& element) { add(key,
 
 void CPdfDictionary::add(const char* key, CPdfElement&& element) {
     if (isFlat() && flat_.size() < kFlatLimit) {
-        const auto at = std::lower_bound(flat_.begin(), flat_.end(), key,
-                                         [](const Entry& entry, const char* k) { return entry.key.compare(k) < 0; });
+        const std::string_view wanted(key);
+        const auto at = flatLowerBound(wanted);
         // The first of two equal keys wins.
-        if (at != flat_.end() && at->key.compare(key) == 0) return;
+        if (at != flat_.end() && at->key == wanted) return;
         flat_.insert(at, Entry{key, std::move(element)});
         return;
     }
     if (isFlat()) moveIntoTree();
     tree_->try_emplace(key, std::move(element));
+}
+
+std::vector<CPdfDictionary::Entry>::const_iterator CPdfDictionary::flatLowerBound(std::string_view key) const {
+    return std::lower_bound(flat_.begin(), flat_.end(), key,
+                            [](const Entry& entry, std::string_view k) { return std::string_view(entry.key) < k; });
 }
 
 void CPdfDictionary::moveIntoTree() {
@@ -32,9 +37,9 @@ void CPdfDictionary::moveIntoTree() {
 
 const CPdfElement* CPdfDictionary::find(const char* key) const {
     if (isFlat()) {
-        const auto at = std::lower_bound(flat_.begin(), flat_.end(), key,
-                                         [](const Entry& entry, const char* k) { return entry.key.compare(k) < 0; });
-        return at != flat_.end() && at->key.compare(key) == 0 ? &at->value : nullptr;
+        const std::string_view wanted(key);
+        const auto at = flatLowerBound(wanted);
+        return at != flat_.end() && at->key == wanted ? &at->value : nullptr;
     }
     const auto found = tree_->find(key);
     return found == tree_->end() ? nullptr : &found->second;

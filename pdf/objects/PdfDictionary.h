@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pdf/objects/PdfElement.h"
@@ -52,6 +53,8 @@ private:
     bool isFlat() const { return !tree_; }
     const CPdfElement& valueAt(int32_t i) const;
     void moveIntoTree();
+    // The first flat entry whose key is not below `key`.
+    std::vector<Entry>::const_iterator flatLowerBound(std::string_view key) const;
 
     int32_t refCount_ = 1;
     CPdfResolver* xref_;
