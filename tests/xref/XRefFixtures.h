@@ -1,0 +1,96 @@
+#pragma once
+// Files assembled byte for byte, and a table opened as the document opens one: from the "%PDF-" header on.
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "pdf/objects/PdfException.h"
+#include "pdf/stream/InputFile.h"
+#include "pdf/stream/PdfFileStream.h"
+#include "pdf/xref/PdfXRef.h"
+#include "tests/support/TestTools.h"
+
+class HandPdf {
+public:
+    void object(int number, const std::string& body, int generation = 0) {
+        offsets_[number] = position();
+        bytes_ += std::to_string(number) + " " + std::to_string(generation) + " obj\n" + body + "\nendobj\n";
+    }
+    void stream(int number, const std::string& dict, const std::string& data) {
+        object(number, "<< " + dict + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream");
+    }
+    void raw(const std::string& bytes) { bytes_ += bytes; }
+    uint32_t offsetOf(int number) const { return offsets_.at(number); }
+    uint32_t position() const { return static_cast<uint32_t>(bytes_.size()); }
+    std::string finish(uint32_t xref) const { return bytes_ + "startxref\n" + std::to_string(xref) + "\n%%EOF\n"; }
+
+private:
+    std::string bytes_ = "%PDF-1.5\n";
+    std::map<int, uint32_t> offsets_;
+};
+
+inline std::string tableRow(uint32_t offset, uint32_t generation, char type) {
+    char row[24];
+    std::snprintf(row, sizeof row, "%010u %05u %c \n", offset, generation, type);
+    return row;
+}
+
+// One cross-reference stream entry of widths [1 2 1], big-endian.
+inline std::string row(uint32_t type, uint32_t second, uint32_t third) {
+    return {static_cast<char>(type), static_cast<char>(second >> 8), static_cast<char>(second), static_cast<char>(third)};
+}
+
+class OpenedPdf {
+public:
+    static constexpr size_t kHeaderPositions = 1018;
+
+    // `source` is the file's bytes, or its path when `isPath`.
+    explicit OpenedPdf(const std::string& source, bool isPath = false)
+        : path_(isPath ? source : dir_.file("input.pdf")) {
+        if (!isPath) writeFile(path_, source);
+        const size_t header = readFile(path_).substr(0, kHeaderPositions + 4).find("%PDF-");
+        file_ = CInputFile::open(path_);
+        CPdfElement noDictionary;
+        noDictionary.initNull();
+        stream_.emplace(new CPdfFileStream(file_.get(), 0, 0, noDictionary));
+        if (header != std::string::npos) stream_->get()->moveStart(static_cast<uint32_t>(header));
+        stream_->get()->reset();
+    }
+    CPdfXRef& open() { xref_.open(stream_->get()); return xref_; }
+    CPdfXRef& xref() { return xref_; }
+
+private:
+    TempDir dir_;
+    std::string path_;
+    std::unique_ptr<CInputFile> file_;
+    std::optional<CPdfStreamRef> stream_;  // emplaced once the file is open; outlives the table
+    CPdfXRef xref_;
+};
+
+inline CPdfElement fetchObject(CPdfXRef& xref, int number, unsigned generation = 0) {
+    CPdfElement object;
+    xref.fetch(number, generation, object);
+    return object;
+}
+
+// Integers, names and strings as text, other values as their kind, for compact checks.
+inline std::string describe(const CPdfElement& element) {
+    if (element.is(kindInteger)) return std::to_string(element.getInteger());
+    if (element.is(kindName)) return "/" + std::string(element.getName());
+    if (element.is(kindString)) return "(" + std::string(element.getString()) + ")";
+    return element.is(kindNull) ? "null" : "kind " + std::to_string(element.getKind());
+}
+
+// The message the call ends with, or "ok".
+template <class Call>
+std::string messageOf(Call call) {
+    try {
+        call();
+    } catch (const CPdfException& error) {
+        return error.getMessage();
+    }
+    return "ok";
+}
