@@ -1,0 +1,351 @@
+// The command line: options, paper sizes, page selection, program entry, batch lists, the program.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "cli/BatchList.h"
+#include "cli/Messages.h"
+#include "cli/OptionParser.h"
+#include "cli/PageSelection.h"
+#include "cli/ProgramEntry.h"
+#include "cli/Usage.h"
+#include "pdf/objects/PdfException.h"
+#include "tests/support/TestTools.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Texts = std::vector<std::string>;
+
+constexpr char constrainWarning[] =
+    "Can't constrain proportions if page size not set! e.g. use -pagesize 0,0,800,600\n";
+constexpr char paperError[] = "wrong -page parameter, paper name not found.\n";
+constexpr char sizeError[] = "wrong -pagesize parameter\n";
+constexpr char done[] = "\nDone.\n";
+constexpr char folderMessage[] = "please specify -f for output folder, e.g. -fc:\\test\n";
+
+// An argument list as main receives it, from texts that start with the program's name and outlive it.
+std::vector<const char*> argumentsOf(const Texts& texts) {
+    std::vector<const char*> pointers;
+    for (const std::string& text : texts) pointers.push_back(text.c_str());
+    return pointers;
+}
+
+// What `action` printed, and the message of the CPdfException it threw ("" when none).
+template <typename Action>
+std::pair<std::string, std::string> outcomeOf(Action action) {
+    testing::internal::CaptureStdout();
+    std::string error;
+    try {
+        action();
+    } catch (const CPdfException& exception) {
+        error = exception.getMessage();
+    }
+    return {testing::internal::GetCapturedStdout(), error};
+}
+
+// The shortest text that reads back as the same double, so that rows compare numbers exactly.
+std::string exact(double value) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// The fields that differ from fresh settings, as words, so that one row states a whole outcome.
+std::string changedFields(const ResizeSettings& s) {
+    const ResizeSettings f;
+    const double* box = s.pageSize;
+    const std::pair<bool, std::string> words[] = {
+        {s.offsetX != f.offsetX, "offsetX=" + exact(s.offsetX)}, {s.offsetY != f.offsetY, "offsetY=" + exact(s.offsetY)},
+        {s.constrainProportions, "con"}, {s.center, "center"}, {s.noScale, "noscale"},
+        {s.hasPageSize(), "size=" + exact(box[0]) + ',' + exact(box[1]) + ',' + exact(box[2]) + ',' + exact(box[3])},
+        {s.scale != f.scale, "scale=" + exact(s.scale)}, {s.scaleX != f.scaleX, "scaleX=" + exact(s.scaleX)},
+        {s.scaleY != f.scaleY, "scaleY=" + exact(s.scaleY)}, {s.evenPagesOnly, "even"}, {s.oddPagesOnly, "odd"},
+        {!s.pageRanges.empty(), "s=" + s.pageRanges}, {!s.paperName.empty(), "paper=" + s.paperName}};
+    std::string text;
+    for (const auto& [changed, word] : words) text += changed ? (text.empty() ? "" : " ") + word : "";
+    return text;
+}
+
+// "input output|changed fields|printed", or the error; the options follow "a.pdf b.pdf" unless `files` is false.
+std::string parse(Texts options, bool files = true) {
+    const Texts head = files ? Texts{"quillmor", "a.pdf", "b.pdf"} : Texts{"quillmor"};
+    options.insert(options.begin(), head.begin(), head.end());
+    const std::vector<const char*> arguments = argumentsOf(options);
+    std::string input, output;
+    ResizeSettings settings;
+    const auto [printed, error] = outcomeOf(
+        [&] { parseOptions(static_cast<int>(arguments.size()), arguments.data(), input, output, settings); });
+    if (!error.empty()) return error;
+    return (files ? "" : input + " " + output + "|") + changedFields(settings) + "|" + printed;
+}
+
+TEST(OptionParser, RulesOrderAndWarnings) {
+    const std::pair<Texts, std::string> rows[] = {
+        {{}, "|"}, {{"-scale150", "-scalex200"}, "scale=150 scaleX=200 scaleY=150|"},
+        {{"-scalex200", "-scaley30", "-scale150"}, "scale=150 scaleX=150 scaleY=150|"},
+        // Numbers as sscanf's %lf reads them: blanks, sign, fraction, exponent; the rest is ignored.
+        {{"-scalex200abc", "-scaley75.5"}, "scaleX=200 scaleY=75.5|"},
+        {{"-offsetx-36", "-offsety+1.5e1", "-scalex.5", "-scaley7."}, "offsetX=-36 offsetY=15 scaleX=0.5 scaleY=7|"},
+        {{"-scalex 40", "-scaley12e", "-offsetx12e-1x"}, "offsetX=1.2 scaleX=40 scaleY=12|"},
+        // "-offset" does not begin with "-s": without a number it matches nothing; case matters.
+        {{"-offsetx", "-offsety-", "-Con", "-CENTER", "-Scale50", "-foo", "x.pdf", "", "-", "-S1"}, "|"},
+        {{"-sodd", "-seven", "-noscale"}, "noscale even odd|"}, {{"-s1,3-4", "-soddx", "-s2"}, "s=-s2|"},
+        // Paper names match whole, without regard to case; rows with the larger side first are used as stored.
+        {{"-pageL", "letter"}, "size=0,0,792,612 paper=letter|"}, {{"-page", "lEtTeR"}, "size=0,0,612,792 paper=lEtTeR|"},
+        {{"-page", "Tabloid"}, "size=0,0,1224,792 paper=Tabloid|"}, {{"-pageL", "C2"}, "size=0,0,578,1837 paper=C2|"},
+        {{"-page", "4a0"}, "size=0,0,4768,6741 paper=4a0|"}, {{"-pageL", "ANSIE"}, "size=0,0,2448,3168 paper=ANSIE|"},
+        {{"-page", "Executive"}, "size=0,0,522,756 paper=Executive|"}, {{"-page", "a10"}, "size=0,0,74,105 paper=a10|"},
+        // An empty name finds the table's first empty row: a success that sets no page size.
+        {{"-page", "a3", "-page", ""}, "|"}, {{"-pagesize", "-10.5,0,1e3,2E2junk"}, "size=-10.5,0,1000,200|"},
+        {{"-page", "a4", "-pagesize", "0,0,10,20"}, "size=0,0,10,20 paper=a4|"},
+        {{"-pagesize", "0,0,10,20", "-pageL", "a5", "-con", "-s2"}, "con size=0,0,595,420 s=-s2 paper=a5|"},
+        {{"-center", "-con", "-page", "a4"}, "con center size=0,0,595,842 paper=a4|"},
+        {{"-center", "-pagesize", "0,0,5,5"}, "size=0,0,5,5|Can't center if not using constrained proportions, use "
+                                              "-con option to constrain proportions\n"},
+        // Clearing both flags with the first warning leaves nothing for the second.
+        {{"-con", "-center"}, std::string("|") + constrainWarning},
+        {{"-con", "-pagesize", "0,0,0,0"}, std::string("|") + constrainWarning},
+    };
+    for (const auto& [options, expected] : rows) EXPECT_EQ(parse(options), expected) << testing::PrintToString(options);
+    // A number rule without its number falls through to the page selection.
+    for (const char* argument : {"-scale", "-scalex", "-scale-", "-scale.", "-scalee5", "-scaleinf", "-scale1e999"}) {
+        EXPECT_EQ(parse({argument}), std::string("s=") + argument + "|");
+    }
+    // The value after "-page" and "-pagesize" is consumed even when it looks like an option.
+    for (const char* name : {"a4x", "A", "A4 ", "A11", "Executives", "-con"}) {
+        EXPECT_EQ(parse({"-page", name}), paperError) << '"' << name << '"';
+    }
+    for (const char* text : {"0,0,842", "0,0,842,", "1 ,2,3,4", "1;2;3;4", "", "a,b,1,2", "1,2,3,1e999", "-scale50"}) {
+        EXPECT_EQ(parse({"-pagesize", text}), sizeError) << '"' << text << '"';
+    }
+    EXPECT_EQ(parse({"-scale50", "-pageL"}) + parse({"-pagesize"}), std::string(paperError) + sizeError);
+    EXPECT_EQ(parse({"-scale50", "a.pdf", "b.pdf"}, false), "-scale50 a.pdf||");
+    EXPECT_EQ(parse({"a.pdf"}, false), missingOutputFileMessage);
+}
+
+TEST(PageSelection, ChoicesAndMessages) {
+    struct Row {
+        const char* ranges;
+        std::string expected;  // the chosen pages of ten, or the message thrown
+        bool odd = false, even = false;
+        uint32_t pageCount = 10;
+        int unfilled = -1;  // a record the page tree left empty
+    };
+    const std::string tooLarge = "Page number 11 greater than 10 pages in file", bad = "Invalid parameter";
+    const Row rows[] = {
+        {"-s1,3-4,6", "1 3 4 6"}, {"-s10", "10"}, {"-s3-3", "3"}, {"-s007", "7"}, {"-s8,1-3,2,1", "1 2 3 8"},
+        {"-s11", tooLarge}, {"-s3-12", "Wrong page ranges, 12 greater than 10 pages in file"},
+        {"-s5-2", "Wrong page ranges, start page 5 > end page 2"},
+        // The checks come in their order: characters, zero, a second "-", range end, range order.
+        {"-s11,1a", bad}, {"-s0-3-5", "Invalid page number 0"}, {"-s5-2-1", bad},
+        {"-s20-12", "Wrong page ranges, 12 greater than 10 pages in file"},
+        {"-s12-3", "Wrong page ranges, start page 12 > end page 3"}, {"-s2,11,0", tooLarge},
+        // Large numbers are neither wrapped nor shown negative.
+        {"-s4294967297", "Page number 4294967297 greater than 10 pages in file"},
+        {"-s99999999999999999999999", "Page number 18446744073709551615 greater than 10 pages in file"},
+        {"-s3000000001", "Page number 3000000001 greater than 3000000000 pages in file", false, false, 3000000000u},
+        // "-sodd" and "-seven" narrow the selection; both together cancel out.
+        {"", "1 3 5 7 9", true}, {"", "2 4 6 8 10", false, true}, {"-s2-7", "3 5 7", true},
+        {"-s1,3", "", false, true}, {"-s2-4", "2 3 4", true, true}, {"-s11", tooLarge, false, true},
+        // A count that promises pages the tree lacks; a page the parity leaves out is not looked at.
+        {"-s11", "Page 11 is missing from the page tree", false, false, 12},
+        {"-s9-4000000000", "Page 11 is missing from the page tree", false, false, 4000000000u},
+        {"-s4-6", "Page 5 is missing from the page tree", false, false, 10, 4},
+        {"-s4-6", "4 6", false, true, 10, 4}, {"", "1 2 4 5 6 7 8 9 10", false, false, 10, 2},
+        {"-s", bad}, {"-s,", bad}, {"-s1,", bad}, {"-s,1", bad}, {"-s1,,2", bad}, {"-s-3", bad}, {"-s1-3-5", bad},
+        {"-s4-", bad}, {"-s1a", bad}, {"-s1 2", bad}, {"-s+1", bad}, {"-s0", "Invalid page number 0"},
+        {"-s0-3", "Invalid page number 0"}, {"-s00", "Invalid page number 0"}, {"-s3-0", "Invalid page number 0"},
+    };
+    for (const Row& row : rows) {
+        ResizeSettings settings;
+        settings.pageRanges = row.ranges;
+        settings.oddPagesOnly = row.odd;
+        settings.evenPagesOnly = row.even;
+        std::vector<PageRecord> records(10);
+        for (std::size_t i = 0; i < records.size(); ++i) records[i].filled = static_cast<int>(i) != row.unfilled;
+        const std::string error = outcomeOf([&] { selectPages(settings, row.pageCount, records); }).second;
+        std::string pages;
+        for (const PageRecord& record : records) {
+            if (record.selected) pages += (pages.empty() ? "" : " ") + std::to_string(record.pageNumber);
+        }
+        EXPECT_EQ(error.empty() ? pages : error, row.expected) << row.ranges;
+    }
+}
+
+// Records every job; fails like the engine on an empty input name, and on "bad.pdf" with a format-like text.
+struct FakeJobRunner {
+    std::vector<Texts> jobs;
+    Texts inputs;
+
+    JobRunner runner() {
+        return [this](int count, const char* const* arguments) {
+            jobs.emplace_back(arguments, arguments + count);
+            inputs.push_back(arguments[1]);
+            if (inputs.back().empty()) throw CPdfException("Input file open error\n");
+            if (inputs.back() == "bad.pdf") throw CPdfException("cannot open 100%s%d.pdf\n");
+        };
+    }
+    // The exit status and what the program printed.
+    std::string run(Texts texts, const JobRunner& runJob = nullptr) {
+        texts.insert(texts.begin(), "quillmor");
+        const std::vector<const char*> arguments = argumentsOf(texts);
+        int status = -1;
+        const std::string printed = outcomeOf([&] {
+            status = runProgram(static_cast<int>(arguments.size()), arguments.data(), runJob ? runJob : runner());
+        }).first;
+        return std::to_string(status) + " " + printed;
+    }
+};
+
+// Every run that does work opens with the banner; the usage text has the version as "v1.02".
+std::string banner(bool usage = false) {
+    std::string text = outcomeOf(printBanner).first;
+    EXPECT_TRUE(std::regex_match(text, std::regex("\r\nQuillmor 1\\.02  .+\r\nWebsite: .+\r\nEmail: .+@.+\r\n\r\n")))
+        << text;
+    return usage ? text.insert(std::strlen("\r\nQuillmor "), "v") : text;
+}
+
+TEST(ProgramEntry, UsageTextWithoutArguments) {
+    std::string examples;
+    for (const char* options : {"-scale200", "-scale200 -s1,3-4,6", "-scalex200 -scaley150", "-pagesize 0,0,1000,500",
+                                "-page a4 -con -center", "-page a3 -con -center", "-page letter -con -center",
+                                "-pageL letter -con -center", "-pagesize 0,0,1000,500 -con -center",
+                                "-pagesize 0,0,1000,500 -con"}) {
+        examples += std::string("Quillmor test.pdf out-test.pdf ") + options + "\r\n";
+    }
+    FakeJobRunner fake;
+    EXPECT_EQ(fake.run({}), "0 " + banner(true) +
+              "Parameters:\n"
+              "<input file> input file\n"
+              "<output file> output file\n"
+              "-scale(n)\tscale percentage from current page size (ignores -pagesize setting below)\n"
+              "-scalex(n)\tscale percentage from current page size X coordinate (ignores -pagesize setting below)\n"
+              "-scaley(n)\tscale percentage from current page size Y coordinate (ignores -pagesize setting below)\n"
+              "-pagesize (n),(n),(n),(n)\tscale to output page size instead of using % scale parameter e.g. "
+              "0,0,842,1191    (ignores above -scale)\n"
+              "-page <text> scale to output page size in portrait mode instead of using % scale or -pagesize e.g. "
+              "-page a4\n"
+              "-pageL <text> scale to output page size in landscape mode instead of using % scale or -pagesize e.g. "
+              "-page a4\n"
+              "-con\t\tconstrain proportions when using above scale to  -pagesize\n"
+              "-center\t\tcenter on page x,y when using above -con and -pagesize\n"
+              "-s(n)\t\tfor page ranges, e.g. -s1-2   e.g. -sodd  e.g. -seven\n"
+              "-noscale\tfor changing page size with centering -center\n"
+              "-offsetx(n)\tfor shifting the content position\n"
+              "-offsety(n)\tfor shifting the content position\n"
+              "\r\nExample usage:-\r\n" + examples +
+              "Quillmor test.pdf out-test-noscale.pdf -noscale -pagesize 0,0,1234,1234 -con -center -scale100\r\n"
+              "see examples folder for all parameters usage in test.bat, list.bat and list.bat\r\n"
+              "NOTE: first 2 parameters have to be filein and fileout respectively\r\n\r\n\r\n"
+              "NOTE: the parameters have to be in the exact order, i.e. -o parameter has to be at the end, also if "
+              "your filename has spaces in it then use double quotes around the filename, e.g. "
+              "\"c:\\my test\\test file.pdf\"\n"
+              "\nWildcards * are not permitted, if you want to process many files then do: dir /B *.pdf > list.txt, "
+              "then Quillmor list.txt -fout -scale200\n\r\n\r\n");
+    EXPECT_TRUE(fake.jobs.empty());
+}
+
+TEST(ProgramEntry, JobsListsTheirMessagesAndStatuses) {
+    TempDir folder;
+    const std::string list = folder.file("list.txt"), failing = folder.file("failing.txt"), out = "-f" + folder.file("out");
+    const std::string empty = folder.file("empty.tx1"), unreadable = folder.file("folder.txt"), missing = folder.file("none.txt");
+    writeFile(list, "a.pdf\nb.pdf\n");
+    writeFile(failing, "a.pdf\nbad.pdf\nc.pdf\n");
+    writeFile(empty, "");
+    fs::create_directory(unreadable);
+    const std::string ok = "0 " + banner(), failed = "1 " + banner(), failure = "cannot open 100%s%d.pdf\n";
+    const std::string wildcards = "1 \nError! Wildcards * are not permitted, if you want to process many files then do: "
+                                  "dir /B *.pdf > list.txt, then quillmor list.txt -fc:\\test\n\n";
+    const std::tuple<Texts, std::string, Texts> rows[] = {
+        {{"in.pdf", "out.pdf", "-s1"}, ok + done, {"in.pdf"}}, {{"bad.pdf", "out.pdf"}, failed + failure, {"bad.pdf"}},
+        // Only ".tx" four characters from the end (case-sensitive) or a name of four characters at most make a list.
+        {{"LIST.TXT", "-fout"}, ok + done, {"LIST.TXT"}}, {{"list.txt.pdf", "-fout"}, ok + done, {"list.txt.pdf"}},
+        {{"abcd", out}, failed + "Unable to open file list: 'abcd'\r\n", {}},
+        // Wildcards are refused before anything else, but a lone one is an input without an output name.
+        {{"*.pdf", "out.pdf"}, wildcards, {}}, {{"a.pdf", "o*.pdf"}, wildcards, {}}, {{list, out, "-s*"}, wildcards, {}},
+        {{"*.pdf"}, failed + missingOutputFileMessage, {}},
+        {{list, out, "-scale50"}, ok + done + done, {"a.pdf", "b.pdf"}},
+        {{failing, out}, failed + done + failure, {"a.pdf", "bad.pdf"}}, {{empty, out}, ok, {}},
+        // "-f" alone would put every output at the root of the file system.
+        {{list}, failed + folderMessage, {}}, {{list, "out"}, failed + folderMessage, {}},
+        {{list, "-Fout"}, failed + folderMessage, {}}, {{list, "-f", "-scale50"}, failed + folderMessage, {}},
+        {{missing, out}, failed + "Unable to open file list: '" + missing + "'\r\n", {}},
+        // A list that cannot be read must not pass for an empty one.
+        {{unreadable, out}, failed + "Unable to read file list: '" + unreadable + "'\r\n", {}},
+    };
+    for (const auto& [arguments, expected, inputs] : rows) {
+        FakeJobRunner fake;
+        EXPECT_EQ(fake.run(arguments), expected) << arguments[0];
+        EXPECT_EQ(fake.inputs, inputs) << arguments[0];
+    }
+    // A single job gets the program's arguments as they are.
+    FakeJobRunner fake;
+    fake.run({"in.pdf", "out.pdf", "-s1"});
+    EXPECT_EQ(fake.jobs, (std::vector<Texts>{{"quillmor", "in.pdf", "out.pdf", "-s1"}}));
+    EXPECT_EQ(fake.run({"in.pdf", "out.pdf"}, [](int, const char* const*) { throw 1; }), failed + "Unexpected exception");
+}
+
+TEST(BatchList, EveryLineIsOneJobWithTheSameOptions) {
+    TempDir folder;
+    const std::string list = folder.file("list.txt"), out = folder.file("out");
+    // CR LF and LF line ends, blanks kept in names, a last line without a line end.
+    writeFile(list, "a.pdf\r\nsub/b.pdf\r\n c d.pdf\t\nlast.pdf");
+    FakeJobRunner fake;
+    EXPECT_EQ(fake.run({list, "-f" + out, "-scale50", "-s1"}), "0 " + banner() + done + done + done + done);
+    EXPECT_TRUE(fs::is_directory(out));
+    const std::vector<Texts> expected = {{"quillmor", "a.pdf", out + "/a.pdf", "-scale50", "-s1"},
+                                         {"quillmor", "sub/b.pdf", out + "/sub/b.pdf", "-scale50", "-s1"},
+                                         {"quillmor", " c d.pdf\t", out + "/ c d.pdf\t", "-scale50", "-s1"},
+                                         {"quillmor", "last.pdf", out + "/last.pdf", "-scale50", "-s1"}};
+    EXPECT_EQ(fake.jobs, expected);
+}
+
+TEST(BatchList, LongLinesComeInPiecesAndAnEmptyLineStopsTheBatch) {
+    TempDir folder;
+    constexpr std::size_t piece = 254;  // the most one read of a list line takes
+    const std::string first(piece, 'a'), second(piece, 'b'), exact(piece, 'e'), exactBeforeCr(piece - 1, 'r');
+    // A line end that falls alone into the next piece is no empty line; a real empty line after it is.
+    writeFile(folder.file("l.txt"),
+              first + second + "tail.pdf\n" + exact + "\n" + exactBeforeCr + "\r\n" + exact + "\n\nz\n");
+    FakeJobRunner fake;
+    std::string expected = "1 " + banner();
+    for (int job = 0; job < 6; ++job) expected += done;
+    EXPECT_EQ(fake.run({folder.file("l.txt"), "-f" + folder.file("o")}), expected + "Input file open error\n");
+    EXPECT_EQ(fake.inputs, (Texts{first, second, "tail.pdf", exact, exactBeforeCr, exact, ""}));
+    // A folder too long to be made still reaches the job whole; the job reports the failure.
+    writeFile(folder.file("l.txt"), "a.pdf\n");
+    fake.run({folder.file("l.txt"), "-f" + first + second});
+    EXPECT_EQ(fake.jobs.back()[2], first + second + "/a.pdf");
+}
+
+TEST(ProgramBinary, ExitStatusesAndAListOfFiles) {
+    TempDir folder;
+    const auto status = [&folder](const std::string& arguments) {
+        return runCommand("cd " + shellQuote(folder.path()) + " && " + shellQuote(QUILLMOR_BINARY) + " " + arguments).status;
+    };
+    ASSERT_EQ(status(""), 0);
+    for (const char* arguments : {"a.pdf 'b*.pdf'", "a.pdf", "missing.pdf out.pdf", "list.txt out", "none.txt -fout"}) {
+        EXPECT_EQ(status(arguments), 1) << arguments;
+    }
+    EXPECT_FALSE(fs::exists(folder.file("out.pdf")));
+    const std::string sample = readFile(std::string(QUILLMOR_SOURCE_DIR) + "/examples/sample.pdf");
+    writeFile(folder.file("one.pdf"), sample);
+    writeFile(folder.file("two.pdf"), sample);
+    writeFile(folder.file("list.txt"), "one.pdf\r\ntwo.pdf");
+    ASSERT_EQ(status("list.txt -fout -scale50 -sodd"), 0);
+    // Each file starts from fresh settings, so equal inputs give equal, resized outputs.
+    const std::string output = readFile(folder.file("out/one.pdf"));
+    EXPECT_EQ(readFile(folder.file("out/two.pdf")), output);
+    EXPECT_NE(output, sample);
+    EXPECT_TRUE(!haveTool("qpdf") || runCommand("qpdf --check " + shellQuote(folder.file("out/one.pdf"))).status == 0);
+}
+
+}  // namespace
