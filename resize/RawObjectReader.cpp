@@ -30,6 +30,11 @@ constexpr size_t kFirstSearchBlock = 64;
 constexpr size_t kLargestSearchBlock = 1 << 20;
 
 constexpr char kRebuiltHeader[] = " 0 obj\r";
+constexpr char kHeaderMark[] = "%PDF-";
+constexpr size_t kHeaderMarkLength = sizeof kHeaderMark - 1;
+// Opens an output whose input had no header: readers look for "%PDF-" near the start and would
+// otherwise take any such text in a copied object for the header, and every offset with it.
+constexpr char kSubstituteHeader[] = "%PDF-1.4\n";
 constexpr char kRebuiltTrailer[] = " endobj\r";
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -306,11 +311,16 @@ void RawObjectReader::copyHeader(OutputWriter& output) {
     const std::vector<XRefEntry>& entries = xref_.getEntries();
     size_t first = 1;
     while (first < entries.size() && entries[first].type != 1) ++first;
-    if (first >= entries.size()) return;
-    uint32_t headerLength = entries[first].offset;
-    if (headerLength == 0) return;
+    uint32_t headerLength = first < entries.size() ? entries[first].offset : 0;
     for (size_t i = first + 1; i < entries.size(); ++i) {
         if (entries[i].type == 1 && entries[i].offset != 0) headerLength = std::min(headerLength, entries[i].offset);
     }
+    char mark[kHeaderMarkLength] = {};
+    const size_t got =
+        headerLength < kHeaderMarkLength ? 0 : file_.readAt(headerStart_, reinterpret_cast<uint8_t*>(mark), sizeof mark);
+    if (got != kHeaderMarkLength || std::memcmp(mark, kHeaderMark, kHeaderMarkLength) != 0) {
+        output.write(kSubstituteHeader, sizeof kSubstituteHeader - 1);
+    }
+    if (headerLength == 0) return;
     copyRange(headerStart_, headerLength, output);
 }
