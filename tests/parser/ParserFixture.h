@@ -1,51 +1,87 @@
 #pragma once
-// Parses PDF syntax held in memory, and a resolver that hands out fixed objects.
+// Parses PDF syntax held in memory, describes what comes out as short text, and a resolver that
+// hands out fixed objects.
 
 #include <map>
+#include <sstream>
 #include <string>
 
-#include "pdf/objects/PdfElement.h"
+#include "pdf/objects/PdfArray.h"
+#include "pdf/objects/PdfDictionary.h"
+#include "pdf/objects/PdfException.h"
 #include "pdf/objects/PdfResolver.h"
+#include "pdf/objects/PdfString.h"
 #include "pdf/parser/PdfParser.h"
 #include "pdf/stream/PdfMemoryStream.h"
 
-class ParsedText {
-public:
-    explicit ParsedText(std::string text, CPdfResolver* xref = nullptr)
-        : text_(std::move(text)),
-          parser_(xref, new CPdfMemoryStream(reinterpret_cast<const uint8_t*>(text_.data()), 0,
-                                             static_cast<uint32_t>(text_.size()))) {}
-
+// A parser over `text`, which it keeps.
+struct ParsedText {
+    explicit ParsedText(std::string input, CPdfResolver* xref = nullptr)
+        : text(std::move(input)),
+          parser(xref, new CPdfMemoryStream(reinterpret_cast<const uint8_t*>(text.data()), 0,
+                                            static_cast<uint32_t>(text.size()))) {}
     CPdfElement next() {
         CPdfElement element;
-        parser_.getObject(element);
+        parser.getObject(element);
         return element;
     }
-    CPdfParser& parser() { return parser_; }
-
-private:
-    std::string text_;
-    CPdfParser parser_;
+    const std::string text;
+    CPdfParser parser;
 };
 
 // Objects by number, each given as an integer value; every other number is null.
-class IntegerResolver : public CPdfResolver {
-public:
-    void set(int32_t number, int32_t value) { values_[number] = value; }
+struct IntegerResolver : CPdfResolver {
+    void set(int32_t number, int32_t value) { values[number] = value; }
     void fetch(int32_t number, uint32_t, CPdfElement& out) override {
         ++fetches;
-        const auto found = values_.find(number);
-        if (found == values_.end()) {
-            out.initNull();
-        } else {
-            out.initInteger(found->second);
-        }
+        values.count(number) ? out.initInteger(values[number]) : out.initNull();
     }
+    std::map<int32_t, int32_t> values;
     int fetches = 0;
-
-private:
-    std::map<int32_t, int32_t> values_;
 };
 
-// Every byte of a stream's data, through getChar.
-std::string readAll(CPdfStream* stream);
+// 7, real(1.5), true, null, error, cmd(R), /Name, (every byte of a string), <hex digits>, ref(12,0),
+// [items], <</Key value>>, and a stream as stream(data), after its dictionary when it keeps one.
+inline std::string describe(const CPdfElement& e) {
+    std::ostringstream out;
+    const CPdfString* hex = e.is(kindHexString) ? e.getHexString() : nullptr;
+    const CPdfArray* a = e.is(kindArray) ? e.getArray() : nullptr;
+    const auto* d = e.is(kindStream) ? e.getStream()->getDict() : e.is(kindDictionary) ? e.getDictionary() : nullptr;
+    switch (e.getKind()) {
+        case kindInteger: out << e.getInteger(); break;
+        case kindReal: out << "real(" << e.getReal() << ")"; break;
+        case kindBool: out << (e.getBool() ? "true" : "false"); break;
+        case kindNull: out << "null"; break;
+        case kindError: out << "error"; break;
+        case kindCommand: out << "cmd(" << e.getCommand() << ")"; break;
+        case kindName: out << "/" << e.getName(); break;
+        case kindString: out << "(" << std::string(e.getString(), e.getStringLength()) << ")"; break;
+        case kindHexString: out << "<" << std::string(hex->getBytes(), size_t(hex->getLength())) << ">"; break;
+        case kindReference: out << "ref(" << e.getRefNumber() << "," << e.getRefGeneration() << ")"; break;
+        case kindArray:
+            for (int32_t i = 0; i < a->getLength(); ++i) out << (i ? " " : "[") << describe(a->at(i));
+            out << (a->getLength() ? "]" : "[]");
+            break;
+        default: break;
+    }
+    for (int32_t i = 0; d && i < d->getLength(); ++i)
+        out << (i ? " /" : "<</") << d->getKey(i) << " " << describe(*d->find(d->getKey(i).c_str()));
+    out << (!d ? "" : d->getLength() ? ">>" : "<<>>") << (d && e.is(kindStream) ? " " : "");
+    if (!e.is(kindStream)) return out.str();
+    out << "stream(";
+    for (int c; (c = e.getStream()->getChar()) != CPdfStream::kEnd;) out << static_cast<char>(c);
+    return out.str() + ")";
+}
+
+// The objects of `text` described one after the other, up to the end of the input or to an
+// exception, which ends the text with "!" and its message.
+inline std::string parsed(const std::string& text, CPdfResolver* xref = nullptr) {
+    ParsedText in(text, xref);
+    std::string out;
+    try {
+        for (CPdfElement e = in.next(); !e.is(kindEof); e = in.next()) out += (out.empty() ? "" : " ") + describe(e);
+    } catch (const CPdfException& error) {
+        return out + (out.empty() ? "!" : " !") + error.getMessage();
+    }
+    return in.next().is(kindEof) ? out : out + " (no end after the end)";
+}
