@@ -13,8 +13,10 @@
 #include "pdf/xref/PdfXRef.h"
 #include "tests/support/TestTools.h"
 
+// Object 1 is a catalog at offset 9; section() marks where startxref will point.
 class HandPdf {
 public:
+    HandPdf() { object(1, "<< /Type /Catalog >>"); }
     void object(int number, const std::string& body, int generation = 0) {
         offsets_[number] = position();
         bytes_ += std::to_string(number) + " " + std::to_string(generation) + " obj\n" + body + "\nendobj\n";
@@ -23,13 +25,15 @@ public:
         object(number, "<< " + dict + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream");
     }
     void raw(const std::string& bytes) { bytes_ += bytes; }
+    void section(const std::string& bytes) { start_ = position(), bytes_ += bytes; }
     uint32_t offsetOf(int number) const { return offsets_.at(number); }
     uint32_t position() const { return static_cast<uint32_t>(bytes_.size()); }
-    std::string finish(uint32_t xref) const { return bytes_ + "startxref\n" + std::to_string(xref) + "\n%%EOF\n"; }
+    std::string finish() const { return bytes_ + "startxref\n" + std::to_string(start_) + "\n%%EOF\n"; }
 
 private:
     std::string bytes_ = "%PDF-1.5\n";
     std::map<int, uint32_t> offsets_;
+    uint32_t start_ = 0;
 };
 
 inline std::string tableRow(uint32_t offset, uint32_t generation, char type) {
@@ -87,10 +91,6 @@ inline std::string describe(const CPdfElement& element) {
 // The message the call ends with, or "ok".
 template <class Call>
 std::string messageOf(Call call) {
-    try {
-        call();
-    } catch (const CPdfException& error) {
-        return error.getMessage();
-    }
+    try { call(); } catch (const CPdfException& error) { return error.getMessage(); }
     return "ok";
 }

@@ -76,13 +76,12 @@ TEST(XRef, TablesAndStreamsGiveOffsetsFromTheHeader) {
 
 TEST(XRef, SubsectionGapsAreUndefinedAndStartXRefIsTheLastOne) {
     HandPdf pdf;
-    pdf.object(1, "<< /Type /Catalog >>");
     pdf.object(11, "(eleven)");
     const uint32_t at = pdf.position();
     pdf.raw("xref\n0 3\n" + tableRow(0, 65535, 'f') + tableRow(pdf.offsetOf(1), 0, 'n') + tableRow(0, 0, 'f') +
             "10 2\n" + tableRow(0, 0, 'f') + tableRow(pdf.offsetOf(11), 0, 'n') + "trailer\n<< /Root 1 0 R >>\n");
     // An earlier startxref with a wrong number is passed over; the number is read like strtol.
-    OpenedPdf opened(pdf.finish(7) + "startxref\r\n  \t" + std::to_string(at) + "\n%%EOF\n");
+    OpenedPdf opened(pdf.finish() + "startxref\r\n  \t" + std::to_string(at) + "\n%%EOF\n");
     CPdfXRef& xref = opened.open();
     ASSERT_EQ(xref.getEntries().size(), 12u);
     for (int n = 3; n <= 9; ++n) {
@@ -114,33 +113,8 @@ TEST(XRef, IncrementalUpdatesKeepTheNewestEntriesAndTrailer) {
     }
 }
 
-TEST(XRef, HybridFilesTakeCompressedObjectsFromTheirStream) {
-    PdfBuilder builder = smallBuilder();
-    builder.addObject(6, "<< /K 6 >>");
-    builder.addObject(7, "(seven)");
-    builder.putInObjectStream(20, {6, 7});
-    PdfBuilder::Options options;
-    options.hybrid = true;
-    OpenedPdf pdf(builder.build(options));
-    CPdfXRef& xref = pdf.open();
-    ASSERT_GT(xref.getEntries().size(), 20u);
-    EXPECT_EQ(xref.getEntries()[7].type, 2u);
-    EXPECT_EQ(xref.getEntries()[7].offset, 20u);
-    EXPECT_EQ(xref.getEntries()[7].generation, 1u);
-    EXPECT_EQ(valueAt(xref, 6), "6");
-    EXPECT_EQ(describe(fetchObject(xref, 7)), "(seven)");
-    EXPECT_EQ(describe(fetchObject(xref, 3)), "(three)");
-
-    // An XRefStm that is no cross-reference stream (object 3 is a string) leaves the table alone.
-    std::string file = smallBuilder().build();
-    file.insert(file.rfind(">>"), "/XRefStm " + std::to_string(builder.offsetOf(3)) + " ");
-    OpenedPdf broken(file);
-    EXPECT_EQ(describe(fetchObject(broken.open(), 3)), "(three)");
-}
-
 TEST(XRef, AHybridStreamFillsOnlyWhatItsTableLeftUndefinedOrFree) {
     HandPdf pdf;
-    pdf.object(1, "<< /Type /Catalog >>");
     pdf.object(2, "(two from the table)");
     pdf.stream(4, "/Type /ObjStm /N 3 /First 14", "2 0 3 22 5 30 (two from the stream) (three) (five)");
     const uint32_t olderTable = pdf.position();
@@ -152,16 +126,24 @@ TEST(XRef, AHybridStreamFillsOnlyWhatItsTableLeftUndefinedOrFree) {
     const uint32_t hybridStream = pdf.position();
     pdf.stream(8, "/Type /XRef /Size 9 /W [1 2 1] /Index [2 2 5 2] /Prev 999999",
                row(2, 4, 0) + row(2, 4, 1) + row(2, 4, 2) + row(1, 0, 0));
-    const uint32_t newest = pdf.position();
-    pdf.raw("xref\n2 2\n" + tableRow(pdf.offsetOf(2), 0, 'n') + tableRow(0, 0, 'f') + "6 1\n" +
+    pdf.section("xref\n2 2\n" + tableRow(pdf.offsetOf(2), 0, 'n') + tableRow(0, 0, 'f') + "6 1\n" +
             tableRow(pdf.offsetOf(6), 0, 'n') + "trailer\n<< /Root 1 0 R /Prev " + std::to_string(olderTable) +
             " /XRefStm " + std::to_string(hybridStream) + " >>\n");
-    OpenedPdf opened(pdf.finish(newest));
+    OpenedPdf opened(pdf.finish());
     CPdfXRef& xref = opened.open();
     EXPECT_EQ(describe(fetchObject(xref, 2)), "(two from the table)");
+    EXPECT_EQ(xref.getEntries()[5].type, 2u);
+    EXPECT_EQ(xref.getEntries()[5].generation, 2u);  // the index in the object stream
     EXPECT_EQ(describe(fetchObject(xref, 3)), "(three)");
     EXPECT_EQ(describe(fetchObject(xref, 5)), "(five)");
     EXPECT_EQ(describe(fetchObject(xref, 6)), "(six)");
     // The older table still fills what neither newer part defined; the stream's Prev is not read.
     EXPECT_EQ(xref.getEntries()[4].offset, pdf.offsetOf(4));
+
+    // An XRefStm that is no cross-reference stream (object 3 is a string) leaves the table alone.
+    PdfBuilder builder = smallBuilder();
+    std::string file = builder.build();
+    file.insert(file.rfind(">>"), "/XRefStm " + std::to_string(builder.offsetOf(3)) + " ");
+    OpenedPdf broken(file);
+    EXPECT_EQ(describe(fetchObject(broken.open(), 3)), "(three)");
 }
