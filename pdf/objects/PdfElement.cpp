@@ -1,6 +1,7 @@
 #include "pdf/objects/PdfElement.h"
 
 #include <cstring>
+#include <functional>
 #include <utility>
 
 #include "pdf/objects/PdfArray.h"
@@ -32,6 +33,23 @@ size_t textLength(const char* text) {
 void deleteText(char* text) { delete[] (text - kLengthPrefix); }
 
 bool ownsText(ElementKind kind) { return kind == kindString || kind == kindName || kind == kindCommand; }
+
+// The keywords that every object is made of, in one block: commands that spell one of them point
+// into it instead of owning their own text, which saves an allocation for most parser tokens.
+constexpr char kSharedCommands[] = "<<\0>>\0[\0]\0R\0obj\0endobj\0stream\0endstream";
+
+const char* sharedCommand(const char* text) {
+    for (const char* shared = kSharedCommands; shared < kSharedCommands + sizeof kSharedCommands;
+         shared += std::strlen(shared) + 1) {
+        if (shared[0] == text[0] && std::strcmp(shared, text) == 0) return shared;
+    }
+    return nullptr;
+}
+
+bool isSharedCommand(ElementKind kind, const char* text) {
+    const std::less<const char*> before;
+    return kind == kindCommand && !before(text, kSharedCommands) && before(text, kSharedCommands + sizeof kSharedCommands);
+}
 
 }  // namespace
 
@@ -110,7 +128,15 @@ size_t CPdfElement::getStringLength() const { return textLength(payload_.text); 
 
 void CPdfElement::initName(const char* text) { initText(kindName, text); }
 
-void CPdfElement::initCommand(const char* text) { initText(kindCommand, text); }
+void CPdfElement::initCommand(const char* text) {
+    const char* shared = sharedCommand(text);
+    if (!shared) {
+        initText(kindCommand, text);
+        return;
+    }
+    payload_.text = const_cast<char*>(shared);  // never written through, never deleted
+    kind_ = kindCommand;
+}
 
 void CPdfElement::initHexString(const CPdfString& string) {
     payload_.hexString = string.clone();
@@ -141,7 +167,7 @@ void CPdfElement::initStream(CPdfStream* stream) {
 
 void CPdfElement::free() {
     if (ownsText(kind_)) {
-        deleteText(payload_.text);
+        if (!isSharedCommand(kind_, payload_.text)) deleteText(payload_.text);
     } else if (kind_ == kindHexString) {
         delete payload_.hexString;
     } else if (kind_ == kindArray) {
@@ -156,7 +182,9 @@ void CPdfElement::free() {
 }
 
 void CPdfElement::copyFrom(const CPdfElement& source) {
-    if (ownsText(source.kind_)) {
+    if (isSharedCommand(source.kind_, source.payload_.text)) {
+        payload_.text = source.payload_.text;
+    } else if (ownsText(source.kind_)) {
         payload_.text = copyText(source.payload_.text, textLength(source.payload_.text));
     } else if (source.kind_ == kindHexString) {
         payload_.hexString = source.payload_.hexString->clone();

@@ -262,7 +262,10 @@ void CPdfLexer::readBareToken(int first, CPdfElement& out) {
     scratch_.clear();
     scratch_.push_back(static_cast<char>(first));
     while (isRegular(peekChar())) scratch_.push_back(static_cast<char>(getChar()));
-    if (scratch_ == "true") {
+    const char initial = scratch_[0];
+    if (initial != 't' && initial != 'f' && initial != 'n') {  // most keywords are none of the three
+        out.initCommand(scratch_.c_str());
+    } else if (scratch_ == "true") {
         out.initBool(true);
     } else if (scratch_ == "false") {
         out.initBool(false);

@@ -83,6 +83,25 @@ TEST(Element, TextsAndHexStringsAreCopiedNotShared) {
     EXPECT_EQ(6, digits.getLength());
 }
 
+// Keywords share one text; other commands own theirs. Either kind must outlive its copies and
+// be freed once (deleting a shared text would crash).
+TEST(Element, KeywordCommandsSurviveCopiesAndFreesInAnyOrder) {
+    for (const char* text : {"obj", "endobj", "<<", ">>", "[", "]", "R", "stream", "endstream", "BT", "objx", "ob"}) {
+        CPdfElement first;
+        first.initCommand(text);
+        CPdfElement copy(first);
+        CPdfElement assigned;
+        assigned = copy;
+        CPdfElement moved(std::move(first));
+        first.free();
+        copy.free();
+        EXPECT_TRUE(moved.isCommand(text)) << text;
+        EXPECT_STREQ(text, assigned.getCommand());
+        moved.free();
+        EXPECT_TRUE(assigned.isCommand(text)) << text;
+    }
+}
+
 TEST(Element, CountedPayloadsAreSharedAndDeletedWithTheirLastHolder) {
     bool dictionaryGone = false, streamGone = false, firstGone = false, secondGone = false;
     CPdfElement dictionary = trackedDictionary(dictionaryGone), stream, array;
