@@ -61,5 +61,13 @@ CPdfStream* makeFilterStream(CPdfStream* raw, const CPdfElement& streamDictionar
     CPdfElement only;
     if (filter.is(kindArray) && filter.getArray()->getLength() == 1) filter.getArray()->get(0, only);
     if (!carriesText(only)) return nullptr;
-    return makeFilter(only.getString(), owned.release(), parms);
+    // A one-element Filter array comes with its parameters as a one-element array: use that
+    // dictionary, or the predictor of a cross-reference stream written this way is lost.
+    CPdfElement onlyParms;
+    if (parms.is(kindArray) && parms.getArray()->getLength() == 1) {
+        parms.getArray()->get(0, onlyParms);
+    } else {
+        onlyParms = parms;
+    }
+    return makeFilter(only.getString(), owned.release(), onlyParms);
 }

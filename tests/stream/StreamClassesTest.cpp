@@ -125,6 +125,8 @@ TEST(FilterSetup, ChoosesTheDecoderFromTheDictionary) {
         // Two PNG Up rows of 5 bytes; Colors 1 and BitsPerComponent 8 by default, 1 column by default.
         {"abbreviated parameters", withParms("DP", parms(five)), rows, "\1\2\3\4\5\2\3\4\5\6"},
         {"parameters in an array are no dictionary", withParms("DecodeParms", make({parms(five)})), rows, raw},
+        {"filter array with its parameters array",
+         make({make({flate}), make({parms(five)})}, {"Filter", "DecodeParms"}), rows, "\1\2\3\4\5\2\3\4\5\6"},
         {"real Columns keeps 1", withParms("DecodeParms", parms(realFive)), rows, "\1\4\11\12\1\1"},
     };
     for (const auto& c : cases) EXPECT_EQ(outcome(c.data, c.dictionary), c.expected) << c.what;
