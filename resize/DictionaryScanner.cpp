@@ -1,23 +1,28 @@
 #include "resize/DictionaryScanner.h"
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 namespace {
 
 constexpr size_t kMaxHeaderNumbers = 2;  // "n g" before "obj"
 
-bool isWhite(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0'; }
+enum ByteClass : uint8_t { kRegularByte, kWhiteByte, kDelimiterByte };
 
-bool isDelimiter(char c) {
-    switch (c) {
-        case '(': case ')': case '<': case '>': case '[': case ']': case '{': case '}': case '/': case '%':
-            return true;
-        default:
-            return false;
-    }
+constexpr std::array<uint8_t, 256> makeByteClasses() {
+    std::array<uint8_t, 256> classes{};
+    for (const char c : {' ', '\n', '\r', '\t', '\f', '\0'}) classes[static_cast<uint8_t>(c)] = kWhiteByte;
+    for (const char c : {'(', ')', '<', '>', '[', ']', '{', '}', '/', '%'}) classes[static_cast<uint8_t>(c)] = kDelimiterByte;
+    return classes;
 }
 
-bool isRegular(char c) { return !isWhite(c) && !isDelimiter(c); }
+// One look-up per byte: the scanner classifies every byte of every object it edits.
+constexpr std::array<uint8_t, 256> kByteClasses = makeByteClasses();
+
+bool isWhite(char c) { return kByteClasses[static_cast<uint8_t>(c)] == kWhiteByte; }
+
+bool isRegular(char c) { return kByteClasses[static_cast<uint8_t>(c)] == kRegularByte; }
 
 // The first byte of the token that closes a container opened by `opener` ("<<" closes with ">>").
 char closerOf(char opener) {
