@@ -231,6 +231,7 @@ bool DictionaryScanner::findKey(size_t dictionaryOpen, std::string_view key, Tex
 }
 
 bool DictionaryScanner::findKey(std::string_view key, TextEntry& entry) const {
+    if (!mayHoldName(key)) return false;
     const size_t dictionary = objectDictionary();
     return dictionary != npos && findKey(dictionary, key, entry);
 }
