@@ -1,6 +1,6 @@
 // Writes the large PDF files the speed benchmark runs on, with the test PDF builder.
 //   make_bench_pdf a|b|c|d OUTPUT
-// a: ~2,000 pages of text-like content and some images, classic cross-reference table, ~100 MB
+// a: 2,000 pages of text-like content and some images, classic cross-reference table, ~93 MB
 // b: the same pages with pages, fonts and annotations in object streams and a cross-reference stream
 // c: 20,000 pages of tiny content, classic table
 // d: 40,000 pages of tiny content, classic table
@@ -93,9 +93,10 @@ std::string buildDocument(const Layout& layout) {
                 content = textContent(random, page + 1);
                 if (page % kPagesPerImage == 0) {
                     const int image = next++;
+                    const std::string side = std::to_string(kImageSide);
                     builder.addStream(image,
-                                      "/Type /XObject /Subtype /Image /Width 300 /Height 300 /ColorSpace "
-                                      "/DeviceRGB /BitsPerComponent 8",
+                                      "/Type /XObject /Subtype /Image /Width " + side + " /Height " + side +
+                                          " /ColorSpace /DeviceRGB /BitsPerComponent 8",
                                       imageData(random));
                     resources += " /XObject << /Im1 " + std::to_string(image) + " 0 R >>";
                     content += "q 200 0 0 200 300 300 cm /Im1 Do Q\n";

@@ -1,60 +1,134 @@
 #!/usr/bin/env bash
-# Times `quillmor in out -page a4 -con -center` against `cp in out` (and `qpdf in out` where installed)
-# on the generated benchmark files; prints medians, their ratio and peak resident memory.
-#   bench/run.sh [BUILD_DIR] [RUNS]
+# Times `quillmor in out -page a4 -con -center` against `cp in out` (and `qpdf in out` where
+# installed) on the generated benchmark files; prints medians, their ratios, peak resident memory,
+# the time per page, and whether each target is met.
+#   bench/run.sh [BUILD_DIR] [RUNS] [QPDF_RUNS]
+# The runs of quillmor and cp alternate, so that a change in the machine's load hits both alike.
+# Wall times on a busy machine vary: the CPU times (user + sys) are printed beside them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${2:-5}
+qpdf_runs=${3:-3}
+[[ $runs =~ ^[1-9][0-9]*$ && $qpdf_runs =~ ^[1-9][0-9]*$ ]] || { echo "RUNS and QPDF_RUNS must be positive numbers" >&2; exit 2; }
 data=bench/data
 mkdir -p "$data"
 quillmor="$build/quillmor"
 generator="$build/bench/make_bench_pdf"
-cmake --build "$build" --target quillmor make_bench_pdf flate_bench >/dev/null
+[ -d "$build" ] || { echo "no build folder $build: run 'make build' (or cmake) first" >&2; exit 2; }
+
+# Only the targets this build defines (the generator needs the test libraries, flate_bench zlib).
+targets=(quillmor)
+for target in make_bench_pdf flate_bench; do
+  if cmake --build "$build" --target help 2>/dev/null | grep -Eq "(^|[ /])$target(:| |\$)"; then targets+=("$target"); fi
+done
+cmake --build "$build" --target "${targets[@]}" >/dev/null
 
 for kind in a b c d; do
-  [ -s "$data/$kind.pdf" ] || { echo "generating $data/$kind.pdf"; "$generator" "$kind" "$data/$kind.pdf"; }
+  [ -s "$data/$kind.pdf" ] && continue
+  [ -x "$generator" ] || { echo "cannot generate $data/$kind.pdf: $generator was not built (needs GoogleTest and zlib)" >&2; exit 2; }
+  echo "generating $data/$kind.pdf"
+  # Written under another name first: an interrupted run leaves no half file to be timed later.
+  "$generator" "$kind" "$data/$kind.pdf.part"
+  mv "$data/$kind.pdf.part" "$data/$kind.pdf"
 done
 
-# Median wall time in seconds of a command run $runs times after one warm-up run.
-median_time() {
-  "$@" >/dev/null 2>&1 || true
-  local times=()
-  for _ in $(seq "$runs"); do
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    times+=("$(echo "$end - $start" | bc -l)")
-  done
-  printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'
-}
-
-peak_rss_mb() {
-  /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1 | awk '{printf "%.1f", $1/1024}'
-}
-
 out="$data/out.pdf"
-printf '%-6s %9s %7s %10s %10s %7s %9s %10s %8s %9s\n' file size_MB pages cp_s quillmor_s ratio peak_MB qpdf_s qpdf/q us/page
+trap 'rm -f "$out" "$data"/out.pdf.quillmor-tmp* "$data"/*.pdf.part' EXIT
+
+# One timed run: prints "wall cpu peak_kB"; the command's status is checked by the caller.
+timed() {
+  local start end status=0 usage
+  start=$(date +%s%N)
+  usage=$(/usr/bin/time -f "%U %S %M" "$@" 2>&1 >/dev/null | tail -n 1) || status=$?
+  end=$(date +%s%N)
+  awk -v w=$((end - start)) -v u="$usage" 'BEGIN { split(u, f, " "); printf "%.4f %.2f %d\n", w / 1e9, f[1] + f[2], f[3] }'
+  return $status
+}
+
+median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
+
+# Quillmor's exit status is 0 even when a job fails: a run counts only when it says "Done." and
+# leaves an output file.
+check_quillmor() {
+  local in=$1 said
+  rm -f "$out"
+  said=$("$quillmor" "$in" "$out" -page a4 -con -center)
+  if ! grep -q "^Done\.$" <<<"$said" || [ ! -s "$out" ]; then
+    echo "quillmor failed on $in:" >&2
+    echo "$said" >&2
+    exit 1
+  fi
+}
+
+have_qpdf=false
+command -v qpdf >/dev/null && have_qpdf=true
+
+declare -A q_wall q_cpu pages
+printf '%-4s %8s %6s %8s %8s %9s %9s %6s %8s %8s %8s %8s\n' file size_MB pages cp_s quill_s quill_cpu cp_cpu ratio peak_MB qpdf_s qpdf/q us/page
 for kind in a b c d; do
   in="$data/$kind.pdf"
   size=$(stat -c %s "$in")
-  pages=$(qpdf --show-npages "$in" 2>/dev/null || echo 0)
-  cp_time=$(median_time cp "$in" "$out")
-  q_time=$(median_time "$quillmor" "$in" "$out" -page a4 -con -center)
-  peak=$(peak_rss_mb "$quillmor" "$in" "$out" -page a4 -con -center)
-  qpdf_time=-
-  qpdf_ratio=-
-  if command -v qpdf >/dev/null; then
-    qpdf_time=$(median_time qpdf "$in" "$out")
-    qpdf_ratio=$(echo "$qpdf_time / $q_time" | bc -l | xargs printf '%.1f')
+  pages[$kind]=-
+  $have_qpdf && pages[$kind]=$(qpdf --show-npages "$in" 2>/dev/null || echo -)
+  check_quillmor "$in"
+  cp "$in" "$out"  # warm-up of cp and of the page cache
+  cp_walls=() cp_cpus=() q_walls=() q_cpus=() peak=0
+  for _ in $(seq "$runs"); do
+    result=$(timed cp "$in" "$out")
+    read -r wall cpu _ <<<"$result"
+    cp_walls+=("$wall") cp_cpus+=("$cpu")
+    result=$(timed "$quillmor" "$in" "$out" -page a4 -con -center)
+    read -r wall cpu kb <<<"$result"
+    q_walls+=("$wall") q_cpus+=("$cpu")
+    (( kb > peak )) && peak=$kb
+  done
+  cp_wall=$(printf '%s\n' "${cp_walls[@]}" | median)
+  cp_cpu=$(printf '%s\n' "${cp_cpus[@]}" | median)
+  q_wall[$kind]=$(printf '%s\n' "${q_walls[@]}" | median)
+  q_cpu[$kind]=$(printf '%s\n' "${q_cpus[@]}" | median)
+  qpdf_wall=- qpdf_ratio=-
+  if $have_qpdf; then
+    qpdf_walls=()
+    for _ in $(seq "$qpdf_runs"); do
+      # qpdf exits with 3 when it only warns: that still is a finished copy.
+      result=$(timed qpdf "$in" "$out") || [ $? -eq 3 ]
+      read -r wall _ <<<"$result"
+      qpdf_walls+=("$wall")
+    done
+    qpdf_wall=$(printf '%s\n' "${qpdf_walls[@]}" | median)
+    qpdf_ratio=$(awk -v a="$qpdf_wall" -v b="${q_wall[$kind]}" 'BEGIN { printf "%.1f", a / b }')
   fi
-  ratio=$(echo "$q_time / $cp_time" | bc -l | xargs printf '%.2f')
-  per_page=$(echo "$q_time * 1000000 / ($pages + ($pages == 0))" | bc -l | xargs printf '%.1f')
-  printf '%-6s %9.1f %7s %10.3f %10.3f %7s %9s %10s %8s %9s\n' "$kind" "$(echo "$size/1048576" | bc -l)" "$pages" \
-    "$cp_time" "$q_time" "$ratio" "$peak" "$qpdf_time" "$qpdf_ratio" "$per_page"
+  per_page=-
+  [[ ${pages[$kind]} =~ ^[0-9]+$ ]] && per_page=$(awk -v t="${q_wall[$kind]}" -v n="${pages[$kind]}" 'BEGIN { printf "%.1f", t * 1e6 / n }')
+  ratio=$(awk -v a="${q_wall[$kind]}" -v b="$cp_wall" 'BEGIN { printf "%.2f", a / b }')
+  printf '%-4s %8.1f %6s %8.3f %8.3f %9.2f %9.2f %6s %8.1f %8s %8s %8s\n' "$kind" "$(awk -v s="$size" 'BEGIN { print s / 1048576 }')" \
+    "${pages[$kind]}" "$cp_wall" "${q_wall[$kind]}" "${q_cpu[$kind]}" "$cp_cpu" "$ratio" "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" \
+    "$qpdf_wall" "$qpdf_ratio" "$per_page"
+  declare "ratio_$kind=$ratio" "peak_$kind=$peak" "per_page_$kind=$per_page" "qpdf_ratio_$kind=$qpdf_ratio"
 done
-rm -f "$out"
+
 echo
-echo "Flate decoder:"
-"$build/bench/flate_bench"
+echo "Targets (medians of this run):"
+verdict() {
+  local state
+  state=$(awk -v v="$2" -v op="$3" -v t="$4" 'BEGIN { if (v == "-") print "n/a"; else if (op == "<=" ? v + 0 <= t + 0 : v + 0 >= t + 0) print "met"; else print "MISSED" }')
+  printf '  %-6s %s\n' "$state" "$1"
+}
+verdict "a: quillmor/cp $ratio_a <= 1.5" "$ratio_a" "<=" 1.5
+verdict "b: quillmor/cp $ratio_b <= 2.5" "$ratio_b" "<=" 2.5
+verdict "c: $per_page_c us per page <= 20" "$per_page_c" "<=" 20
+verdict "c: qpdf/quillmor $qpdf_ratio_c >= 10" "$qpdf_ratio_c" ">=" 10
+d_over_c=$(awk -v d="${q_wall[d]}" -v c="${q_wall[c]}" 'BEGIN { printf "%.2f", d / c }')
+verdict "d/c: $d_over_c <= 2.2" "$d_over_c" "<=" 2.2
+for kind in a b c d; do
+  peak_var="peak_$kind"
+  # The generated object streams decode to a few tens of kB: 32 MB is the bound for all four.
+  verdict "$kind: peak $(awk -v k="${!peak_var}" 'BEGIN { printf "%.1f", k / 1024 }') MB <= 32 MB" "${!peak_var}" "<=" $((32 * 1024))
+done
+
+if [ -x "$build/bench/flate_bench" ]; then
+  echo
+  echo "Flate decoder:"
+  "$build/bench/flate_bench"
+fi
