@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <sstream>
 
 #include "tests/xref/XRefFixtures.h"
@@ -11,15 +10,14 @@ namespace {
 
 // qpdf's listing: "n/g: uncompressed; offset = o" or "n/g: compressed; stream = s, index = i".
 std::map<int, XRefEntry> qpdfEntries(const std::string& listing) {
-    static const std::regex line(R"(^(\d+)/(\d+): (un)?compressed; \w+ = (\d+)(?:, index = (\d+))?$)");
     std::map<int, XRefEntry> entries;
     std::istringstream lines(listing);
-    std::smatch m;
     for (std::string text; std::getline(lines, text);) {
-        const bool plain = std::regex_match(text, m, line) && m[3].matched;
-        if (m.empty()) continue;
-        entries[std::stoi(m[1])] = {static_cast<uint32_t>(std::stoul(m[4])),
-                                    static_cast<uint32_t>(std::stoul(plain ? m[2].str() : m[5].str())), plain ? 1u : 2u};
+        unsigned n = 0, g = 0, at = 0, index = 0;
+        if (std::sscanf(text.c_str(), "%u/%u: uncompressed; offset = %u", &n, &g, &at) == 3) entries[n] = {at, g, 1};
+        if (std::sscanf(text.c_str(), "%u/%u: compressed; stream = %u, index = %u", &n, &g, &at, &index) == 4) {
+            entries[n] = {at, index, 2};
+        }
     }
     return entries;
 }

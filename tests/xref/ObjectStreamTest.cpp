@@ -28,11 +28,11 @@ std::unique_ptr<OpenedPdf> withObjectStream(const std::string& data, const std::
 // An object in both forms: its value (the /K of a dictionary) and its text.
 std::string both(CPdfXRef& xref, int number, unsigned generation = 0) {
     const CPdfElement object = fetchObject(xref, number, generation);
-    CPdfElement value = object;
+    CPdfElement value;  // lookup writes into an empty element
     if (object.is(kindDictionary)) object.getDictionary()->lookup("K", value);
     uint32_t length = 0;
     const char* text = xref.getCompressedObjectText(number, generation, length);
-    return describe(value) + " | " + (text ? std::string(text, length) : "none");
+    return describe(object.is(kindDictionary) ? value : object) + " | " + (text ? std::string(text, length) : "none");
 }
 
 }  // namespace
