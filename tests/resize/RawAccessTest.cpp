@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <tuple>
+
+#include "resize/ObjectHeadScanner.h"
+#include "tests/resize/ResizeFixtures.h"
+
+namespace {
+
+TEST(RawSearch, FindsBytesAcrossBlocksAndTheNumberAfterAKey) {
+    TempDir dir;  // the file is read in blocks: occurrences across their boundaries must be found
+    std::string bytes(10000, 'x');
+    for (size_t at : {4093u, 8190u, 9990u}) bytes.replace(at, 6, "endobj");
+    writeFile(dir.file("bytes"), bytes);
+    std::unique_ptr<CInputFile> file = CInputFile::open(dir.file("bytes"));
+    CPdfXRef unopened;
+    RawObjectReader reader(*file, unopened, 0);
+    const uint32_t found[][2] = {{0, 4098}, {4094, 8195}, {8191, 9995}, {9991, 0}, {20000, 0}};  // from, last byte
+    for (const auto& row : found) EXPECT_EQ(reader.findBytesInFile(row[0], "endobj", 6), row[1]) << row[0];
+    // The text, the number and reference found, the bytes at its end left out of the given length.
+    const std::tuple<const char*, uint32_t, bool, size_t> cases[] = {
+        {"<< /Pages 3 0 R >>", 3, true, 0}, {"<< /Pages 3 1 R >>", 3, false, 0}, {"<< /Pages 3 0 R", 3, false, 1},
+        {"<< /Type /Catalog >>", 0, false, 0}, {"<< /PagesX 7 0 R /Pages 9 0 R >>", 7, true, 0}};
+    for (const auto& [text, number, isReference, cut] : cases) {
+        bool reference = !isReference;
+        EXPECT_EQ(findKeyNumber(text, std::strlen(text) - cut, "/Pages", reference), number) << text;
+        EXPECT_EQ(reference, isReference) << text;
+    }
+}
+
+// Catalog and an empty page tree around the objects a test adds.
+PdfBuilder baseBuilder() {
+    PdfBuilder builder;
+    builder.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    builder.addObject(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    builder.setTrailer("/Root 1 0 R");
+    return builder;
+}
+
+TEST(RawObjectReader, ReadsAnObjectsOwnBytesThroughTheByteAfterEndobj) {
+    PdfBuilder builder = baseBuilder();
+    const char* objects[] = {"4 0 obj\n<< /A 1 >>\nendobj\n\n", "5 0 obj\r\n<< /B 2 >>\r\nendobj\r\n",
+                             "6 0 obj 42 endobj", "7 0 obj 7 endobj\n", "9 0 obj\n<< /Wrong /Number >>\nendobj\n",
+                             "9 1 obj\n<< /Wrong /Generation >>\nendobj\n", "<< /No /Header >>\nendobj\n",
+                             "11 2 obj\n<< /Right /Generation >>\nendobj\n", "12 0 obj\n<< /Never /Ended >>\n"};
+    for (int i = 0; i < 9; ++i) builder.addRawObject(i + 4, objects[i], i == 7 ? 2 : 0);
+    InputJob input(builder.build());
+    EXPECT_EQ(input.raw(4), "4 0 obj\n<< /A 1 >>\nendobj\n");
+    EXPECT_EQ(input.raw(5), "5 0 obj\r\n<< /B 2 >>\r\nendobj\r");
+    EXPECT_EQ(input.raw(6), "6 0 obj 42 endobj7") << "the byte after endobj, whatever it is";
+    EXPECT_EQ(input.raw(11), "11 2 obj\n<< /Right /Generation >>\nendobj\n");
+    for (uint32_t number : {3u, 8u, 9u, 10u, 12u, 500u}) EXPECT_EQ(input.raw(number), "<unreadable>") << number;
+}
+
+// A stream whose data holds "endobj" ends after its data; an unusable /Length falls back to the first "endobj".
+TEST(RawObjectReader, EndsStreamsAfterTheirData) {
+    const std::string data = "BT (endobj) Tj ET\n% endobj\nendobj";
+    const std::string length = std::to_string(data.size());
+    const std::pair<std::string, bool> cases[] = {
+        {"<< /Length " + length + " >>\nstream\n", true}, {"<</Length " + length + ">>stream\r\n", true},
+        {"<< /Length 6 0 R >>\nstream\n", true}, {"<< /Length 7 0 R >>\nstream\n", true},  // 7: in an object stream
+        {"<< /Length1 300 /DecodeParms << /Length 9 >> % /Length 77\n /Length " + length + " >>\nstream\n", true},
+        {"<< /Length " + length + " /Length 3 >>\nstream\n", true},  // the first of two equal keys
+        {"<< /T (a >> stream \\) (b) ) /H <3E3E> /Length " + length + " >>\nstream\n", true},
+        {"<< >>\nstream\n", false},           {"<< /Length /Eleven >>\nstream\n", false},
+        {"<< /Length 999999 >>\nstream\n", false}, {"<< /Length 3 >>\nstream\n", false},
+        {"<< /Length 4 0 R >>\nstream\n", false},  {"<< /Length 2 0 R >>\nstream\n", false},
+    };
+    for (const auto& [head, whole] : cases) {
+        const std::string object = "4 0 obj\n" + head + data + "\nendstream\nendobj\n";
+        PdfBuilder builder = baseBuilder();
+        builder.addRawObject(4, object);
+        builder.addObject(6, length);
+        builder.addObject(7, length);
+        builder.putInObjectStream(30, {7});
+        PdfBuilder::Options options;
+        options.xrefStream = true;
+        InputJob input(builder.build(options));
+        EXPECT_EQ(input.raw(4), whole ? object : object.substr(0, object.find("endobj") + 7)) << head;
+    }
+}
+
+// Heads cut where a block of the file ends must ask for more bytes, but only when there are more.
+TEST(RawObjectHead, AsksForMoreBytesOnlyWhenTheyExist) {
+    auto scan = [](const std::string& bytes, bool all) { return scanObjectHead(bytes.data(), bytes.size(), all); };
+    const std::string cuts[] = {"5 0 ob", "5 0 obj << /Length 3", "5 0 obj << /Length 12 0", "5 0 obj << /T (open",
+                                "5 0 obj << /Length 3 >> str", "5 0 obj << /Length 3 >> stream\r"};
+    for (const std::string& cut : cuts) {
+        EXPECT_EQ(scan(cut, false).status, ObjectHead::Status::needMore) << cut;
+        EXPECT_NE(scan(cut, true).status, ObjectHead::Status::needMore) << cut;
+    }
+    const std::string endsInCr = "5 0 obj << /Length 0 >> stream\r";
+    EXPECT_EQ(scan(endsInCr, true).status, ObjectHead::Status::stream) << "a CR at the end of the file ends the line";
+    EXPECT_EQ(scan(endsInCr, true).dataOffset, endsInCr.size());
+}
+
+TEST(OutputWriter, WritesTheCrossReferenceSectionAndTrailer) {
+    TempDir dir;
+    OutputWriter output(dir.file("out.pdf"));
+    output.write("%PDF-1.4\n");
+    output.resetTable(10);
+    ASSERT_TRUE(output.setOutputEntry(1, 0, 9, true));
+    ASSERT_TRUE(output.setOutputEntry(4, 3, 1234567, true));
+    EXPECT_FALSE(output.setOutputEntry(10, 0, 5, true)) << "only rows of input objects can be set";
+    EXPECT_EQ(output.appendOutputEntry(OutputEntry{42, 0, true}), 10u);
+    EXPECT_EQ(output.appendOutputEntry(OutputEntry{43, 0, true}), 11u);
+    ASSERT_EQ(output.position(), 9u);
+    output.writeXRefTable();
+    output.writeTrailer(9, ObjectRef{9, 0}, ObjectRef{1, 0});
+    output.commit();
+    const std::string freeRow = "0000000000 00000 f \r";
+    std::string expected = "%PDF-1.4\nxref\n0 12\r0000000000 65535 f \r0000000009 00000 n \r";
+    expected += freeRow + freeRow + "0001234567 00003 n \r";
+    for (int row = 5; row < 10; ++row) expected += freeRow;
+    expected += "0000000042 00000 n \r0000000043 00000 n \r";
+    expected += "trailer\n<<\n/Size 12\n/Root 1 0 R\n/Info 9 0 R\n>>\nstartxref\n9\n%%EOF";
+    EXPECT_EQ(readFile(dir.file("out.pdf")), expected);
+
+    // No Info line without an Info object; the Root keeps its generation.
+    OutputWriter noInfo(dir.file("no-info.pdf"));
+    noInfo.resetTable(3);
+    noInfo.writeTrailer(777, ObjectRef{0, 0}, ObjectRef{2, 5});
+    noInfo.commit();
+    EXPECT_EQ(readFile(dir.file("no-info.pdf")), "trailer\n<<\n/Size 3\n/Root 2 5 R\n>>\nstartxref\n777\n%%EOF");
+}
+
+}  // namespace

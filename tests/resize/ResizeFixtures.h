@@ -1,0 +1,163 @@
+#pragma once
+// Jobs over in-memory PDFs: InputJob reads an input's (or output's) cross-reference straight from a file
+// stream, so that trees the document would refuse reach the page pass, reads raw objects and rewrites
+// pages; runJob runs the whole pipeline as the program does.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/OptionParser.h"
+#include "pdf/objects/PdfException.h"
+#include "pdf/stream/InputFile.h"
+#include "pdf/stream/PdfFileStream.h"
+#include "pdf/xref/PdfXRef.h"
+#include "resize/OutputWriter.h"
+#include "resize/PageRewriter.h"
+#include "resize/PageScale.h"
+#include "resize/PageTreeWalker.h"
+#include "resize/QuillmorHandler.h"
+#include "resize/RawObjectReader.h"
+#include "tests/support/PdfBuilder.h"
+#include "tests/support/TestTools.h"
+
+// The settings of a job run with `options` (the arguments after the two file names).
+inline ResizeSettings settingsFor(std::vector<const char*> options) {
+    options.insert(options.begin(), {"quillmor", "in.pdf", "out.pdf"});
+    ResizeSettings settings;
+    std::string input, output;
+    parseOptions(static_cast<int>(options.size()), options.data(), input, output, settings);
+    return settings;
+}
+
+template <typename Action>
+std::string errorOf(Action action) {
+    try {
+        action();
+    } catch (const CPdfException& error) {
+        return error.getMessage();
+    }
+    return "<no error>";
+}
+
+// The bytes from `offset` through the line ends after the first "endobj".
+inline std::string objectAt(const std::string& bytes, size_t offset) {
+    size_t last = bytes.find("endobj", offset);
+    if (last == std::string::npos) return bytes.substr(offset);
+    for (last += 6; last < bytes.size() && (bytes[last] == '\r' || bytes[last] == '\n');) ++last;
+    return bytes.substr(offset, last - offset);
+}
+
+// A file of `objects` whose catalog, object 1 unless given, refers to page tree 2.
+inline std::string pdfOf(std::map<int, std::string> objects) {
+    objects.emplace(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    PdfBuilder builder;
+    for (const auto& [number, body] : objects) builder.addObject(number, body);
+    builder.setTrailer("/Root 1 0 R");
+    return builder.build();
+}
+
+// Catalog 1 and the page tree `objects`, numbered from 2.
+inline std::string tree(const std::vector<std::string>& objects) {
+    std::map<int, std::string> numbered;
+    for (size_t i = 0; i < objects.size(); ++i) numbered[static_cast<int>(i + 2)] = objects[i];
+    return pdfOf(numbered);
+}
+
+// Page tree 2 (`treeEntries`, then a default MediaBox), its one page 3 (`pageEntries`), content streams
+// 4 and 5, unless `extra` gives objects of these numbers.
+inline std::string onePage(const std::string& pageEntries, std::map<int, std::string> extra = {},
+                           const std::string& treeEntries = "") {
+    extra.emplace(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 " + treeEntries + " /MediaBox [0 0 612 792] >>");
+    extra.emplace(3, "<< /Type /Page /Parent 2 0 R " + pageEntries + " >>");
+    extra.emplace(4, "<< /Length 5 >>\nstream\n0 0 m\nendstream");
+    extra.emplace(5, "<< /Length 5 >>\nstream\nBT ET\nendstream");
+    return pdfOf(extra);
+}
+
+class InputJob {
+public:
+    // Runs the page pass; `options` as on the command line after the two file names.
+    explicit InputJob(const std::string& pdf, const std::vector<const char*>& options = {})
+        : settings(settingsFor(options)) {
+        writeFile(dir_.file("in.pdf"), pdf);
+        streamFile_ = CInputFile::open(dir_.file("in.pdf"));
+        rawFile_ = CInputFile::open(dir_.file("in.pdf"));
+        CPdfElement noDictionary;
+        noDictionary.initNull();
+        stream_.reset(new CPdfFileStream(streamFile_.get(), 0, 0, noDictionary));
+        xref_ = std::make_unique<CPdfXRef>();
+        xref_->open(stream_.get());
+        reader_ = std::make_unique<RawObjectReader>(*rawFile_, *xref_, xref_->getStart());
+        output_ = std::make_unique<OutputWriter>(dir_.file("out.pdf"));
+        output_->resetTable(xref_->getEntries().size());
+        records = PageTreeWalker(*xref_).collect(xref_->getRootRef(), pagesNumber);
+    }
+
+    std::string raw(uint32_t number) {
+        std::string bytes;
+        return reader_->readRawObject(number, bytes) ? bytes : "<unreadable>";
+    }
+    // The page at `index` with its factors set as the pipeline sets them.
+    void rewrite(size_t index) {
+        setPageScale(settings, records.at(index), static_cast<uint32_t>(index + 1));
+        rewrite(records.at(index));
+    }
+    void rewrite(PageRecord& record) {
+        ResizeJob job{*xref_, xref_->getEntries(), *reader_, *output_, settings};
+        PageRewriter(job).rewritePage(record);
+    }
+    // Closes the output: call once, after the rewrites.
+    const std::string& finish() {
+        output_->commit();
+        bytes_ = readFile(dir_.file("out.pdf"));
+        return bytes_;
+    }
+    // After finish(): the object that `number`'s output row points at.
+    std::string object(uint32_t number) const {
+        return output_->row(number).written ? objectAt(bytes_, output_->row(number).offset) : "<not written>";
+    }
+    OutputWriter& output() { return *output_; }
+    const std::vector<XRefEntry>& entries() const { return xref_->getEntries(); }
+
+    ResizeSettings settings;
+    std::vector<PageRecord> records;
+    uint32_t pagesNumber = 0;
+
+private:
+    struct Release {
+        void operator()(CPdfStream* stream) const { stream->decRef(); }
+    };
+    TempDir dir_;
+    std::unique_ptr<CInputFile> streamFile_;
+    std::unique_ptr<CInputFile> rawFile_;
+    std::unique_ptr<CPdfStream, Release> stream_;
+    std::unique_ptr<CPdfXRef> xref_;
+    std::unique_ptr<RawObjectReader> reader_;
+    std::unique_ptr<OutputWriter> output_;
+    std::string bytes_;
+};
+
+struct JobRun {
+    std::string error;    // the exception's message, "<no error>" when the job succeeded
+    std::string console;  // what the job printed
+    std::string output;   // the output file's bytes, empty when there is none
+};
+
+inline JobRun runJob(const std::string& input, const std::string& output,
+                     const std::vector<std::string>& options = {}) {
+    std::vector<const char*> arguments = {"quillmor", input.c_str(), output.c_str()};
+    for (const std::string& option : options) arguments.push_back(option.c_str());
+    JobRun run;
+    testing::internal::CaptureStdout();
+    run.error = errorOf([&] { CQuillmorHandler().resizeFile(static_cast<int>(arguments.size()), arguments.data()); });
+    std::fflush(stdout);
+    run.console = testing::internal::GetCapturedStdout();
+    if (std::filesystem::exists(output)) run.output = readFile(output);
+    return run;
+}
