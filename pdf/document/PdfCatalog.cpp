@@ -58,7 +58,7 @@ private:
             const CPdfDictionary& kidDictionary = *kid.getDictionary();
             if (kidDictionary.isType("Page")) {
                 CPdfPage page;
-                page.load(static_cast<int32_t>(pages_.size()) + 1, xref_, kidDictionary);
+                page.load(static_cast<int32_t>(pages_.size()) + 1, xref_, kidDictionary, stored);
                 pages_.push_back(std::move(page));
                 continue;
             }
