@@ -10,6 +10,9 @@
 
 namespace {
 
+// Pages reserved before the walk at most.
+constexpr double kReservedPages = 65536;
+
 bool sameRef(const ObjectRef& a, const ObjectRef& b) { return a.number == b.number && a.generation == b.generation; }
 
 // Flattens the page tree depth first. Indirect nodes on the current path are remembered, since a
@@ -114,6 +117,9 @@ void CPdfCatalog::load(CPdfXRef& xref, size_t maxTreeNodes) {
     CPdfElement count;
     pages.getDictionary()->lookup("Count", count);
     if (!count.isNumber()) throw CPdfException("Page count in top-level pages object is wrong type");
+    // Reserved before the walk, the list is never copied to a larger block, which would hold the
+    // old and the new block at once; a huge count only reserves up to a cap.
+    if (count.getNumber() > 0) pages_.reserve(static_cast<size_t>(std::min(count.getNumber(), kReservedPages)));
 
     PageTreeWalker(xref_, pages_, maxTreeNodes).walk(*pages.getDictionary(), pagesStored);
 
