@@ -191,10 +191,20 @@ void CPdfXRef::fetchInUse(int32_t number, uint32_t generation, const XRefEntry& 
         out.initNull();
         return;
     }
-    parser.getObject(out, x.encrypted ? x.fileKey : nullptr, x.cipherKind, x.keyLength, number,
-                     static_cast<int>(generation), x.encryptMetadata);
-    const uint64_t parsed = objectBytes->getPos() > at ? objectBytes->getPos() - at : 0;
-    chargeParse(kFetchCost + (parsed > kFirstBlockBytes ? parsed - kFirstBlockBytes : 0));
+    // A parse that fails costs what it read too: damaged objects can run on over the whole file.
+    const auto charge = [&]() {
+        const uint64_t parsed = objectBytes->getPos() > at ? objectBytes->getPos() - at : 0;
+        chargeParse(kFetchCost + (parsed > kFirstBlockBytes ? parsed - kFirstBlockBytes : 0));
+        return parsed;
+    };
+    try {
+        parser.getObject(out, x.encrypted ? x.fileKey : nullptr, x.cipherKind, x.keyLength, number,
+                         static_cast<int>(generation), x.encryptMetadata);
+    } catch (const CPdfException&) {
+        charge();
+        throw;
+    }
+    const uint64_t parsed = charge();
     if (parsed > kFirstBlockBytes) x.recentLarge.remember(number, generation, out);
 }
 
@@ -207,7 +217,12 @@ void CPdfXRef::fetchCompressed(int32_t number, const XRefEntry& entry, CPdfEleme
         x.objectStreamCache = objectStream;
     }
     const uint64_t parsedBefore = objectStream->getParsedBytes();
-    objectStream->getStoredObject(static_cast<int32_t>(entry.generation), number, out);
+    try {
+        objectStream->getStoredObject(static_cast<int32_t>(entry.generation), number, out);
+    } catch (const CPdfException&) {
+        chargeParse(objectStream->getParsedBytes() - parsedBefore);
+        throw;
+    }
     const uint64_t parsed = objectStream->getParsedBytes() - parsedBefore;
     chargeParse(parsed);
     if (parsed > kFirstBlockBytes) x.recentLarge.remember(number, 0, out);

@@ -35,7 +35,7 @@ public:
     // documents read each object a few times, and a large shared one comes from a small cache;
     // a file that points at many large objects from everywhere would otherwise cost their size
     // times the number of pointers.
-    static constexpr uint64_t kBaseParseBudget = uint64_t{8} << 20;
+    static constexpr uint64_t kBaseParseBudget = uint64_t{2} << 20;
     static constexpr uint64_t kParseBudgetPerFileByte = 16;
     // What one fetch of a file object is charged beyond the bytes it parsed past the parser's
     // first block, which every fetch reads whatever the object's size.
