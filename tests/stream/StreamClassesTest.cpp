@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -23,6 +25,38 @@ std::string drain(CPdfStream* stream) {
     std::string out;
     for (int c = stream->getChar(); c >= 0; c = stream->getChar()) out.push_back(static_cast<char>(c));
     return out;
+}
+
+// The input file's block keeps what it read, reads ahead for readers moving forward and serves large
+// reads partly from the block: whatever the order of positions and sizes, the bytes are the file's.
+TEST(PlainStreams, InputFileReadsGiveTheFilesBytesInAnyOrder) {
+    TempDir dir;
+    std::string content(300000, '\0');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7919 % 251);
+    writeFile(dir.file("in"), content);
+    const std::unique_ptr<CInputFile> file = CInputFile::open(dir.file("in"));
+    ASSERT_TRUE(file);
+    std::vector<uint8_t> buffer(200000);
+    uint64_t position = 0;
+    uint32_t state = 1;
+    const auto next = [&state](uint32_t limit) { return (state = state * 1103515245u + 12345u) / 65536u % limit; };
+    for (int i = 0; i < 3000; ++i) {
+        // Runs of reads that go on where the last ended, small steps back, jumps, and large reads.
+        const uint32_t how = next(10);
+        if (how < 5) {
+            // go on
+        } else if (how < 7) {
+            position -= std::min<uint64_t>(position, next(6000));
+        } else {
+            position = next(static_cast<uint32_t>(content.size()) + 100);
+        }
+        const size_t count = how == 9 ? 60000 + next(140000) : 1 + next(how == 8 ? 70000 : 3000);
+        const size_t got = file->readAt(position, buffer.data(), count);
+        const size_t expected = position >= content.size() ? 0 : std::min<size_t>(count, content.size() - position);
+        ASSERT_EQ(got, expected) << "read " << i << " at " << position;
+        ASSERT_EQ(0, std::memcmp(buffer.data(), content.data() + position, got)) << "read " << i << " at " << position;
+        position += got;
+    }
 }
 
 TEST(PlainStreams, WindowsPositionsAndLimits) {
