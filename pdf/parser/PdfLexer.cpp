@@ -1,5 +1,6 @@
 #include "pdf/parser/PdfLexer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -221,7 +222,19 @@ void CPdfLexer::readHexString(CPdfElement& out) {
     out.initHexString(digits);
 }
 
+bool CPdfLexer::readPlainName(CPdfElement& out) {
+    const uint8_t* last = next_;
+    while (last < end_ && isRegular(*last) && *last != '#') ++last;
+    // A name that runs to the end of the buffer, or holds an escape, takes the byte-wise way.
+    if (last == end_ || isRegular(*last)) return false;
+    scratch_.assign(reinterpret_cast<const char*>(next_), static_cast<size_t>(last - next_));
+    next_ = last;
+    out.initName(scratch_.c_str());
+    return true;
+}
+
 void CPdfLexer::readName(CPdfElement& out) {
+    if (readPlainName(out)) return;
     scratch_.clear();
     while (isRegular(peekChar())) {
         const int c = getChar();
@@ -238,7 +251,21 @@ void CPdfLexer::readName(CPdfElement& out) {
     out.initName(scratch_.c_str());
 }
 
+bool CPdfLexer::readPlainInteger(int first, CPdfElement& out) {
+    const uint8_t* last = next_;
+    while (last < end_ && isDigit(*last)) ++last;
+    // A number that runs to the end of the buffer, or goes on with a point, takes the general way.
+    if (last == end_ || *last == '.') return false;
+    const int64_t limit = std::numeric_limits<int32_t>::max();
+    int64_t value = first - '0';
+    for (const uint8_t* digit = next_; digit < last && value <= limit; ++digit) value = value * 10 + (*digit - '0');
+    next_ = last;
+    out.initInteger(static_cast<int32_t>(std::min(value, limit)));
+    return true;
+}
+
 void CPdfLexer::readNumber(int first, CPdfElement& out) {
+    if (isDigit(first) && readPlainInteger(first, out)) return;
     scratch_.clear();
     scratch_.push_back(static_cast<char>(first));
     bool real = first == '.';

@@ -54,6 +54,10 @@ private:
     void readHexString(CPdfElement& out);
     void readName(CPdfElement& out);
     void readNumber(int first, CPdfElement& out);
+    // Fast ways for a name without escapes and an integer that end inside the buffer; false
+    // (nothing read) otherwise.
+    bool readPlainName(CPdfElement& out);
+    bool readPlainInteger(int first, CPdfElement& out);
     void readBareToken(int first, CPdfElement& out);
 
     std::vector<CPdfStream*> streams_;

@@ -76,6 +76,17 @@ TEST(Parser, TokensAndObjects) {
     EXPECT_EQ(parsed("<< /Length 8 0 R >> stream\nwxyz\nendstream"), unread) << "without a table, no length";
 }
 
+// Names and integers are read straight from the lexer's block when they end inside it: tokens cut
+// by the end of a block at every byte read the same.
+TEST(Parser, TokensCutByTheEndOfABlockReadTheSame) {
+    const std::string tokens = "[12345 /Name#41x /Plain 2147483648 -7 3.25 99 /Z 0]";
+    const std::string expected = "[12345 /NameAx /Plain 2147483647 -7 real(3.25) 99 /Z 0]";
+    for (size_t pad = 960; pad < 1030; ++pad) {
+        ParsedText parsed(std::string(pad, ' ') + tokens);
+        EXPECT_EQ(describe(parsed.next()), expected) << "after " << pad << " blanks";
+    }
+}
+
 TEST(Parser, ContainersAreBoundToTheTableAndDecodedDataHoldsNoStreams) {
     IntegerResolver xref;
     ParsedText text("[<<>>]", &xref);
