@@ -177,6 +177,11 @@ bool RawObjectReader::findObjectEnd(uint32_t objectNumber, uint64_t position, ui
         span.isObjectStream = head.isObjectStream;
         bool usable = false;
         const uint64_t dataEnd = position + head.dataOffset + streamDataLength(objectNumber, head, usable);
+        if (usable && dataEnd <= fileSize) {
+            // The end is looked at before the object is copied from its start: a stream that fits
+            // in the input's block is read once for both.
+            file_.holdRange(position, dataEnd + kEndStreamSlack + kEndStreamLength + kFirstSearchBlock - position);
+        }
         if (usable && dataEnd <= fileSize && endstreamFollows(dataEnd)) {
             last = findInFile(dataEnd, kEndObj, kEndObjLength);
         }

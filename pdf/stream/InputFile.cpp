@@ -56,6 +56,15 @@ bool CInputFile::loadBlock(uint64_t position, size_t wanted) {
     return blockLength_ > position - start;
 }
 
+void CInputFile::holdRange(uint64_t position, size_t count) {
+    if (count > kBlockSize || position >= size_) return;
+    if (position >= blockPosition_ && position + count <= blockPosition_ + blockLength_) return;
+    // A whole block: a reader that holds an object's bytes mostly goes on with the next objects.
+    blockLength_ = 0;
+    blockPosition_ = position;
+    blockLength_ = readFile(position, block_.data(), kBlockSize);
+}
+
 size_t CInputFile::readAt(uint64_t position, uint8_t* destination, size_t count) {
     if (position >= size_ || count == 0) return 0;
     count = static_cast<size_t>(std::min<uint64_t>(count, size_ - position));

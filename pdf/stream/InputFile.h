@@ -25,6 +25,9 @@ public:
 
     // Copies up to `count` bytes from `position`; fewer at the end of the file.
     size_t readAt(uint64_t position, uint8_t* destination, size_t count);
+    // Makes the block hold the bytes from `position` on, `count` of them at least, when they fit in
+    // a block: for a reader that looks at an object's end before it reads it from its start.
+    void holdRange(uint64_t position, size_t count);
 
 private:
     // Reads that go on just past the block (a parser or a copy moving forward) load a block
