@@ -22,16 +22,6 @@ public:
     CPdfDictionary* getDict() override { return source()->getDict(); }
 };
 
-CPdfElement lookupEither(const CPdfDictionary& dictionary, const char* key, const char* abbreviation) {
-    CPdfElement value;
-    dictionary.lookup(key, value);
-    if (value.is(kindNull)) {
-        value.free();
-        dictionary.lookup(abbreviation, value);
-    }
-    return value;
-}
-
 bool isName(const CPdfElement& element, const char* name) {
     return element.is(kindName) && std::strcmp(element.getName(), name) == 0;
 }

@@ -10,17 +10,6 @@
 
 namespace {
 
-// Looks up `key`, falling back to its abbreviation when the full key is absent.
-CPdfElement lookupEither(const CPdfDictionary& dictionary, const char* key, const char* abbreviation) {
-    CPdfElement value;
-    dictionary.lookup(key, value);
-    if (value.is(kindNull)) {
-        value.free();
-        dictionary.lookup(abbreviation, value);
-    }
-    return value;
-}
-
 int integerParameter(const CPdfDictionary& parms, const char* key, int fallback) {
     CPdfElement value;
     parms.lookup(key, value);
@@ -32,6 +21,17 @@ bool carriesText(const CPdfElement& element) {
 }
 
 }  // namespace
+
+// Looks up `key`, falling back to its abbreviation when the full key is absent.
+CPdfElement lookupEither(const CPdfDictionary& dictionary, const char* key, const char* abbreviation) {
+    CPdfElement value;
+    dictionary.lookup(key, value);
+    if (value.is(kindNull)) {
+        value.free();
+        dictionary.lookup(abbreviation, value);
+    }
+    return value;
+}
 
 CPdfStream* makeFilter(const char* name, CPdfStream* raw, const CPdfElement& parms) {
     // Held until the decoder owns it, so that a throwing lookup does not leak it either.

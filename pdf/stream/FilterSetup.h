@@ -11,3 +11,8 @@ class CPdfStream;
 CPdfStream* makeFilterStream(CPdfStream* raw, const CPdfElement& streamDictionary);
 
 CPdfStream* makeFilter(const char* name, CPdfStream* raw, const CPdfElement& parms);
+
+class CPdfDictionary;
+
+// `key` resolved, or its abbreviation when the full key is absent (Filter/F, DecodeParms/DP).
+CPdfElement lookupEither(const CPdfDictionary& dictionary, const char* key, const char* abbreviation);
