@@ -98,18 +98,18 @@ std::string formatFixed(double value, int decimals, const char* pattern) {
     if (!(std::fabs(value) < kFastLimit)) return format(pattern, value);
     const uint64_t scaled = scaledMagnitude(value, decimals);
     const uint64_t scale = powerOfTen(decimals);
-    char buffer[kNumberBufferSize];
-    char* out = buffer;
-    if (std::signbit(value)) *out++ = '-';
-    out = std::to_chars(out, buffer + sizeof buffer, scaled / scale).ptr;
-    *out++ = '.';
+    std::string text;
+    if (std::signbit(value)) text += '-';
+    char digits[kNumberBufferSize];
+    text.append(digits, std::to_chars(digits, digits + sizeof digits, scaled / scale).ptr);
+    text += '.';
+    const size_t fractionStart = text.size();
+    text.append(static_cast<size_t>(decimals), '0');
     uint64_t rest = scaled % scale;
-    for (int i = decimals - 1; i >= 0; --i) {
-        out[i] = static_cast<char>('0' + rest % 10);
-        rest /= 10;
+    for (size_t i = text.size(); i > fractionStart && rest != 0; rest /= 10) {
+        text[--i] = static_cast<char>('0' + rest % 10);
     }
-    out += decimals;
-    return std::string(buffer, out);
+    return text;
 }
 
 // What printf's "%0Nu" writes: at least `width` digits, zeros in front.
