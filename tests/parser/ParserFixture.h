@@ -1,6 +1,6 @@
 #pragma once
 // Parses PDF syntax held in memory, describes what comes out as short text, and a resolver that
-// hands out fixed objects.
+// hands out objects given as text. The cross-reference tests describe objects the same way.
 
 #include <map>
 #include <sstream>
@@ -29,15 +29,15 @@ struct ParsedText {
     CPdfParser parser;
 };
 
-// Objects by number, each given as an integer value; every other number is null.
-struct IntegerResolver : CPdfResolver {
-    void set(int32_t number, int32_t value) { values[number] = value; }
+// Objects by number, parsed from their text when fetched; other numbers are null, and "!" fails.
+struct TextResolver : CPdfResolver {
+    explicit TextResolver(std::map<int32_t, std::string> objects) : texts(std::move(objects)) {}
     void fetch(int32_t number, uint32_t, CPdfElement& out) override {
-        ++fetches;
-        values.count(number) ? out.initInteger(values[number]) : out.initNull();
+        const auto found = texts.find(number);
+        if (found != texts.end() && found->second == "!") throw CPdfException("broken object");
+        found == texts.end() ? out.initNull() : ParsedText(found->second).parser.getObject(out);
     }
-    std::map<int32_t, int32_t> values;
-    int fetches = 0;
+    std::map<int32_t, std::string> texts;
 };
 
 // 7, real(1.5), true, null, error, cmd(R), /Name, (every byte of a string), <hex digits>, ref(12,0),
@@ -84,4 +84,9 @@ inline std::string parsed(const std::string& text, CPdfResolver* xref = nullptr)
         return out + (out.empty() ? "!" : " !") + error.getMessage();
     }
     return in.next().is(kindEof) ? out : out + " (no end after the end)";
+}
+
+// A stream object of these dictionary entries and data, its Length given.
+inline std::string streamText(const std::string& entries, const std::string& data) {
+    return "<< /Length " + std::to_string(data.size()) + " " + entries + " >>\nstream\n" + data + "\nendstream";
 }

@@ -1,24 +1,26 @@
-// Tokens, and objects built from them: references, arrays, dictionaries, streams, limits.
+// Tokens, and objects built from them: references, arrays, dictionaries, streams with their decoders,
+// limits; strings and stream data of encrypted documents.
 
 #include <gtest/gtest.h>
 
-#include "pdf/stream/PdfEmbedStream.h"
+#include "pdf/security/ObjectEncryptor.h"
 #include "tests/parser/ParserFixture.h"
 #include "tests/support/TestTools.h"
 
 namespace {
+
+constexpr int kNumber = 7, kGeneration = 1;  // of the encrypted objects
 
 // A literal's bytes, zero bytes included.
 template <size_t N>
 std::string bytes(const char (&text)[N]) { return std::string(text, N - 1); }
 
 TEST(Parser, TokensAndObjects) {
-    IntegerResolver xref;
-    xref.set(8, 4);
+    TextResolver xref({{8, "4"}, {20, "/FlateDecode"}, {21, "!"}});
     const std::string missing = "!Missing 'endstream'", packed = deflateBytes("BT (compressed) Tj ET");
     const std::string unread = "error cmd(>>) cmd(stream) cmd(wxyz) cmd(endstream)";
-    std::string deepDictionaries;
-    for (int i = 0; i < 100000; ++i) deepDictionaries += "<</A ";
+    // Two PNG Up rows of 5 bytes, and what they give with 5 columns.
+    const std::string raw = "\2\1\2\3\4\5\2\1\1\1\1\1", rows = deflateBytes(raw), up = "stream(\1\2\3\4\5\2\3\4\5\6)";
     const std::pair<std::string, std::string> cases[] = {
         // Numbers follow the C library's conversions and clamp to 32 bits.
         {"-.5 5. 1.2.3 . -. - 007 -17", "real(-0.5) real(5) real(1.2) real(0) real(0) 0 7 -17"},
@@ -50,7 +52,6 @@ TEST(Parser, TokensAndObjects) {
         {"<< /A 1 /A 2 /R 4 0 R >>", "<</A 1 /R ref(4,0)>>"},
         // Nesting that would overflow the stack ends with a message; usual depths parse.
         {std::string(100000, '['), "!Arrays and dictionaries nested too deeply"},
-        {deepDictionaries, "!Arrays and dictionaries nested too deeply"},
         {std::string(200, '[') + "7" + std::string(200, ']'), std::string(200, '[') + "7" + std::string(200, ']')},
         // Stream data is cut by Length; only white space may stand between its end and endstream.
         {"<< /Length 5 >>\nstream\nhello\nendstream\n9 <</Length 3>> stream\r\nabc endstream 10",
@@ -67,10 +68,20 @@ TEST(Parser, TokensAndObjects) {
         {"<< /Length 9 0 R >> stream\nwxyz\nendstream", unread},
         {"<< /Type /X >> stream\nwxyz\nendstream", unread},
         {"<< /Length 4.0 >> stream\nwxyz\nendstream", unread},
-        {"<< /Filter /FlateDecode /Length " + std::to_string(packed.size()) + " >> stream\n" + packed + "\nendstream",
-         "stream(BT (compressed) Tj ET)"},
+        // The decoder comes from Filter or F: a name, or a one-element array; its parameters from
+        // DecodeParms or DP, which beside a one-element Filter array may be a one-element array too.
+        {streamText("/Filter /FlateDecode", packed), "stream(BT (compressed) Tj ET)"},
+        {streamText("/F /Fl", packed), "stream(BT (compressed) Tj ET)"},
+        {streamText("/Filter [20 0 R]", packed), "stream(BT (compressed) Tj ET)"},
+        {streamText("/Filter 21 0 R", packed), "!broken object"},
+        {streamText("/Filter 3", packed) + " 3", "error 3"},
         {"<< /Filter [/ASCIIHexDecode /FlateDecode] /Length 2 >> stream\nab\nendstream 3", "error 3"},
         {"<< /Filter /DCTDecode /Length 2 >> stream\nab\nendstream", "!Stream filter not supported"},
+        {streamText("/Filter /FlateDecode /DP << /Predictor 12 /Columns 5 >>", rows), up},
+        {streamText("/Filter [/FlateDecode] /DecodeParms [<< /Predictor 12 /Columns 5 >>]", rows), up},
+        {streamText("/Filter /FlateDecode /DecodeParms [<< /Predictor 12 /Columns 5 >>]", rows), "stream(" + raw + ")"},
+        {streamText("/Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 5.0 >>", rows),  // Columns stays 1
+         "stream(\1\4\11\12\1\1)"},
     };
     for (const auto& [input, expected] : cases) EXPECT_EQ(parsed(input, &xref), expected) << input.substr(0, 60);
     EXPECT_EQ(parsed("<< /Length 8 0 R >> stream\nwxyz\nendstream"), unread) << "without a table, no length";
@@ -87,19 +98,55 @@ TEST(Parser, TokensCutByTheEndOfABlockReadTheSame) {
     }
 }
 
-TEST(Parser, ContainersAreBoundToTheTableAndDecodedDataHoldsNoStreams) {
-    IntegerResolver xref;
-    ParsedText text("[<<>>]", &xref);
-    const CPdfElement array = text.next();
-    EXPECT_EQ(array.getArray()->getXRef(), &xref);
-    EXPECT_EQ(array.getArray()->at(0).getDictionary()->getXRef(), &xref);
-    // Object streams are read through embed streams, and cannot hold stream objects.
-    const std::string data = "<< /Length 2 >> stream\nab\nendstream";
-    CPdfStreamRef memory(new CPdfMemoryStream(reinterpret_cast<const uint8_t*>(data.data()), 0, 35));
-    CPdfParser parser(nullptr, new CPdfEmbedStream(memory.get(), CPdfElement(), false, 0));
-    CPdfElement object;
-    parser.getObject(object);
-    EXPECT_TRUE(object.is(kindError));
+// Stream data is decrypted before its filters, except where the document keeps it plain; a literal
+// string that is a whole object is decrypted, strings inside objects are not.
+TEST(Parser, DecryptsWholeStringsAndStreamDataUnlessKeptInPlainText) {
+    const uint8_t key[16] = {0x3a, 0x11, 0x90, 5, 0xfe, 0x42, 0x7c, 8, 0x61, 0xd3, 0x2b, 0x99, 0, 0x14, 0xe7, 0x5c};
+    const std::string plain = "BT /F1 12 Tf 72 720 Td (encrypted content) Tj ET\n", packed = deflateBytes(plain);
+    const std::string expected = "stream(" + plain + ")";
+    const struct { int cipher, keyLength; } ciphers[] = {{kCipherRc4, 5}, {kCipherRc4, 16}, {kCipherAes, 16}};
+    for (const auto& [cipher, keyLength] : ciphers) {
+        SCOPED_TRACE("cipher " + std::to_string(cipher) + ", key of " + std::to_string(keyLength) + " bytes");
+        const ObjectEncryptor encryptor(key, keyLength, cipher);
+        const auto sealed = [&](const std::string& s) { return encryptor.encrypt(s, kNumber, kGeneration); };
+        // The first object of `text` as object `as`, of this document or of a plain one.
+        const auto read = [&](const std::string& text, int as = kNumber, bool metadata = true, bool keyed = true) {
+            ParsedText input(text);
+            CPdfElement object;
+            input.parser.getObject(object, keyed ? key : nullptr, cipher, keyLength, as, kGeneration, metadata);
+            return describe(object);
+        };
+        const struct { const char* entries; std::string data; bool metadata; } rows[] = {
+            {"", sealed(plain), true},
+            {"/Filter /FlateDecode", sealed(packed), true},
+            // Kept in plain text: cross-reference streams, the Identity crypt filter by default, before or
+            // without other filters. (Metadata and a named Identity filter: real files in tests/document.)
+            {"/Type /XRef", plain, true},
+            {"/Filter /Crypt", plain, true},
+            {"/Filter [/Crypt /FlateDecode]", packed, true},
+            // A crypt filter that names a filter of the document decrypts like the document's own.
+            {"/Filter [/Crypt /FlateDecode] /DecodeParms [<< /Name /StdCF >> null]", sealed(packed), true},
+            {"/Filter /Crypt /DecodeParms << /Name /StdCF >>", sealed(plain), true},
+            {"/Type /Page", sealed(plain), false},  // only metadata stays plain under EncryptMetadata false
+        };
+        for (const auto& r : rows)
+            EXPECT_EQ(read(streamText(r.entries, r.data), kNumber, r.metadata), expected) << r.entries;
+        EXPECT_EQ(read(streamText("", "")), "<</Length 0>> stream()");
+        // Only the object's own key opens it; a document without a key reads the stored bytes.
+        EXPECT_NE(read(streamText("", sealed(plain)), kNumber + 1), expected);
+        EXPECT_EQ(read(streamText("", sealed(plain)), kNumber, true, false), "stream(" + sealed(plain) + ")");
+
+        // Every byte counts: a zero byte in the plain text, and for RC4 one in the cipher text (at 3).
+        std::string secret("secret\0text here", 16);
+        if (cipher == kCipherRc4) secret[3] = sealed(std::string(16, '\0'))[3];
+        std::string literal = "(";  // the delimiters escaped
+        for (const char c : sealed(secret)) literal += std::string(c == '(' || c == ')' || c == '\\', '\\') + c;
+        literal += ")";
+        EXPECT_EQ(read(literal), "(" + secret + ")");
+        EXPECT_NE(read(literal, kNumber + 1), "(" + secret + ")");
+        EXPECT_EQ(read("[" + literal + "]"), "[(" + sealed(secret) + ")]") << "strings inside objects stay as stored";
+        EXPECT_EQ(read("<41>"), "<41>");
+    }
 }
 
 }  // namespace

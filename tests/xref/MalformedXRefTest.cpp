@@ -26,8 +26,7 @@ std::string withSection(const std::string& section) {
     return pdf.finish();
 }
 std::string withXRefStream(const std::string& dictEntries, const std::string& data = row(1, 9, 0)) {
-    return withSection("2 0 obj\n<< /Type /XRef /Root 1 0 R " + dictEntries + " /Length " +
-                       std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream\nendobj\n");
+    return withSection("2 0 obj\n" + streamText("/Type /XRef /Root 1 0 R " + dictEntries, data) + "\nendobj\n");
 }
 
 const std::string kHead = "xref\n0 2\n" + tableRow(0, 65535, 'f') + tableRow(9, 0, 'n');
@@ -81,23 +80,14 @@ TEST(MalformedXRef, EachDamageHasItsMessage) {
     }
 }
 
-TEST(MalformedXRef, EveryCutThroughATableOrFileEndsWithAMessage) {
+TEST(MalformedXRef, EveryCutThroughATableEndsWithAMessage) {
     const std::string section = kHead + "trailer\n<< /Size 2 /Root 1 0 R >>\n";
     const std::set<std::string> messages = {kNoTable, kNoXRef, "Trailer dictionary is wrong type", kDamaged};
     // Once the Root reference is whole, the end of the input closes the trailer and the file opens.
-    const size_t rootComplete = section.find("R >>") + 2;
     for (size_t cut = 0; cut < section.size(); ++cut) {
-        SCOPED_TRACE(cut);
         const std::string result = openResult(withSection(section.substr(0, cut)));
-        if (cut >= rootComplete) {
-            EXPECT_EQ(result, "ok");
-        } else {
-            EXPECT_TRUE(messages.count(result)) << result;
-        }
+        EXPECT_TRUE(cut >= section.find("R >>") + 2 ? result == "ok" : messages.count(result) == 1) << cut << result;
     }
-    // Truncated files lose their startxref.
-    const std::string file = buildSimpleDocument(2);
-    for (const size_t keep : {file.size() / 4, file.size() - 10}) EXPECT_EQ(openResult(file.substr(0, keep)), kDamaged);
 }
 
 TEST(MalformedXRef, PrevChainsThatComeBackEndThere) {
@@ -108,9 +98,7 @@ TEST(MalformedXRef, PrevChainsThatComeBackEndThere) {
     const uint32_t first = pdf.position();
     const std::string firstSection = "xref\n1 1\n" + tableRow(pdf.offsetOf(1), 0, 'n') + "trailer << /Prev ";
     const uint32_t second = first + static_cast<uint32_t>(firstSection.size() + 14);  // 10 digits and " >>\n"
-    char prev[11];
-    std::snprintf(prev, sizeof prev, "%010u", second);
-    pdf.raw(firstSection + prev + " >>\n");
+    pdf.raw(firstSection + tableRow(second, 0, 'n').substr(0, 10) + " >>\n");
     pdf.section("xref\n2 1\n" + tableRow(pdf.offsetOf(2), 0, 'n') + "trailer\n<< /Root 1 0 R /Prev " +
             std::to_string(first) + " 0 R >>\n");
     OpenedPdf opened(pdf.finish());
@@ -119,31 +107,11 @@ TEST(MalformedXRef, PrevChainsThatComeBackEndThere) {
     EXPECT_EQ(describe(fetchObject(xref, 2)), "(two)");
 }
 
-TEST(MalformedXRef, FetchFindsNothingWhereTheEntryDoesNotLead) {
-    HandPdf pdf;
-    pdf.object(8, "(eight)");
-    pdf.object(9, "(nine)", 3);
-    const uint32_t eight = pdf.offsetOf(8);
-    // 2: beyond the end; 3: free; 4: inside an object; 5: the header; 6: generation 1 at object 1; 7: at object 8.
-    pdf.section("xref\n0 10\n" + tableRow(0, 65535, 'f') + tableRow(pdf.offsetOf(1), 0, 'n') + tableRow(999999, 0, 'n') +
-            tableRow(eight, 0, 'f') + tableRow(eight + 1, 0, 'n') + tableRow(0, 0, 'n') +
-            tableRow(pdf.offsetOf(1), 1, 'n') + tableRow(eight, 0, 'n') + tableRow(eight, 0, 'n') +
-            tableRow(pdf.offsetOf(9), 3, 'n') + "trailer\n<< /Root 1 0 R >>\n");
-    OpenedPdf opened(pdf.finish());
-    CPdfXRef& xref = opened.open();
-    for (const int number : {2, 3, 4, 5, 6, 7}) EXPECT_EQ(describe(fetchObject(xref, number)), "null") << number;
-    EXPECT_EQ(describe(fetchObject(xref, 8, 1)), "null");  // generation asked differs from the entry's
-    EXPECT_EQ(describe(fetchObject(xref, 9)), "null");
-    EXPECT_EQ(describe(fetchObject(xref, 9, 3)), "(nine)");
-    EXPECT_EQ(describe(fetchObject(xref, 8)), "(eight)");
-    for (const int n : {-1, 10, 1 << 30}) EXPECT_EQ(messageOf([&] { fetchObject(xref, n); }), "Corrupted PDF file");
-}
-
-TEST(MalformedXRef, DeepNestingAndLengthChainsEndTheFetchWithAMessage) {
+// Nesting of arrays is bounded in the parser; a Length that leads to the next such object, and so on,
+// is bounded here.
+TEST(MalformedXRef, LengthChainsEndTheFetchWithAMessage) {
     PdfBuilder builder;
-    builder.addObject(1, std::string(10000, '[') + std::string(10000, ']'));
-    // Each object nests a stream deep in arrays, and its Length names the next such object.
-    const int depth = CPdfParser::kMaxNesting - 2;
+    const int depth = CPdfParser::kMaxNesting - 2;  // each object nests a stream deep in arrays
     for (int number = 2; number < 60; ++number) {
         builder.addObject(number, std::string(depth, '[') + "<< /Length " + std::to_string(number + 1) +
                                       " 0 R >>\nstream\nx\nendstream" + std::string(depth, ']'));
@@ -152,7 +120,6 @@ TEST(MalformedXRef, DeepNestingAndLengthChainsEndTheFetchWithAMessage) {
     builder.setTrailer("/Root 60 0 R");
     OpenedPdf pdf(builder.build());
     CPdfXRef& xref = pdf.open();
-    EXPECT_EQ(messageOf([&] { fetchObject(xref, 1); }), "Arrays and dictionaries nested too deeply");
     EXPECT_EQ(messageOf([&] { fetchObject(xref, 2); }), "Object references nested too deeply");
     // The end of the chain is in reach from close enough.
     EXPECT_TRUE(fetchObject(xref, 60 - static_cast<int>(CPdfXRef::kMaxFetchDepth) + 1).is(kindArray));

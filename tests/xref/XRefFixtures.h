@@ -1,16 +1,16 @@
 #pragma once
 // Files assembled byte for byte, and a table opened as the document opens one: from the "%PDF-" header on.
+// Objects are described as the parser tests describe them.
 
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 
-#include "pdf/objects/PdfException.h"
 #include "pdf/stream/InputFile.h"
 #include "pdf/stream/PdfFileStream.h"
 #include "pdf/xref/PdfXRef.h"
+#include "tests/parser/ParserFixture.h"
 #include "tests/support/TestTools.h"
 
 // Object 1 is a catalog at offset 9; section() marks where startxref will point.
@@ -21,9 +21,7 @@ public:
         offsets_[number] = position();
         bytes_ += std::to_string(number) + " " + std::to_string(generation) + " obj\n" + body + "\nendobj\n";
     }
-    void stream(int number, const std::string& dict, const std::string& data) {
-        object(number, "<< " + dict + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream");
-    }
+    void stream(int number, const std::string& dict, const std::string& data) { object(number, streamText(dict, data)); }
     void raw(const std::string& bytes) { bytes_ += bytes; }
     void section(const std::string& bytes) { start_ = position(), bytes_ += bytes; }
     uint32_t offsetOf(int number) const { return offsets_.at(number); }
@@ -47,19 +45,16 @@ inline std::string row(uint32_t type, uint32_t second, uint32_t third) {
     return {static_cast<char>(type), static_cast<char>(second >> 8), static_cast<char>(second), static_cast<char>(third)};
 }
 
+// The file's bytes in a temporary file, read through a file stream that starts at the header.
 class OpenedPdf {
 public:
-    static constexpr size_t kHeaderPositions = 1018;
-
-    // `source` is the file's bytes, or its path when `isPath`.
-    explicit OpenedPdf(const std::string& source, bool isPath = false)
-        : path_(isPath ? source : dir_.file("input.pdf")) {
-        if (!isPath) writeFile(path_, source);
-        const size_t header = readFile(path_).substr(0, kHeaderPositions + 4).find("%PDF-");
-        file_ = CInputFile::open(path_);
-        CPdfElement noDictionary;
+    explicit OpenedPdf(const std::string& bytes) {
+        writeFile(dir_.file("input.pdf"), bytes);
+        file_ = CInputFile::open(dir_.file("input.pdf"));
+        CPdfElement noDictionary;  // as the document makes it
         noDictionary.initNull();
-        stream_.emplace(new CPdfFileStream(file_.get(), 0, 0, noDictionary));
+        stream_ = std::make_unique<CPdfStreamRef>(new CPdfFileStream(file_.get(), 0, 0, noDictionary));
+        const size_t header = bytes.substr(0, 1022).find("%PDF-");  // sought up to position 1017
         if (header != std::string::npos) stream_->get()->moveStart(static_cast<uint32_t>(header));
         stream_->get()->reset();
     }
@@ -68,9 +63,8 @@ public:
 
 private:
     TempDir dir_;
-    std::string path_;
     std::unique_ptr<CInputFile> file_;
-    std::optional<CPdfStreamRef> stream_;  // emplaced once the file is open; outlives the table
+    std::unique_ptr<CPdfStreamRef> stream_;  // outlives the table
     CPdfXRef xref_;
 };
 
@@ -78,14 +72,6 @@ inline CPdfElement fetchObject(CPdfXRef& xref, int number, unsigned generation =
     CPdfElement object;
     xref.fetch(number, generation, object);
     return object;
-}
-
-// Integers, names and strings as text, other values as their kind, for compact checks.
-inline std::string describe(const CPdfElement& element) {
-    if (element.is(kindInteger)) return std::to_string(element.getInteger());
-    if (element.is(kindName)) return "/" + std::string(element.getName());
-    if (element.is(kindString)) return "(" + std::string(element.getString()) + ")";
-    return element.is(kindNull) ? "null" : "kind " + std::to_string(element.getKind());
 }
 
 // The message the call ends with, or "ok".
