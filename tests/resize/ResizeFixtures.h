@@ -1,12 +1,9 @@
 #pragma once
 // Jobs over in-memory PDFs: InputJob reads an input's (or output's) cross-reference straight from a file
-// stream, so that trees the document would refuse reach the page pass, reads raw objects and rewrites
-// pages; runJob runs the whole pipeline as the program does.
+// stream, so that trees the document would refuse reach the page pass, reads raw objects and rewrites pages.
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,19 +18,9 @@
 #include "resize/PageRewriter.h"
 #include "resize/PageScale.h"
 #include "resize/PageTreeWalker.h"
-#include "resize/QuillmorHandler.h"
 #include "resize/RawObjectReader.h"
 #include "tests/support/PdfBuilder.h"
 #include "tests/support/TestTools.h"
-
-// The settings of a job run with `options` (the arguments after the two file names).
-inline ResizeSettings settingsFor(std::vector<const char*> options) {
-    options.insert(options.begin(), {"quillmor", "in.pdf", "out.pdf"});
-    ResizeSettings settings;
-    std::string input, output;
-    parseOptions(static_cast<int>(options.size()), options.data(), input, output, settings);
-    return settings;
-}
 
 template <typename Action>
 std::string errorOf(Action action) {
@@ -51,6 +38,11 @@ inline std::string objectAt(const std::string& bytes, size_t offset) {
     if (last == std::string::npos) return bytes.substr(offset);
     for (last += 6; last < bytes.size() && (bytes[last] == '\r' || bytes[last] == '\n');) ++last;
     return bytes.substr(offset, last - offset);
+}
+
+// The new stream that opens a page's content with the matrix `factors`.
+inline std::string scaleStream(uint32_t number, const std::string& factors) {
+    return std::to_string(number) + " 0 obj\n<<\n/Length 23 >>\nstream\nq\n" + factors + " 0 0 cm\nendstream\nendobj\n";
 }
 
 // A file of `objects` whose catalog, object 1 unless given, refers to page tree 2.
@@ -83,20 +75,21 @@ inline std::string onePage(const std::string& pageEntries, std::map<int, std::st
 class InputJob {
 public:
     // Runs the page pass; `options` as on the command line after the two file names.
-    explicit InputJob(const std::string& pdf, const std::vector<const char*>& options = {})
-        : settings(settingsFor(options)) {
+    explicit InputJob(const std::string& pdf, std::vector<const char*> options = {}) {
+        options.insert(options.begin(), {"quillmor", "in.pdf", "out.pdf"});
+        std::string input, output;
+        parseOptions(static_cast<int>(options.size()), options.data(), input, output, settings);
         writeFile(dir_.file("in.pdf"), pdf);
         streamFile_ = CInputFile::open(dir_.file("in.pdf"));
         rawFile_ = CInputFile::open(dir_.file("in.pdf"));
         CPdfElement noDictionary;
         noDictionary.initNull();
         stream_.reset(new CPdfFileStream(streamFile_.get(), 0, 0, noDictionary));
-        xref_ = std::make_unique<CPdfXRef>();
-        xref_->open(stream_.get());
-        reader_ = std::make_unique<RawObjectReader>(*rawFile_, *xref_, xref_->getStart());
+        xref_.open(stream_.get());
+        reader_ = std::make_unique<RawObjectReader>(*rawFile_, xref_, xref_.getStart());
         output_ = std::make_unique<OutputWriter>(dir_.file("out.pdf"));
-        output_->resetTable(xref_->getEntries().size());
-        records = PageTreeWalker(*xref_).collect(xref_->getRootRef(), pagesNumber);
+        output_->resetTable(xref_.getEntries().size());
+        records = PageTreeWalker(xref_).collect(xref_.getRootRef(), pagesNumber);
     }
 
     std::string raw(uint32_t number) {
@@ -109,7 +102,7 @@ public:
         rewrite(records.at(index));
     }
     void rewrite(PageRecord& record) {
-        ResizeJob job{*xref_, xref_->getEntries(), *reader_, *output_, settings};
+        ResizeJob job{xref_, xref_.getEntries(), *reader_, *output_, settings};
         PageRewriter(job).rewritePage(record);
     }
     // Closes the output: call once, after the rewrites.
@@ -118,46 +111,23 @@ public:
         bytes_ = readFile(dir_.file("out.pdf"));
         return bytes_;
     }
-    // After finish(): the object that `number`'s output row points at.
+    // After finish(): the object that `number`'s output row points at, empty when it is not written.
     std::string object(uint32_t number) const {
-        return output_->row(number).written ? objectAt(bytes_, output_->row(number).offset) : "<not written>";
+        return output_->row(number).written ? objectAt(bytes_, output_->row(number).offset) : "";
     }
     OutputWriter& output() { return *output_; }
-    const std::vector<XRefEntry>& entries() const { return xref_->getEntries(); }
+    const std::vector<XRefEntry>& entries() const { return xref_.getEntries(); }
 
     ResizeSettings settings;
     std::vector<PageRecord> records;
     uint32_t pagesNumber = 0;
 
 private:
-    struct Release {
-        void operator()(CPdfStream* stream) const { stream->decRef(); }
-    };
     TempDir dir_;
-    std::unique_ptr<CInputFile> streamFile_;
-    std::unique_ptr<CInputFile> rawFile_;
-    std::unique_ptr<CPdfStream, Release> stream_;
-    std::unique_ptr<CPdfXRef> xref_;
+    std::unique_ptr<CInputFile> streamFile_, rawFile_;
+    std::unique_ptr<CPdfStream, void (*)(CPdfStream*)> stream_{nullptr, [](CPdfStream* s) { s->decRef(); }};
+    CPdfXRef xref_;
     std::unique_ptr<RawObjectReader> reader_;
     std::unique_ptr<OutputWriter> output_;
     std::string bytes_;
 };
-
-struct JobRun {
-    std::string error;    // the exception's message, "<no error>" when the job succeeded
-    std::string console;  // what the job printed
-    std::string output;   // the output file's bytes, empty when there is none
-};
-
-inline JobRun runJob(const std::string& input, const std::string& output,
-                     const std::vector<std::string>& options = {}) {
-    std::vector<const char*> arguments = {"quillmor", input.c_str(), output.c_str()};
-    for (const std::string& option : options) arguments.push_back(option.c_str());
-    JobRun run;
-    testing::internal::CaptureStdout();
-    run.error = errorOf([&] { CQuillmorHandler().resizeFile(static_cast<int>(arguments.size()), arguments.data()); });
-    std::fflush(stdout);
-    run.console = testing::internal::GetCapturedStdout();
-    if (std::filesystem::exists(output)) run.output = readFile(output);
-    return run;
-}
