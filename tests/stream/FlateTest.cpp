@@ -78,12 +78,11 @@ std::string sample(size_t size, uint32_t seed, bool noise = false) {
     return out.substr(0, size);
 }
 
-// Compared with == so that a failure does not print megabytes.
-void expectAgrees(const std::string& compressed, const std::string& label) {
-    EXPECT_TRUE(decodeFlate(compressed) == inflateBytes(compressed)) << label;
-}
-
 TEST(FlateAgreesWithZlib, LevelsStrategiesSizesAndWindows) {
+    // Compared with == so that a failure does not print megabytes.
+    const auto expectAgrees = [](const std::string& zlib, const std::string& label) {
+        EXPECT_TRUE(decodeFlate(zlib) == inflateBytes(zlib)) << label;
+    };
     for (size_t size : {0, 1, 259, 5000, 70000})
         for (bool noise : {true, false})
             for (int level = 0; level <= 9; ++level)

@@ -74,10 +74,7 @@ TEST(MalformedXRef, EachDamageHasItsMessage) {
         {withSection("2 0 obj\n<< /Type /XRef /Size 2 /W [1 2 1] >>\nendobj\n"), "Couldn't parse an xref stream"},
         {"%PDF-1.5\n2 x obj\n<< >>\nstream\n\nendstream\nstartxref\n9\n%%EOF\n", "Couldn't parse an xref stream"},
     };
-    for (size_t i = 0; i < cases.size(); ++i) {
-        SCOPED_TRACE("case " + std::to_string(i) + ": " + cases[i].first.substr(0, 120));
-        EXPECT_EQ(openResult(cases[i].first), cases[i].second);
-    }
+    for (const auto& [input, message] : cases) EXPECT_EQ(openResult(input), message) << input.substr(0, 120);
 }
 
 TEST(MalformedXRef, EveryCutThroughATableEndsWithAMessage) {

@@ -166,10 +166,8 @@ TEST(ObjectStream, ObjectsAreFoundByIndexAndOffsetsStayInsideTheData) {
         {"/Type /ObjStm /N 2 /First 12", "11 0 12 99  (ab) (cd)", "(ab) | (ab) (cd)", "null | none"},
     };
     for (const std::vector<std::string>& c : cases) {
-        SCOPED_TRACE(c[0] + " | " + c[1]);
         auto pdf = withObjectStream(c[1], c[0]);
-        EXPECT_EQ(both(pdf->xref(), 11), c[2]);
-        EXPECT_EQ(both(pdf->xref(), 12), c[3]);
+        EXPECT_EQ(both(pdf->xref(), 11) + ", " + both(pdf->xref(), 12), c[2] + ", " + c[3]) << c[0] << " | " << c[1];
     }
     auto pdf = withObjectStream("11 0 12 5 (ab) (cd)");
     EXPECT_EQ(both(pdf->xref(), 12, 1), "null | none");  // another generation
