@@ -1,0 +1,87 @@
+#pragma once
+// Runs the real program as a user would and checks what every job owes its user, whatever its input:
+// either status 0, "Done." and the output file, or status 1, a message and no file left behind;
+// never a changed input, a stray file, a crash or a hang.
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/TestTools.h"
+
+// qpdf --check: 0 is clean, 2 means errors, 3 warnings only.
+constexpr int kQpdfErrors = 2;
+constexpr int kQpdfWarnings = 3;
+
+struct Job {
+    CommandResult run;
+    std::string output;    // folder + "/out.pdf"
+    bool written = false;  // the output file is there
+    std::string problem;   // a broken promise, or empty
+};
+
+// `folder` holds nothing but, perhaps, the input. A generous time limit turns a hang into a failure.
+inline Job runJob(const std::string& input, const std::string& folder, const std::string& options) {
+    namespace fs = std::filesystem;
+    Job job;
+    job.output = folder + "/out.pdf";
+    const std::string before = readFile(input);
+    job.run = runCommand("timeout 60 " + shellQuote(QUILLMOR_BINARY) + " " + shellQuote(input) + " " +
+                         shellQuote(job.output) + " " + options);
+    const std::string& console = job.run.output;
+    size_t left = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) left += entry.path() != fs::path(input);
+    job.written = fs::exists(job.output);
+    const bool done = console.find("\nDone.\n") != std::string::npos;
+    // The job's own message follows the names of the files (the output's once the input is read).
+    std::string said = console.substr(std::min(console.find("Input file: '" + input + "'"), console.size()));
+    for (const std::string& named : {"Input file: '" + input + "'", ", output file: '" + job.output + "'\n"}) {
+        if (said.compare(0, named.size(), named) == 0) said.erase(0, named.size());
+    }
+    const bool saysWhy = said.find_first_not_of(" \r\n") != std::string::npos;
+    if (readFile(input) != before) {
+        job.problem = "the input changed";
+    } else if (left > (job.written ? 1u : 0u)) {
+        job.problem = "stray files beside the output";
+    } else if (console.find("Unexpected exception") != std::string::npos) {
+        job.problem = "an unexpected exception";
+    } else if (job.run.status == 0 && !(job.written && done)) {
+        job.problem = "status 0 without \"Done.\" and the output";
+    } else if (job.run.status == 1 && (job.written || done || !saysWhy)) {
+        job.problem = "status 1 with an output, with \"Done.\" or without a message";
+    } else if (job.run.status != 0 && job.run.status != 1) {
+        job.problem = "status " + std::to_string(job.run.status);
+    }
+    if (!job.problem.empty()) job.problem += ": " + console;
+    return job;
+}
+
+// Calls judge(i, folder) for every i below count on two workers (the machines have two cores), each
+// call with a fresh empty folder. Returns the non-empty answers, sorted.
+inline std::vector<std::string> judgeInParallel(size_t count,
+                                                const std::function<std::string(size_t, const std::string&)>& judge) {
+    TempDir dir;
+    std::atomic<size_t> next{0};
+    std::mutex lock;
+    std::vector<std::string> problems;
+    auto work = [&](int worker) {
+        const std::string folder = dir.file(std::to_string(worker));
+        for (size_t i = next++; i < count; i = next++) {
+            std::filesystem::create_directory(folder);
+            const std::string problem = judge(i, folder);
+            std::filesystem::remove_all(folder);
+            const std::lock_guard<std::mutex> guard(lock);
+            if (!problem.empty()) problems.push_back(problem);
+        }
+    };
+    std::thread other(work, 1);
+    work(0);
+    other.join();
+    std::sort(problems.begin(), problems.end());
+    return problems;
+}
