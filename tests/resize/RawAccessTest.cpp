@@ -96,30 +96,4 @@ TEST(RawObjectHead, AsksForMoreBytesOnlyWhenTheyExist) {
     EXPECT_EQ(scan(endsInCr, true).dataOffset, endsInCr.size());
 }
 
-TEST(OutputWriter, WritesTheCrossReferenceSectionAndTrailer) {
-    TempDir dir;
-    OutputWriter output(dir.file("out.pdf"));
-    output.write("%PDF-1.4\n");
-    output.resetTable(10);
-    ASSERT_TRUE(output.setOutputEntry(1, 0, 9, true) && output.setOutputEntry(4, 3, 1234567, true));
-    EXPECT_FALSE(output.setOutputEntry(10, 0, 5, true)) << "only rows of input objects can be set";
-    EXPECT_EQ(output.appendOutputEntry(OutputEntry{42, 0, true}), 10u);
-    EXPECT_EQ(output.appendOutputEntry(OutputEntry{43, 0, true}), 11u);
-    ASSERT_EQ(output.position(), 9u);
-    output.writeXRefTable();
-    output.writeTrailer(9, ObjectRef{9, 0}, ObjectRef{1, 0});
-    output.commit();
-    const std::string freeRow = "0000000000 00000 f \r";
-    std::string rows = "0000000000 65535 f \r0000000009 00000 n \r" + freeRow + freeRow + "0001234567 00003 n \r";
-    for (int row = 5; row < 10; ++row) rows += freeRow;
-    EXPECT_EQ(readFile(dir.file("out.pdf")), "%PDF-1.4\nxref\n0 12\r" + rows + "0000000042 00000 n \r0000000043 00000 n \r"
-              "trailer\n<<\n/Size 12\n/Root 1 0 R\n/Info 9 0 R\n>>\nstartxref\n9\n%%EOF");
-    // No Info line without an Info object; the Root keeps its generation.
-    OutputWriter noInfo(dir.file("no-info.pdf"));
-    noInfo.resetTable(3);
-    noInfo.writeTrailer(777, ObjectRef{0, 0}, ObjectRef{2, 5});
-    noInfo.commit();
-    EXPECT_EQ(readFile(dir.file("no-info.pdf")), "trailer\n<<\n/Size 3\n/Root 2 5 R\n>>\nstartxref\n777\n%%EOF");
-}
-
 }  // namespace

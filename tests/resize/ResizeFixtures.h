@@ -99,11 +99,8 @@ public:
     // The page at `index` with its factors set as the pipeline sets them.
     void rewrite(size_t index) {
         setPageScale(settings, records.at(index), static_cast<uint32_t>(index + 1));
-        rewrite(records.at(index));
-    }
-    void rewrite(PageRecord& record) {
         ResizeJob job{xref_, xref_.getEntries(), *reader_, *output_, settings};
-        PageRewriter(job).rewritePage(record);
+        PageRewriter(job).rewritePage(records.at(index));
     }
     // Closes the output: call once, after the rewrites.
     const std::string& finish() {
