@@ -115,6 +115,8 @@ bool CPdfDocument::isOk() const { return impl_->ok; }
 
 CPdfXRef* CPdfDocument::getXRef() const { return impl_->xref.get(); }
 
+CInputFile* CPdfDocument::getInputFile() const { return impl_->file.get(); }
+
 CPdfCatalog* CPdfDocument::getCatalog() const { return impl_->catalog.get(); }
 
 CPdfOutline* CPdfDocument::getOutline() const { return impl_->outline.get(); }

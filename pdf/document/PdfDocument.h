@@ -21,6 +21,8 @@ public:
     void open(const char* fileName, const char* ownerPassword, const char* userPassword);
     bool isOk() const;
     CPdfXRef* getXRef() const;
+    // The open file, for callers that read raw bytes beside the parser: one file, one block cache.
+    CInputFile* getInputFile() const;
     CPdfCatalog* getCatalog() const;
     CPdfOutline* getOutline() const;
     void close();
