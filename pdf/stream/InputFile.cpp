@@ -9,7 +9,7 @@ std::unique_ptr<CInputFile> CInputFile::open(const std::string& path) {
     return std::unique_ptr<CInputFile>(new CInputFile(file));
 }
 
-CInputFile::CInputFile(std::FILE* file) : file_(file), block_(kBlockSize) {
+CInputFile::CInputFile(std::FILE* file) : file_(file), block_(kBlockSize + kSmallBlockSize) {
     // This class buffers itself: a second buffer in the C library would only copy every byte again.
     std::setvbuf(file_, nullptr, _IONBF, 0);
     if (std::fseek(file_, 0, SEEK_END) == 0) {
@@ -38,27 +38,55 @@ size_t CInputFile::readFile(uint64_t position, uint8_t* destination, size_t coun
     return got;
 }
 
-bool CInputFile::loadBlock(uint64_t position, size_t wanted) {
+bool CInputFile::continuesBlock(uint64_t position) const {
+    return blockLength_ > 0 && position >= blockPosition_ && position - blockPosition_ < blockLength_ + kSmallBlockSize;
+}
+
+bool CInputFile::extendBlock(uint64_t position, size_t wanted) {
     const uint64_t blockEnd = blockPosition_ + blockLength_;
-    const bool forward = blockLength_ > 0 && position >= blockEnd && position - blockEnd < kSmallBlockSize;
-    size_t length = std::min(std::max(wanted, kSmallBlockSize), kBlockSize);
-    uint64_t start = position;
-    if (forward) {
-        // The reader goes on past the block: read ahead twice as far as last time, and keep the
-        // last bytes before the position, where a reader that searched ahead (for "endobj", say)
-        // comes back to.
-        length = std::min(std::max(wanted, 2 * blockLength_), kBlockSize);
-        start = position - std::min<uint64_t>(position - blockPosition_, kSmallBlockSize);
-    }
+    const uint64_t keepFrom = std::max(blockPosition_, position - std::min<uint64_t>(position, kSmallBlockSize));
+    const size_t kept = static_cast<size_t>(blockEnd - keepFrom);
+    const size_t room = block_.size() - kept;
+    const uint64_t needed = position + wanted - blockEnd;
+    if (position + wanted <= blockEnd || needed > room) return false;
+    const size_t length = std::min(std::max(static_cast<size_t>(needed), 2 * blockLength_), std::min(room, kBlockSize));
+    std::memmove(block_.data(), block_.data() + (keepFrom - blockPosition_), kept);
+    blockPosition_ = keepFrom;
+    blockLength_ = kept;
+    blockLength_ += readFile(blockEnd, block_.data() + kept, length);
+    return true;
+}
+
+bool CInputFile::loadBlock(uint64_t position, size_t wanted) {
+    if (continuesBlock(position) && extendBlock(position, wanted)) return blockLength_ > position - blockPosition_;
     blockLength_ = 0;
-    blockPosition_ = start;
-    blockLength_ = readFile(start, block_.data(), length);
-    return blockLength_ > position - start;
+    blockPosition_ = position;
+    blockLength_ = readFile(position, block_.data(), std::min(std::max(wanted, kSmallBlockSize), kBlockSize));
+    keepJump();
+    return blockLength_ > 0;
+}
+
+void CInputFile::keepJump() {
+    const size_t length = std::min(blockLength_, kKeptJumpBytes);
+    if (length == 0 || keptBytes_ + length > kKeptJumpBudget) return;
+    const auto inserted = kept_.emplace(blockPosition_, std::vector<uint8_t>(block_.data(), block_.data() + length));
+    if (inserted.second) keptBytes_ += length;
+}
+
+size_t CInputFile::readKept(uint64_t position, uint8_t* destination, size_t count) const {
+    auto next = kept_.upper_bound(position);
+    if (next == kept_.begin()) return 0;
+    const auto& [start, bytes] = *std::prev(next);
+    if (position - start >= bytes.size()) return 0;
+    const size_t piece = std::min(count, bytes.size() - static_cast<size_t>(position - start));
+    std::memcpy(destination, bytes.data() + (position - start), piece);
+    return piece;
 }
 
 void CInputFile::holdRange(uint64_t position, size_t count) {
     if (count > kBlockSize || position >= size_) return;
     if (position >= blockPosition_ && position + count <= blockPosition_ + blockLength_) return;
+    if (continuesBlock(position) && extendBlock(position, count)) return;
     // A whole block: a reader that holds an object's bytes mostly goes on with the next objects.
     blockLength_ = 0;
     blockPosition_ = position;
@@ -72,6 +100,11 @@ size_t CInputFile::readAt(uint64_t position, uint8_t* destination, size_t count)
     while (done < count) {
         const uint64_t at = position + done;
         if (at < blockPosition_ || at >= blockPosition_ + blockLength_) {
+            const size_t kept = readKept(at, destination + done, count - done);
+            if (kept > 0) {
+                done += kept;
+                continue;
+            }
             // What the block does not hold of a large read goes straight to its destination.
             if (count - done >= kBlockSize) return done + readFile(at, destination + done, count - done);
             if (!loadBlock(at, count - done)) break;

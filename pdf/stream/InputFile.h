@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,15 +32,30 @@ public:
 
 private:
     // Reads that go on just past the block (a parser or a copy moving forward) load a block
-    // twice as large as the last, up to kBlockSize, starting a small block before them; a jump
-    // elsewhere (the next page object, say)
+    // twice as large as the last, up to kBlockSize, read on from where the file stands (no seek)
+    // and keeping up to a small block of the old one before them, where a reader that searched
+    // ahead (for "endobj", say) comes back to. A jump elsewhere (the next page object, say)
     // loads only what it needs, at least a small block, so that scattered reads do not each
     // pull in 64 KB. Large reads take from the block what it holds and the rest from the file.
     static constexpr size_t kBlockSize = 64 * 1024;
     static constexpr size_t kSmallBlockSize = 4 * 1024;
 
+    // A jump also keeps the first kKeptJumpBytes it loaded (what a parser reads of an object at
+    // first), up to kKeptJumpBudget in all: the passes over the page tree come back to the same
+    // page objects, and find them here instead of in the file.
+    static constexpr size_t kKeptJumpBytes = 1024;
+    static constexpr size_t kKeptJumpBudget = 4 << 20;
+
     explicit CInputFile(std::FILE* file);
     bool loadBlock(uint64_t position, size_t wanted);
+    // Whether `position` lies in the block or just past it.
+    bool continuesBlock(uint64_t position) const;
+    // Loads on from the block's end, keeping up to a small block before `position`; false when
+    // [position, position + wanted) would not fit.
+    bool extendBlock(uint64_t position, size_t wanted);
+    // Copies what a kept jump holds from `position` on; 0 when none holds it.
+    size_t readKept(uint64_t position, uint8_t* destination, size_t count) const;
+    void keepJump();
     // Reads straight from the file; false when the file cannot be positioned.
     size_t readFile(uint64_t position, uint8_t* destination, size_t count);
 
@@ -49,4 +65,6 @@ private:
     std::vector<uint8_t> block_;
     uint64_t blockPosition_ = 0;
     size_t blockLength_ = 0;
+    std::map<uint64_t, std::vector<uint8_t>> kept_;  // by file position
+    size_t keptBytes_ = 0;
 };
