@@ -77,15 +77,30 @@ std::string ContentWrapper::buildContentsList(const CPdfElement& resolved, const
     } else if (isSingleContent(resolved, unresolved)) {
         oldReferences = referenceText(unresolved);
     }
+    return wrapReferences(oldReferences);
+}
+
+std::string ContentWrapper::wrapReferences(const std::string& oldReferences) {
     const uint32_t scaleStream = writeScaleStream();
     const uint32_t restoreStream = writeRestoreStream();
     return " " + formatInteger(scaleStream) + " 0 R " + oldReferences + "  " + formatInteger(restoreStream) + " 0 R ";
 }
 
+bool ContentWrapper::isKnownStream(const CPdfElement& unresolved) const {
+    if (!job_.knownStreams || !unresolved.is(kindReference) || unresolved.getRefNumber() <= 0) return false;
+    const uint32_t number = static_cast<uint32_t>(unresolved.getRefNumber());
+    return number < job_.knownStreams->size() && number < job_.entries.size() && (*job_.knownStreams)[number] &&
+           job_.entries[number].generation == unresolved.getRefGeneration();
+}
+
 void ContentWrapper::wrapContents(const CPdfDictionary& page, ObjectText& pageText) {
     CPdfElement unresolved;
-    CPdfElement resolved;
     page.lookupUnresolved("Contents", unresolved);
+    if (isKnownStream(unresolved)) {
+        replaceSingleReference(pageText, wrapReferences(referenceText(unresolved)));
+        return;
+    }
+    CPdfElement resolved;
     page.lookup("Contents", resolved);
     const std::string list = buildContentsList(resolved, unresolved);
 

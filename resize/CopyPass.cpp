@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "pdf/objects/PdfException.h"
 #include "resize/OutputWriter.h"
 #include "resize/RawObjectReader.h"
 
@@ -18,14 +19,38 @@ std::vector<bool> heldBackObjects(size_t entryCount, const std::vector<PageRecor
     return heldBack;
 }
 
+// The single content streams of the pages to rewrite, named with the generation their entry has.
+std::vector<bool> contentsObjects(const std::vector<XRefEntry>& entries, const std::vector<PageRecord>& records) {
+    std::vector<bool> contents(entries.size(), false);
+    for (const PageRecord& record : records) {
+        if (!record.selected || !record.filled || record.contentsNumber >= entries.size()) continue;
+        const XRefEntry& entry = entries[record.contentsNumber];
+        if (entry.type == kInUse && entry.generation == record.contentsGeneration) contents[record.contentsNumber] = true;
+    }
+    return contents;
+}
+
+bool parsesAsStream(CPdfXRef& xref, uint32_t number, uint32_t generation) {
+    try {
+        CPdfElement object;
+        xref.fetch(static_cast<int32_t>(number), generation, object);
+        return object.is(kindStream);
+    } catch (const CPdfException&) {
+        return false;  // the rewrite reads it again and meets the same fault
+    }
+}
+
 }  // namespace
 
-void copyObjects(RawObjectReader& reader, OutputWriter& output, const std::vector<XRefEntry>& entries,
-                 const std::vector<PageRecord>& records) {
+std::vector<bool> copyObjects(RawObjectReader& reader, CPdfXRef& xref, OutputWriter& output,
+                              const std::vector<XRefEntry>& entries, const std::vector<PageRecord>& records) {
     const std::vector<bool> heldBack = heldBackObjects(entries.size(), records);
+    std::vector<bool> streams = contentsObjects(entries, records);
     std::string bytes;
     for (uint32_t number = 0; number < entries.size(); ++number) {
         const XRefEntry& entry = entries[number];
+        const bool probe = streams[number];
+        streams[number] = false;
         // A page that is rewritten gets its row when it is written, or the job fails: reading
         // it here would only be done again.
         if (output.row(number).written || heldBack[number]) continue;
@@ -35,6 +60,7 @@ void copyObjects(RawObjectReader& reader, OutputWriter& output, const std::vecto
             const uint32_t offset = output.position();
             reader.copySpan(span, output);
             output.setOutputEntry(number, entry.generation, offset, true);
+            if (probe) streams[number] = span.isStream && parsesAsStream(xref, number, entry.generation);
         } else if (entry.type == kCompressed) {
             if (!reader.readRawObject(number, bytes) || bytes.empty()) continue;
             const uint32_t offset = output.position();
@@ -43,4 +69,5 @@ void copyObjects(RawObjectReader& reader, OutputWriter& output, const std::vecto
             output.setOutputEntry(number, 0, offset, true);
         }
     }
+    return streams;
 }

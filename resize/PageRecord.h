@@ -22,4 +22,7 @@ struct PageRecord {
     bool selected = false;
     bool hasCropBox = false;
     bool filled = false;  // a leaf of the page tree filled this record
+    // The page's /Contents when it is a reference (number 0 when it is not).
+    uint32_t contentsNumber = 0;
+    uint32_t contentsGeneration = 0;
 };

@@ -21,6 +21,8 @@ struct ResizeJob {
     OutputWriter& output;
     const ResizeSettings& settings;  // pageScaleX/pageScaleY hold the factors of the current page
     const OutputEncryption* encryption = nullptr;  // set when the input is encrypted
+    // Objects known to parse as streams (the copy pass parsed them); others are read to learn their kind.
+    const std::vector<bool>* knownStreams = nullptr;
 };
 
 // Rewrites one selected page: its boxes, two new content streams around its content, its

@@ -86,7 +86,7 @@ void PageTreeWalker::visit(const CPdfElement& node, uint32_t number, bool indire
     dictionary.lookup("Kids", kids);
     // A node is a page exactly when it has no Kids array; its /Type is not looked at.
     if (!kids.is(kindArray)) {
-        fillLeaf(number, indirect, boxes);
+        fillLeaf(dictionary, number, indirect, boxes);
         return;
     }
     if (stack_.size() >= kMaxDepth) {
@@ -103,7 +103,7 @@ void PageTreeWalker::visit(const CPdfElement& node, uint32_t number, bool indire
     stack_.push_back(std::move(frame));
 }
 
-void PageTreeWalker::fillLeaf(uint32_t number, bool indirect, const Boxes& boxes) {
+void PageTreeWalker::fillLeaf(const CPdfDictionary& page, uint32_t number, bool indirect, const Boxes& boxes) {
     if (records_.size() >= pageCount_) return;
     records_.emplace_back();
     PageRecord& record = records_.back();
@@ -116,6 +116,12 @@ void PageTreeWalker::fillLeaf(uint32_t number, bool indirect, const Boxes& boxes
     record.hasCropBox = boxes.hasCropBox;
     // A page given as a direct dictionary has no object of its own to rewrite.
     record.filled = indirect;
+    CPdfElement contents;
+    page.lookupUnresolved("Contents", contents);
+    if (contents.is(kindReference) && contents.getRefNumber() > 0) {
+        record.contentsNumber = static_cast<uint32_t>(contents.getRefNumber());
+        record.contentsGeneration = static_cast<uint32_t>(contents.getRefGeneration());
+    }
 }
 
 PageTreeWalker::Boxes PageTreeWalker::defaultBoxes() {

@@ -44,7 +44,7 @@ private:
     static Boxes nodeBoxes(const CPdfDictionary& node, const Boxes& inherited);
     static PageBox readBox(const CPdfElement& array);
     void visit(const CPdfElement& node, uint32_t number, bool indirect, const Boxes& inherited);
-    void fillLeaf(uint32_t number, bool indirect, const Boxes& boxes);
+    void fillLeaf(const CPdfDictionary& page, uint32_t number, bool indirect, const Boxes& boxes);
     static uint32_t pageCountOf(const CPdfDictionary& root, size_t entryCount);
 
     CPdfXRef& xref_;

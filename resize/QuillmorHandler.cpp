@@ -45,22 +45,25 @@ void CQuillmorHandler::resizeFile(int argumentCount, const char* const* argument
     output_->resetTable(entries.size());
     std::printf(", output file: '%s'\n", outputFileName_.c_str());
 
-    reader_.reset(new RawObjectReader(*input_, *xref_, xref_->getStart()));
+    reader_.reset(new RawObjectReader(*document_->getInputFile(), *xref_, xref_->getStart()));
     reader_->setRebuiltStringEncryption(encryption_.get());
     reader_->copyHeader(*output_);
     pagesNumber_ = readPagesNumber();
     collectPages();
-    copyObjects(*reader_, *output_, entries, records_);
+    knownStreams_ = copyObjects(*reader_, *xref_, *output_, entries, records_);
     rewritePages();
     finishOutput();
 }
 
 void CQuillmorHandler::openInput() {
-    input_ = CInputFile::open(inputFileName_);
-    if (!input_) throw CPdfException("Input file open error\n");
-    std::printf("Input file: '%s'", inputFileName_.c_str());
-    if (input_->tooLarge()) throw CPdfException("\nInput file is larger than 2 GB\n");
-
+    {
+        // Only looked at for these two messages: raw reads later go through the document's own
+        // handle, so that they and the parser share one block of the file.
+        const std::unique_ptr<CInputFile> input = CInputFile::open(inputFileName_);
+        if (!input) throw CPdfException("Input file open error\n");
+        std::printf("Input file: '%s'", inputFileName_.c_str());
+        if (input->tooLarge()) throw CPdfException("\nInput file is larger than 2 GB\n");
+    }
     document_.reset(new CPdfDocument());
     document_->open(inputFileName_.c_str(), nullptr, nullptr);
     xref_ = document_->getXRef();
@@ -108,7 +111,7 @@ void CQuillmorHandler::collectPages() {
 }
 
 void CQuillmorHandler::rewritePages() {
-    ResizeJob job{*xref_, xref_->getEntries(), *reader_, *output_, settings_, encryption_.get()};
+    ResizeJob job{*xref_, xref_->getEntries(), *reader_, *output_, settings_, encryption_.get(), &knownStreams_};
     for (size_t i = 0; i < records_.size(); ++i) {
         PageRecord& record = records_[i];
         if (!record.selected || !record.filled) continue;
@@ -126,7 +129,6 @@ void CQuillmorHandler::finishOutput() {
     xref_ = nullptr;
     document_->close();
     document_.reset();
-    input_.reset();
     // Only now does the output name appear (or change, when it names the input itself).
     output_->commit();
 }

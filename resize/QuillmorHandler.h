@@ -45,7 +45,6 @@ private:
 
     std::string inputFileName_;
     std::string outputFileName_;
-    std::unique_ptr<CInputFile> input_;
     std::unique_ptr<CPdfDocument> document_;
     CPdfXRef* xref_ = nullptr;  // owned by the document
     ObjectRef info_;
@@ -57,4 +56,5 @@ private:
     std::unique_ptr<RawObjectReader> reader_;
     ResizeSettings settings_;
     std::vector<PageRecord> records_;
+    std::vector<bool> knownStreams_;  // see copyObjects
 };

@@ -14,6 +14,7 @@
 #include "pdf/stream/InputFile.h"
 #include "pdf/stream/PdfFileStream.h"
 #include "pdf/xref/PdfXRef.h"
+#include "resize/CopyPass.h"
 #include "resize/OutputWriter.h"
 #include "resize/PageRewriter.h"
 #include "resize/PageScale.h"
@@ -96,10 +97,16 @@ public:
         std::string bytes;
         return reader_->readRawObject(number, bytes) ? bytes : "<unreadable>";
     }
+    // Copies every object as the pipeline does before the rewrites (selecting every page).
+    void copy() {
+        for (PageRecord& record : records) record.selected = true;
+        knownStreams_ = copyObjects(*reader_, xref_, *output_, xref_.getEntries(), records);
+        copied_ = true;
+    }
     // The page at `index` with its factors set as the pipeline sets them.
     void rewrite(size_t index) {
         setPageScale(settings, records.at(index), static_cast<uint32_t>(index + 1));
-        ResizeJob job{xref_, xref_.getEntries(), *reader_, *output_, settings};
+        ResizeJob job{xref_, xref_.getEntries(), *reader_, *output_, settings, nullptr, copied_ ? &knownStreams_ : nullptr};
         PageRewriter(job).rewritePage(records.at(index));
     }
     // Closes the output: call once, after the rewrites.
@@ -127,4 +134,6 @@ private:
     std::unique_ptr<RawObjectReader> reader_;
     std::unique_ptr<OutputWriter> output_;
     std::string bytes_;
+    std::vector<bool> knownStreams_;
+    bool copied_ = false;
 };
