@@ -76,20 +76,9 @@ void AnnotationScaler::scaleAnnotations(const CPdfDictionary& page, ObjectText& 
 }
 
 void AnnotationScaler::rewriteAnnotationObject(uint32_t objectNumber, const CPdfElement& annotation) {
-    std::string raw;
-    // An annotation that cannot be read stays as the copy pass left it (or out of the output).
-    if (!job_.reader.readRawObject(objectNumber, raw)) return;
-    ObjectText text(std::move(raw));
-    TextEdit edit;
-    bool edited = false;
-    {
-        const DictionaryScanner scanner(text.bytes());
-        const size_t dictionary = scanner.objectDictionary();
-        edited = dictionary != DictionaryScanner::npos &&
-                 rectEdit(scanner, dictionary, annotation, "annotation", objectNumber, edit);
-    }
-    if (edited) text.replaceText(edit.first, edit.last, edit.text);
-    writeObjectAgain(job_, objectNumber, text.bytes());
+    rewriteDictionaryObject(job_, objectNumber, [&](const DictionaryScanner& scanner, size_t dictionary, TextEdit& edit) {
+        return rectEdit(scanner, dictionary, annotation, "annotation", objectNumber, edit);
+    });
 }
 
 std::vector<TextEdit> AnnotationScaler::directAnnotationEdits(const DictionaryScanner& scanner, size_t arrayOpen,

@@ -81,31 +81,21 @@ void PatternScaler::scalePatterns(const CPdfDictionary& page) {
 }
 
 void PatternScaler::rewritePatternObject(uint32_t objectNumber, const CPdfElement& pattern) {
-    std::string raw;
-    // A pattern that cannot be read stays as the copy pass left it (or out of the output).
-    if (!job_.reader.readRawObject(objectNumber, raw)) return;
-    ObjectText text(std::move(raw));
-    TextEdit edit;
-    bool edited = false;
-    {
-        const DictionaryScanner scanner(text.bytes());
-        const size_t dictionary = scanner.objectDictionary();
-        const CPdfDictionary* patternDict = patternDictionary(pattern);
+    const CPdfDictionary* patternDict = patternDictionary(pattern);
+    rewriteDictionaryObject(job_, objectNumber, [&](const DictionaryScanner& scanner, size_t dictionary, TextEdit& edit) {
+        if (!patternDict) return false;
         TextEntry entry;
-        if (dictionary == DictionaryScanner::npos || !patternDict) {
-            edited = false;
-        } else if (!scanner.findKey(dictionary, kMatrixKey, entry)) {
+        if (!scanner.findKey(dictionary, kMatrixKey, entry)) {
             edit = {dictionary + kDictionaryOpenLength, dictionary + kDictionaryOpenLength,
                     "\n/Matrix [" + scaledIdentity(objectNumber) + "]\n"};
-            edited = true;
-        } else if (scanner.isArrayAt(entry.valueFirst) || scanner.isReference(entry.valueFirst, entry.valueLast)) {
-            CPdfElement matrix;
-            patternDict->lookup("Matrix", matrix);
-            std::string numbers;
-            edited = scaledMatrix(matrix, numbers, objectNumber);
-            if (edited) edit = entryArrayEdit(scanner, entry, numbers);
+            return true;
         }
-    }
-    if (edited) text.replaceText(edit.first, edit.last, edit.text);
-    writeObjectAgain(job_, objectNumber, text.bytes());
+        if (!scanner.isArrayAt(entry.valueFirst) && !scanner.isReference(entry.valueFirst, entry.valueLast)) return false;
+        CPdfElement matrix;
+        patternDict->lookup("Matrix", matrix);
+        std::string numbers;
+        if (!scaledMatrix(matrix, numbers, objectNumber)) return false;
+        edit = entryArrayEdit(scanner, entry, numbers);
+        return true;
+    });
 }

@@ -8,6 +8,7 @@
 #include "resize/ObjectText.h"
 #include "resize/OutputWriter.h"
 #include "resize/PageRewriter.h"
+#include "resize/RawObjectReader.h"
 
 namespace {
 
@@ -31,6 +32,21 @@ void writeObjectAgain(ResizeJob& job, uint32_t objectNumber, const std::string& 
     }
     if (!job.output.setOutputEntry(objectNumber, generation, job.output.position(), true)) return;
     job.output.write(bytes);
+}
+
+void rewriteDictionaryObject(ResizeJob& job, uint32_t objectNumber, const DictionaryEditChooser& chooseEdit) {
+    std::string raw;
+    if (!job.reader.readRawObject(objectNumber, raw)) return;
+    ObjectText text(std::move(raw));
+    TextEdit edit;
+    bool edited = false;
+    {
+        const DictionaryScanner scanner(text.bytes());
+        const size_t dictionary = scanner.objectDictionary();
+        edited = dictionary != DictionaryScanner::npos && chooseEdit(scanner, dictionary, edit);
+    }
+    if (edited) text.replaceText(edit.first, edit.last, edit.text);
+    writeObjectAgain(job, objectNumber, text.bytes());
 }
 
 void requireFinite(double value, const char* what, uint32_t objectNumber) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ uint32_t fetchGeneration(const std::vector<XRefEntry>& entries, uint32_t objectN
 
 // Points the object's output row at the output's end and writes the object's bytes there.
 void writeObjectAgain(ResizeJob& job, uint32_t objectNumber, const std::string& bytes);
+
+// Writes the object again with at most one edit of its text, which `chooseEdit` picks from the
+// object's dictionary (at `dictionary`; false: no edit). An object that cannot be read, or that
+// holds no dictionary, stays as the copy pass left it (or out of the output).
+using DictionaryEditChooser = std::function<bool(const DictionaryScanner& scanner, size_t dictionary, TextEdit& edit)>;
+void rewriteDictionaryObject(ResizeJob& job, uint32_t objectNumber, const DictionaryEditChooser& chooseEdit);
 
 // Throws when `value` cannot be written as a PDF number; `what` names the object ("page", ...).
 void requireFinite(double value, const char* what, uint32_t objectNumber);
