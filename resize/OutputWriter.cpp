@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "pdf/objects/PdfException.h"
 #include "resize/NumberFormat.h"
@@ -84,6 +85,14 @@ void OutputWriter::flush() {
     buffered_ = 0;
 }
 
+void OutputWriter::takeReplacedFilesPermissions() const {
+    std::error_code error;
+    const std::filesystem::file_status replaced = std::filesystem::status(outputName_, error);
+    if (error || !std::filesystem::is_regular_file(replaced)) return;
+    // Best effort: a file whose permissions cannot be copied still gets its new content.
+    std::filesystem::permissions(temporaryName_, replaced.permissions(), error);
+}
+
 void OutputWriter::resetTable(size_t inputEntryCount) { table_.assign(inputEntryCount, OutputEntry()); }
 
 bool OutputWriter::setOutputEntry(uint32_t objectNumber, uint32_t generation, uint32_t offset, bool written) {
@@ -132,6 +141,7 @@ void OutputWriter::commit() {
     flush();
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
+    takeReplacedFilesPermissions();
     if (!closed || std::rename(temporaryName_.c_str(), outputName_.c_str()) != 0) {
         discard();
         throw CPdfException(kWriteError);

@@ -63,6 +63,9 @@ private:
 
     void flush();
     void discard();
+    // A file that the output replaces (the input itself, say) keeps its permissions, as it would
+    // if it were overwritten in place: a private file must not become readable to others.
+    void takeReplacedFilesPermissions() const;
 
     std::string outputName_;
     std::string temporaryName_;

@@ -146,7 +146,10 @@ TEST_F(Pipeline, FailedJobsLeaveNoOutputAndKeepAnExistingOne) {
     builder.setTrailer("/Root 1 1 R");
     const std::string noInfo = builder.build();
     writeFile(input, noInfo);
+    const auto privateFile = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+    std::filesystem::permissions(input, privateFile);
     EXPECT_EQ(run(input, input, {"-scale50", "-s2"}).error, "<no error>");
+    EXPECT_EQ(std::filesystem::status(input).permissions(), privateFile) << "the replaced file's permissions stay";
     const std::string resized = readFile(input);
     EXPECT_NE(resized.find("trailer\n<<\n/Size 11\n/Root 1 1 R\n>>\nstartxref\n"), std::string::npos) << resized;
     InputJob second(resized);
