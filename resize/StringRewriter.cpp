@@ -1,5 +1,7 @@
 #include "resize/StringRewriter.h"
 
+#include "pdf/objects/PdfCharacters.h"
+
 namespace {
 
 constexpr char kLineFeed = '\n';
@@ -7,17 +9,7 @@ constexpr char kCarriageReturn = '\r';
 constexpr int kOctalBase = 8;
 constexpr size_t kMaxOctalDigits = 3;
 constexpr char kHexDigits[] = "0123456789abcdef";
-constexpr int kNotHex = -1;
 constexpr int kHexBase = 16;
-
-bool isOctal(char c) { return c >= '0' && c <= '7'; }
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return kNotHex;
-}
 
 char escapedCharacter(char c) {
     switch (c) {
@@ -68,12 +60,12 @@ std::string decodeLiteralString(std::string_view body) {
             if (next == kCarriageReturn && i + 1 < body.size() && body[i + 1] == kLineFeed) ++i;
             continue;
         }
-        if (!isOctal(next)) {
+        if (!isOctalDigit(next)) {
             bytes += escapedCharacter(next);
             continue;
         }
         int value = next - '0';
-        for (size_t digits = 1; digits < kMaxOctalDigits && i + 1 < body.size() && isOctal(body[i + 1]); ++digits) {
+        for (size_t digits = 1; digits < kMaxOctalDigits && i + 1 < body.size() && isOctalDigit(body[i + 1]); ++digits) {
             value = value * kOctalBase + (body[++i] - '0');
         }
         bytes += static_cast<char>(value & 0xFF);
@@ -84,18 +76,18 @@ std::string decodeLiteralString(std::string_view body) {
 std::string decodeHexString(std::string_view body) {
     std::string bytes;
     bytes.reserve(body.size() / 2 + 1);
-    int high = kNotHex;
+    int high = kNotHexDigit;
     for (const char c : body) {
-        const int value = hexValue(c);
-        if (value == kNotHex) continue;
-        if (high == kNotHex) {
+        const int value = hexDigitValue(c);
+        if (value == kNotHexDigit) continue;
+        if (high == kNotHexDigit) {
             high = value;
         } else {
             bytes += static_cast<char>(high * kHexBase + value);
-            high = kNotHex;
+            high = kNotHexDigit;
         }
     }
-    if (high != kNotHex) bytes += static_cast<char>(high * kHexBase);
+    if (high != kNotHexDigit) bytes += static_cast<char>(high * kHexBase);
     return bytes;
 }
 

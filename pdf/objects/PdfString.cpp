@@ -2,21 +2,14 @@
 
 #include <cstddef>
 
+#include "pdf/objects/PdfCharacters.h"
+
 namespace {
-
-constexpr int kNotHex = -1;
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return kNotHex;
-}
 
 // Any byte that is not a hex digit, white space included, counts as 0.
 int digitOrZero(char c) {
-    const int value = hexValue(c);
-    return value == kNotHex ? 0 : value;
+    const int value = hexDigitValue(c);
+    return value == kNotHexDigit ? 0 : value;
 }
 
 constexpr size_t kMarkLength = 2;

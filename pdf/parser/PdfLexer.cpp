@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "pdf/objects/PdfCharacters.h"
 #include "pdf/objects/PdfString.h"
 #include "pdf/stream/PdfStream.h"
 
@@ -27,19 +28,10 @@ constexpr int kCarriageReturn = 0x0D;
 constexpr int kOctalBase = 8;
 constexpr int kMaxOctalDigits = 3;
 constexpr int kNibbleBits = 4;
-constexpr int kNotHex = -1;
 
 bool isWhite(int c) { return c >= 0 && kClasses[c] == kWhite; }
 bool isRegular(int c) { return c >= 0 && kClasses[c] == kRegular; }
 bool isDigit(int c) { return c >= '0' && c <= '9'; }
-bool isOctal(int c) { return c >= '0' && c <= '7'; }
-
-int hexValue(int c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return kNotHex;
-}
 
 // What the C library's string-to-long conversion gives for an optional "-" and decimal digits,
 // clamped to the 32-bit range.
@@ -193,9 +185,9 @@ void CPdfLexer::readLiteralString(CPdfElement& out, std::string& literal) {
                 if (peekChar() == kLineFeed) getChar();
                 continue;
             }
-            if (isOctal(c)) {
+            if (isOctalDigit(c)) {
                 int value = c - '0';
-                for (int digits = 1; digits < kMaxOctalDigits && isOctal(peekChar()); ++digits) {
+                for (int digits = 1; digits < kMaxOctalDigits && isOctalDigit(peekChar()); ++digits) {
                     value = value * kOctalBase + (getChar() - '0');
                 }
                 c = value & 0xFF;
@@ -238,15 +230,15 @@ void CPdfLexer::readName(CPdfElement& out) {
     scratch_.clear();
     while (isRegular(peekChar())) {
         const int c = getChar();
-        const int high = c == '#' ? hexValue(peekChar()) : kNotHex;
-        if (high == kNotHex) {
+        const int high = c == '#' ? hexDigitValue(peekChar()) : kNotHexDigit;
+        if (high == kNotHexDigit) {
             scratch_.push_back(static_cast<char>(c));
             continue;
         }
         getChar();
         // The byte after the first digit belongs to the escape whatever it is.
-        const int low = hexValue(getChar());
-        scratch_.push_back(static_cast<char>(high << kNibbleBits | (low == kNotHex ? 0 : low)));
+        const int low = hexDigitValue(getChar());
+        scratch_.push_back(static_cast<char>(high << kNibbleBits | (low == kNotHexDigit ? 0 : low)));
     }
     out.initName(scratch_.c_str());
 }
