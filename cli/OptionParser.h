@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "cli/ResizeSettings.h"
+#include "resize/ResizeSettings.h"
 
 // Reads the input and output file names and the options of one job. Prints the two
 // combination warnings; throws CPdfException for a bad paper name or page size.

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "pdf/document/PdfDocument.h"
@@ -176,6 +177,7 @@ void fuzzDocument(const uint8_t* data, size_t size) {
         CPdfDocument document;
         document.open(input.c_str(), nullptr, nullptr);
         if (document.getXRef()) readEveryObject(*document.getXRef());
+        if (document.isOk()) document.getOutline();
         document.close();
     } catch (const CPdfException&) {
     }
@@ -188,11 +190,14 @@ void fuzzResize(const uint8_t* data, size_t size) {
     const std::string input = dir.file("in.pdf");
     const std::string output = dir.file("out.pdf");
     writeBytes(input, data, size);
-    const char* arguments[] = {"quillmor", input.c_str(), output.c_str(), "-page", "a4", "-con", "-center"};
+    // As "-page a4 -con -center" gives it.
+    JobRequest job{input, output, ResizeSettings()};
+    const double a4[] = {0, 0, 595, 842};
+    std::copy(std::begin(a4), std::end(a4), job.settings.pageSize);
+    job.settings.constrainProportions = job.settings.center = true;
     bool finished = false;
     try {
-        CQuillmorHandler handler;
-        handler.resizeFile(static_cast<int>(sizeof arguments / sizeof arguments[0]), arguments);
+        CQuillmorHandler(std::move(job)).resizeFile();
         finished = true;
     } catch (const CPdfException&) {
     }

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/ResizeSettings.h"
+#include "resize/ResizeSettings.h"
 #include "resize/PageRecord.h"
 #include "resize/RewriteSupport.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/ResizeSettings.h"
+#include "resize/ResizeSettings.h"
 #include "pdf/xref/PdfXRef.h"
 #include "resize/PageRecord.h"
 

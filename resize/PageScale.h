@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "cli/ResizeSettings.h"
+#include "resize/ResizeSettings.h"
 #include "resize/PageRecord.h"
 
 // Sets settings.pageScaleX and settings.pageScaleY, in percent, for one page: from the target

@@ -1,9 +1,8 @@
 #include "resize/QuillmorHandler.h"
 
 #include <cstdio>
+#include <utility>
 
-#include "cli/OptionParser.h"
-#include "cli/PageSelection.h"
 #include "pdf/document/PdfDocument.h"
 #include "pdf/objects/PdfDictionary.h"
 #include "pdf/objects/PdfElement.h"
@@ -14,6 +13,7 @@
 #include "resize/OutputWriter.h"
 #include "resize/PageRewriter.h"
 #include "resize/PageScale.h"
+#include "resize/PageSelection.h"
 #include "resize/PageTreeWalker.h"
 #include "resize/RawObjectReader.h"
 
@@ -27,23 +27,17 @@ constexpr char kOtherHandler[] = "\nEncrypted PDF file uses a security handler o
 
 }  // namespace
 
-CQuillmorHandler::CQuillmorHandler() = default;
+CQuillmorHandler::CQuillmorHandler(JobRequest job) : job_(std::move(job)) {}
 
 CQuillmorHandler::~CQuillmorHandler() = default;
 
-int CQuillmorHandler::parseOptions(int argumentCount, const char* const* arguments) {
-    ::parseOptions(argumentCount, arguments, inputFileName_, outputFileName_, settings_);
-    return 0;
-}
-
-void CQuillmorHandler::resizeFile(int argumentCount, const char* const* arguments) {
-    parseOptions(argumentCount, arguments);
+void CQuillmorHandler::resizeFile() {
     openInput();
 
     const std::vector<XRefEntry>& entries = xref_->getEntries();
-    output_.reset(new OutputWriter(outputFileName_));
+    output_.reset(new OutputWriter(job_.outputFileName));
     output_->resetTable(entries.size());
-    std::printf(", output file: '%s'\n", outputFileName_.c_str());
+    std::printf(", output file: '%s'\n", job_.outputFileName.c_str());
 
     reader_.reset(new RawObjectReader(*document_->getInputFile(), *xref_, xref_->getStart()));
     reader_->setRebuiltStringEncryption(encryption_.get());
@@ -59,13 +53,13 @@ void CQuillmorHandler::openInput() {
     {
         // Only looked at for these two messages: raw reads later go through the document's own
         // handle, so that they and the parser share one block of the file.
-        const std::unique_ptr<CInputFile> input = CInputFile::open(inputFileName_);
+        const std::unique_ptr<CInputFile> input = CInputFile::open(job_.inputFileName);
         if (!input) throw CPdfException("Input file open error\n");
-        std::printf("Input file: '%s'", inputFileName_.c_str());
+        std::printf("Input file: '%s'", job_.inputFileName.c_str());
         if (input->tooLarge()) throw CPdfException("\nInput file is larger than 2 GB\n");
     }
     document_.reset(new CPdfDocument());
-    document_->open(inputFileName_.c_str(), nullptr, nullptr);
+    document_->open(job_.inputFileName.c_str(), nullptr, nullptr);
     xref_ = document_->getXRef();
     if (!xref_) throw CPdfException("PDF file was damaged");
     setUpEncryption();
@@ -106,16 +100,16 @@ void CQuillmorHandler::collectPages() {
     records_ = PageTreeWalker(*xref_).collect(root_, pagesNumber_);
     // The selection checks its numbers against the count in the file's text; without "-s" it
     // chooses every page that a leaf filled.
-    pageCount_ = settings_.pageRanges.empty() ? static_cast<uint32_t>(records_.size()) : getPageCount();
-    selectPages(settings_, pageCount_, records_);
+    pageCount_ = job_.settings.pageRanges.empty() ? static_cast<uint32_t>(records_.size()) : getPageCount();
+    selectPages(job_.settings, pageCount_, records_);
 }
 
 void CQuillmorHandler::rewritePages() {
-    ResizeJob job{*xref_, xref_->getEntries(), *reader_, *output_, settings_, encryption_.get(), &knownStreams_};
+    ResizeJob job{*xref_, xref_->getEntries(), *reader_, *output_, job_.settings, encryption_.get(), &knownStreams_};
     for (size_t i = 0; i < records_.size(); ++i) {
         PageRecord& record = records_[i];
         if (!record.selected || !record.filled) continue;
-        setPageScale(settings_, record, static_cast<uint32_t>(i + 1));
+        setPageScale(job_.settings, record, static_cast<uint32_t>(i + 1));
         PageRewriter(job).rewritePage(record);
     }
 }

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/ResizeSettings.h"
 #include "pdf/xref/PdfXRef.h"
 #include "resize/PageRecord.h"
+#include "resize/ResizeSettings.h"
 
 class CInputFile;
 class CPdfDocument;
@@ -18,19 +18,13 @@ class RawObjectReader;
 // One job: one input PDF resized into one output PDF.
 class CQuillmorHandler {
 public:
-    CQuillmorHandler();
+    explicit CQuillmorHandler(JobRequest job);
     virtual ~CQuillmorHandler();
     CQuillmorHandler(const CQuillmorHandler&) = delete;
     CQuillmorHandler& operator=(const CQuillmorHandler&) = delete;
 
     // Runs the whole job; throws CPdfException on every error and then leaves no output file.
-    void resizeFile(int argumentCount, const char* const* arguments);
-
-    int parseOptions(int argumentCount, const char* const* arguments);
-    const ResizeSettings& getSettings() const { return settings_; }
-
-    // The page records of the job's page pass, in page order.
-    const std::vector<PageRecord>& getPageRecords() const { return records_; }
+    void resizeFile();
 
 private:
     void openInput();
@@ -43,8 +37,7 @@ private:
     void rewritePages();
     void finishOutput();
 
-    std::string inputFileName_;
-    std::string outputFileName_;
+    JobRequest job_;
     std::unique_ptr<CPdfDocument> document_;
     CPdfXRef* xref_ = nullptr;  // owned by the document
     ObjectRef info_;
@@ -54,7 +47,6 @@ private:
     std::unique_ptr<OutputWriter> output_;
     std::unique_ptr<OutputEncryption> encryption_;  // null for a plain input
     std::unique_ptr<RawObjectReader> reader_;
-    ResizeSettings settings_;
     std::vector<PageRecord> records_;
     std::vector<bool> knownStreams_;  // see copyObjects
 };

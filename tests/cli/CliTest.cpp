@@ -13,7 +13,6 @@
 #include "cli/BatchList.h"
 #include "cli/Messages.h"
 #include "cli/OptionParser.h"
-#include "cli/PageSelection.h"
 #include "cli/ProgramEntry.h"
 #include "cli/Usage.h"
 #include "pdf/objects/PdfException.h"
@@ -120,54 +119,6 @@ TEST(OptionParser, RulesOrderAndWarnings) {
     EXPECT_EQ(parse({"-scale50", "-pageL"}) + parse({"-pagesize"}), std::string(paperError) + sizeError);
     EXPECT_EQ(parse({"-scale50", "a.pdf", "b.pdf"}, false), "-scale50 a.pdf||");
     EXPECT_EQ(parse({"a.pdf"}, false), missingOutputFileMessage);
-}
-
-TEST(PageSelection, ChoicesAndMessages) {
-    struct Row {
-        const char* ranges;
-        std::string expected;  // the chosen pages of ten, or the message thrown
-        bool odd = false, even = false;
-        uint32_t pageCount = 10;
-        int unfilled = -1;  // a record the page tree left empty
-    };
-    const std::string tooLarge = "Page number 11 greater than 10 pages in file", bad = "Invalid parameter";
-    const Row rows[] = {
-        {"-s1,3-4,6", "1 3 4 6"}, {"-s10", "10"}, {"-s3-3", "3"}, {"-s007", "7"}, {"-s8,1-3,2,1", "1 2 3 8"},
-        {"-s11", tooLarge}, {"-s3-12", "Wrong page ranges, 12 greater than 10 pages in file"},
-        {"-s5-2", "Wrong page ranges, start page 5 > end page 2"},
-        // The checks come in their order: characters, zero, a second "-", range end, range order.
-        {"-s11,1a", bad}, {"-s0-3-5", "Invalid page number 0"}, {"-s5-2-1", bad},
-        {"-s20-12", "Wrong page ranges, 12 greater than 10 pages in file"},
-        {"-s12-3", "Wrong page ranges, start page 12 > end page 3"}, {"-s2,11,0", tooLarge},
-        // Large numbers are neither wrapped nor shown negative.
-        {"-s4294967297", "Page number 4294967297 greater than 10 pages in file"},
-        {"-s99999999999999999999999", "Page number 18446744073709551615 greater than 10 pages in file"},
-        {"-s3000000001", "Page number 3000000001 greater than 3000000000 pages in file", false, false, 3000000000u},
-        // "-sodd" and "-seven" narrow the selection; both together cancel out.
-        {"", "1 3 5 7 9", true}, {"", "2 4 6 8 10", false, true}, {"-s2-7", "3 5 7", true},
-        {"-s1,3", "", false, true}, {"-s2-4", "2 3 4", true, true}, {"-s11", tooLarge, false, true},
-        // A count that promises pages the tree lacks; a page the parity leaves out is not looked at.
-        {"-s11", "Page 11 is missing from the page tree", false, false, 12},
-        {"-s9-4000000000", "Page 11 is missing from the page tree", false, false, 4000000000u},
-        {"-s4-6", "Page 5 is missing from the page tree", false, false, 10, 4},
-        {"-s4-6", "4 6", false, true, 10, 4}, {"", "1 2 4 5 6 7 8 9 10", false, false, 10, 2},
-        {"-s", bad}, {"-s,", bad}, {"-s1,", bad}, {"-s,1", bad}, {"-s1,,2", bad}, {"-s-3", bad}, {"-s1-3-5", bad},
-        {"-s4-", bad}, {"-s1a", bad}, {"-s1 2", bad}, {"-s+1", bad}, {"-s0", "Invalid page number 0"},
-        {"-s0-3", "Invalid page number 0"}, {"-s00", "Invalid page number 0"}, {"-s3-0", "Invalid page number 0"},
-    };
-    for (const Row& row : rows) {
-        ResizeSettings settings;
-        settings.pageRanges = row.ranges;
-        settings.oddPagesOnly = row.odd;
-        settings.evenPagesOnly = row.even;
-        std::vector<PageRecord> records(10);
-        for (std::size_t i = 0; i < records.size(); ++i) records[i].filled = static_cast<int>(i) != row.unfilled;
-        const std::string error = outcomeOf([&] { selectPages(settings, row.pageCount, records); }).second;
-        std::string pages;
-        for (const PageRecord& record : records)
-            if (record.selected) pages += (pages.empty() ? "" : " ") + std::to_string(record.pageNumber);
-        EXPECT_EQ(error.empty() ? pages : error, row.expected) << row.ranges;
-    }
 }
 
 // Records every job; fails like the engine on an empty input name, and on "bad.pdf" with a format-like text.

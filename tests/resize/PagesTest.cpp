@@ -7,6 +7,7 @@
 
 #include "resize/ObjectText.h"
 #include "resize/PageGeometry.h"
+#include "resize/PageSelection.h"
 #include "tests/resize/ResizeFixtures.h"
 
 namespace {
@@ -59,10 +60,58 @@ TEST(PagePass, InheritsEveryBoxFromTheNearestAncestor) {
     }
 }
 
+TEST(PageSelection, ChoicesAndMessages) {
+    struct Row {
+        const char* ranges;
+        std::string expected;  // the chosen pages of ten, or the message thrown
+        bool odd = false, even = false;
+        uint32_t pageCount = 10;
+        int unfilled = -1;  // a record the page tree left empty
+    };
+    const std::string tooLarge = "Page number 11 greater than 10 pages in file", bad = "Invalid parameter";
+    const Row rows[] = {
+        {"-s1,3-4,6", "1 3 4 6"}, {"-s10", "10"}, {"-s3-3", "3"}, {"-s007", "7"}, {"-s8,1-3,2,1", "1 2 3 8"},
+        {"-s11", tooLarge}, {"-s3-12", "Wrong page ranges, 12 greater than 10 pages in file"},
+        {"-s5-2", "Wrong page ranges, start page 5 > end page 2"},
+        // The checks come in their order: characters, zero, a second "-", range end, range order.
+        {"-s11,1a", bad}, {"-s0-3-5", "Invalid page number 0"}, {"-s5-2-1", bad},
+        {"-s20-12", "Wrong page ranges, 12 greater than 10 pages in file"},
+        {"-s12-3", "Wrong page ranges, start page 12 > end page 3"}, {"-s2,11,0", tooLarge},
+        // Large numbers are neither wrapped nor shown negative.
+        {"-s4294967297", "Page number 4294967297 greater than 10 pages in file"},
+        {"-s99999999999999999999999", "Page number 18446744073709551615 greater than 10 pages in file"},
+        {"-s3000000001", "Page number 3000000001 greater than 3000000000 pages in file", false, false, 3000000000u},
+        // "-sodd" and "-seven" narrow the selection; both together cancel out.
+        {"", "1 3 5 7 9", true}, {"", "2 4 6 8 10", false, true}, {"-s2-7", "3 5 7", true},
+        {"-s1,3", "", false, true}, {"-s2-4", "2 3 4", true, true}, {"-s11", tooLarge, false, true},
+        // A count that promises pages the tree lacks; a page the parity leaves out is not looked at.
+        {"-s11", "Page 11 is missing from the page tree", false, false, 12},
+        {"-s9-4000000000", "Page 11 is missing from the page tree", false, false, 4000000000u},
+        {"-s4-6", "Page 5 is missing from the page tree", false, false, 10, 4},
+        {"-s4-6", "4 6", false, true, 10, 4}, {"", "1 2 4 5 6 7 8 9 10", false, false, 10, 2},
+        {"-s", bad}, {"-s,", bad}, {"-s1,", bad}, {"-s,1", bad}, {"-s1,,2", bad}, {"-s-3", bad}, {"-s1-3-5", bad},
+        {"-s4-", bad}, {"-s1a", bad}, {"-s1 2", bad}, {"-s+1", bad}, {"-s0", "Invalid page number 0"},
+        {"-s0-3", "Invalid page number 0"}, {"-s00", "Invalid page number 0"}, {"-s3-0", "Invalid page number 0"},
+    };
+    for (const Row& row : rows) {
+        ResizeSettings settings;
+        settings.pageRanges = row.ranges;
+        settings.oddPagesOnly = row.odd;
+        settings.evenPagesOnly = row.even;
+        std::vector<PageRecord> records(10);
+        for (std::size_t i = 0; i < records.size(); ++i) records[i].filled = static_cast<int>(i) != row.unfilled;
+        const std::string error = errorOf([&] { selectPages(settings, row.pageCount, records); });
+        std::string pages;
+        for (const PageRecord& record : records)
+            if (record.selected) pages += (pages.empty() ? "" : " ") + std::to_string(record.pageNumber);
+        EXPECT_EQ(error == "<no error>" ? pages : error, row.expected) << row.ranges;
+    }
+}
+
 // Rewrites the first page of `pdf`: the objects `numbers` as written, one after the other, or with no
 // numbers the whole output.
 // With `afterCopy`, the objects are copied first and only what the rewrite adds is given.
-std::string rewritten(const std::string& pdf, const std::vector<const char*>& options,
+std::string rewritten(const std::string& pdf, const std::vector<std::string>& options,
                       const std::vector<uint32_t>& numbers = {}, bool afterCopy = false) {
     InputJob job(pdf, options);
     if (afterCopy) job.copy();
@@ -81,7 +130,7 @@ std::string wrappedPage(const std::string& factors, const std::string& page) {
 const std::string kWrapped = "/Contents  [  10 0 R  4 0 R   11 0 R  ] ", kEnd = ">>\nendobj\n";
 
 TEST(PageGeometry, EveryOptionCombinationGivesItsMediaBoxAndMatrix) {
-    const std::tuple<std::vector<const char*>, const char*, const char*> cases[] = {  // options, MediaBox, matrix
+    const std::tuple<std::vector<std::string>, const char*, const char*> cases[] = {  // options, MediaBox, matrix
         {{}, "0.000000 0.000000 612.000000 792.000000", "1.00 0 0 1.00"},
         {{"-scale200"}, "0.000000 0.000000 1224.000000 1584.000000", "2.00 0 0 2.00"},
         {{"-scalex200", "-scaley150"}, "0.000000 0.000000 1224.000000 1188.000000", "2.00 0 0 1.50"},
@@ -136,7 +185,7 @@ TEST(PageRewriter, WrapsTheContentsAndWritesTheBoxesByteForByte) {
                              "/Parent 2 0 R ";
     struct Row {
         std::string page, expected, tree = "";
-        std::vector<const char*> options = {"-scale200"};
+        std::vector<std::string> options = {"-scale200"};
         std::string factors = "2.00 0 0 2.00";
     };
     const Row rows[] = {
@@ -200,7 +249,7 @@ TEST(PageRewriter, FailsClearlyBeforeWritingAnythingForAPageItCannotRewrite) {
 TEST(AnnotationScaler, ScalesTheAnnotationsOwnRectangle) {
     const std::string rect = "<< /Rect [100 200 300 400] /F 4 >>";
     const std::string halved = "<< /Rect [ 50.00  100.00  150.00  200.00 ] /F 4 >>";
-    const std::tuple<std::vector<const char*>, std::string, std::string> cases[] = {  // options, input, output
+    const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {  // options, input, output
         {{"-scale50"}, rect, halved},
         {{"-scalex200", "-scaley100"}, rect, "<< /Rect [ 200.00  200.00  600.00  400.00 ] /F 4 >>"},
         {{"-scale50", "-offsetx30", "-offsety-7"}, rect, halved},
@@ -222,7 +271,7 @@ TEST(AnnotationScaler, ScalesTheAnnotationsOwnRectangle) {
 }
 
 // -scalex200 -scaley150: x values double, y values grow by half.
-const std::vector<const char*> kUnevenScale = {"-scalex200", "-scaley150"};
+const std::vector<std::string> kUnevenScale = {"-scalex200", "-scaley150"};
 const std::string kScaledIdentity = "[ 2.000000  0.000000  0.000000  1.500000  0.000000  0.000000 ]";
 
 // Patterns follow the content by their own /Matrix; the shading's Coords keep their values. Objects 6 to 8 are

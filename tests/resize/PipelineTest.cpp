@@ -37,12 +37,10 @@ class Pipeline : public ::testing::Test {
 protected:
     // The program's job from `in` to `out`, with `options` after the file names.
     JobRun run(const std::string& in, const std::string& out, const std::vector<std::string>& options = {}) {
-        std::vector<const char*> arguments = {"quillmor", in.c_str(), out.c_str()};
-        for (const std::string& option : options) arguments.push_back(option.c_str());
-        const int count = static_cast<int>(arguments.size());
+        JobRequest job{in, out, settingsOf(options)};
         JobRun result;
         testing::internal::CaptureStdout();
-        result.error = errorOf([&] { CQuillmorHandler().resizeFile(count, arguments.data()); });
+        result.error = errorOf([&] { CQuillmorHandler(std::move(job)).resizeFile(); });
         result.console = testing::internal::GetCapturedStdout();
         if (std::filesystem::exists(out)) result.output = readFile(out);
         return result;

@@ -73,13 +73,21 @@ inline std::string onePage(const std::string& pageEntries, std::map<int, std::st
     return pdfOf(extra);
 }
 
+// The settings that `options` give on the command line after the two file names.
+inline ResizeSettings settingsOf(const std::vector<std::string>& options) {
+    std::vector<const char*> arguments = {"quillmor", "in.pdf", "out.pdf"};
+    for (const std::string& option : options) arguments.push_back(option.c_str());
+    JobRequest job;
+    parseOptions(static_cast<int>(arguments.size()), arguments.data(), job.inputFileName, job.outputFileName,
+                 job.settings);
+    return job.settings;
+}
+
 class InputJob {
 public:
     // Runs the page pass; `options` as on the command line after the two file names.
-    explicit InputJob(const std::string& pdf, std::vector<const char*> options = {}) {
-        options.insert(options.begin(), {"quillmor", "in.pdf", "out.pdf"});
-        std::string input, output;
-        parseOptions(static_cast<int>(options.size()), options.data(), input, output, settings);
+    explicit InputJob(const std::string& pdf, const std::vector<std::string>& options = {})
+        : settings(settingsOf(options)) {
         writeFile(dir_.file("in.pdf"), pdf);
         streamFile_ = CInputFile::open(dir_.file("in.pdf"));
         rawFile_ = CInputFile::open(dir_.file("in.pdf"));

@@ -2,7 +2,7 @@
 
 #include <string>
 
-// The options of one job, filled by the option parser and read by the resize engine.
+// The options of one job, filled by the option parser and only read by the resize engine.
 struct ResizeSettings {
     double offsetX = 0;
     double offsetY = 0;
@@ -23,4 +23,11 @@ struct ResizeSettings {
     bool hasPageSize() const {
         return pageSize[0] != 0 || pageSize[1] != 0 || pageSize[2] != 0 || pageSize[3] != 0;
     }
+};
+
+// One job as the command line gives it: which file is resized into which, and how.
+struct JobRequest {
+    std::string inputFileName;
+    std::string outputFileName;
+    ResizeSettings settings;
 };

@@ -1,4 +1,4 @@
-#include "cli/PageSelection.h"
+#include "resize/PageSelection.h"
 
 #include <cstdio>
 #include <limits>

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "cli/ResizeSettings.h"
+#include "resize/ResizeSettings.h"
 #include "resize/PageRecord.h"
 
 // Marks the pages that the "-s" text (and "-sodd"/"-seven") choose, checking every number
