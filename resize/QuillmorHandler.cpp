@@ -11,16 +11,14 @@
 #include "resize/CopyPass.h"
 #include "resize/OutputEncryption.h"
 #include "resize/OutputWriter.h"
+#include "resize/PageCollector.h"
 #include "resize/PageRewriter.h"
 #include "resize/PageScale.h"
 #include "resize/PageSelection.h"
-#include "resize/PageTreeWalker.h"
 #include "resize/RawObjectReader.h"
 
 namespace {
 
-constexpr char kPagesKey[] = "/Pages";
-constexpr char kCountKey[] = "/Count";
 constexpr char kStandardHandler[] = "Standard";
 constexpr char kNeedsPassword[] = "\nEncrypted PDF file needs a password to be opened: it cannot be resized\n";
 constexpr char kOtherHandler[] = "\nEncrypted PDF file uses a security handler other than Standard: not supported\n";
@@ -42,7 +40,6 @@ void CQuillmorHandler::resizeFile() {
     reader_.reset(new RawObjectReader(*document_->getInputFile(), *xref_, xref_->getStart()));
     reader_->setRebuiltStringEncryption(encryption_.get());
     reader_->copyHeader(*output_);
-    pagesNumber_ = readPagesNumber();
     collectPages();
     knownStreams_ = copyObjects(*reader_, *xref_, *output_, entries, records_);
     rewritePages();
@@ -50,16 +47,14 @@ void CQuillmorHandler::resizeFile() {
 }
 
 void CQuillmorHandler::openInput() {
-    {
-        // Only looked at for these two messages: raw reads later go through the document's own
-        // handle, so that they and the parser share one block of the file.
-        const std::unique_ptr<CInputFile> input = CInputFile::open(job_.inputFileName);
-        if (!input) throw CPdfException("Input file open error\n");
-        std::printf("Input file: '%s'", job_.inputFileName.c_str());
-        if (input->tooLarge()) throw CPdfException("\nInput file is larger than 2 GB\n");
-    }
+    std::unique_ptr<CInputFile> input = CInputFile::open(job_.inputFileName);
+    if (!input) throw CPdfException("Input file open error\n");
+    std::printf("Input file: '%s'", job_.inputFileName.c_str());
+    if (input->tooLarge()) throw CPdfException("\nInput file is larger than 2 GB\n");
     document_.reset(new CPdfDocument());
-    document_->open(job_.inputFileName.c_str(), nullptr, nullptr);
+    // Raw reads later go through the document's handle, so that they and the parser share one
+    // block of the file.
+    document_->open(std::move(input), nullptr, nullptr);
     xref_ = document_->getXRef();
     if (!xref_) throw CPdfException("PDF file was damaged");
     setUpEncryption();
@@ -81,27 +76,12 @@ void CQuillmorHandler::setUpEncryption() {
     encryption_ = OutputEncryption::fromDocument(*xref_);
 }
 
-uint32_t CQuillmorHandler::readPagesNumber() {
-    std::string catalog;
-    if (!reader_->readRawObject(static_cast<uint32_t>(root_.number), catalog)) return 0;
-    bool isReference = false;
-    return findKeyNumber(catalog.data(), catalog.size(), kPagesKey, isReference);
-}
-
-uint32_t CQuillmorHandler::getPageCount() {
-    const uint32_t pagesNumber = readPagesNumber();
-    std::string pages;
-    if (!reader_->readRawObject(pagesNumber, pages)) return 0;
-    bool isReference = false;
-    return findKeyNumber(pages.data(), pages.size(), kCountKey, isReference);
-}
-
 void CQuillmorHandler::collectPages() {
-    records_ = PageTreeWalker(*xref_).collect(root_, pagesNumber_);
-    // The selection checks its numbers against the count in the file's text; without "-s" it
-    // chooses every page that a leaf filled.
-    pageCount_ = job_.settings.pageRanges.empty() ? static_cast<uint32_t>(records_.size()) : getPageCount();
-    selectPages(job_.settings, pageCount_, records_);
+    CollectedPages pages = PageCollector::collect(*xref_);
+    records_ = std::move(pages.records);
+    // The selection checks its numbers against the count that the page tree's root promises;
+    // without "-s" it chooses every page that a page of the tree filled.
+    selectPages(job_.settings, pages.pageCount, records_);
 }
 
 void CQuillmorHandler::rewritePages() {

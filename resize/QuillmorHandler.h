@@ -31,9 +31,7 @@ private:
     // Refuses an encrypted input that cannot be opened without a password; for one that can,
     // prepares the encryption of what the job writes anew.
     void setUpEncryption();
-    uint32_t readPagesNumber();
     void collectPages();
-    uint32_t getPageCount();
     void rewritePages();
     void finishOutput();
 
@@ -42,8 +40,6 @@ private:
     CPdfXRef* xref_ = nullptr;  // owned by the document
     ObjectRef info_;
     ObjectRef root_;
-    uint32_t pagesNumber_ = 0;
-    uint32_t pageCount_ = 0;
     std::unique_ptr<OutputWriter> output_;
     std::unique_ptr<OutputEncryption> encryption_;  // null for a plain input
     std::unique_ptr<RawObjectReader> reader_;

@@ -79,26 +79,6 @@ bool holdsIntegerObject(const char* bytes, size_t length) {
 
 }  // namespace
 
-size_t findBytes(const char* buffer, size_t start, size_t end, const char* pattern, size_t patternLength) {
-    if (start >= end) return start == end ? 0 : start;
-    const char* hit = findPattern(buffer + start, buffer + end, pattern, patternLength);
-    return hit ? static_cast<size_t>(hit - buffer) + patternLength - 1 : 0;
-}
-
-uint32_t findKeyNumber(const char* bytes, size_t length, const char* key, bool& isReference) {
-    static constexpr char kReferenceTail[] = " 0 R";
-    static constexpr size_t kReferenceTailLength = sizeof kReferenceTail - 1;
-    isReference = false;
-    size_t i = findBytes(bytes, 0, length, key, std::strlen(key));
-    if (i == 0) return 0;
-    while (i < length && !isDigit(bytes[i])) ++i;
-    if (i == length) return 0;
-    uint32_t value = 0;
-    for (; i < length && isDigit(bytes[i]); ++i) value = value * 10 + static_cast<uint32_t>(bytes[i] - '0');
-    isReference = length - i >= kReferenceTailLength && std::memcmp(bytes + i, kReferenceTail, kReferenceTailLength) == 0;
-    return value;
-}
-
 RawObjectReader::RawObjectReader(CInputFile& file, CPdfXRef& xref, uint32_t headerStart)
     : file_(file), xref_(xref), headerStart_(headerStart) {}
 

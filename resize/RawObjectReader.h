@@ -12,13 +12,6 @@ class OutputEncryption;
 class OutputWriter;
 struct ObjectHead;
 
-// Index of the last byte of the first occurrence of `pattern` wholly inside [start, end); 0 when none.
-// When start is not below end: 0 if they are equal, otherwise start.
-size_t findBytes(const char* buffer, size_t start, size_t end, const char* pattern, size_t patternLength);
-
-// The number after the first occurrence of `key`, and whether " 0 R" follows it; 0 when absent.
-uint32_t findKeyNumber(const char* bytes, size_t length, const char* key, bool& isReference);
-
 // Where an in-use (type 1) object's bytes lie in the input file.
 struct RawObjectSpan {
     uint64_t position = 0;  // file position of the object's header

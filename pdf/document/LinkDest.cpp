@@ -4,6 +4,7 @@
 
 #include "pdf/objects/PdfArray.h"
 #include "pdf/objects/PdfElement.h"
+#include "pdf/objects/PdfException.h"
 
 namespace {
 
@@ -62,7 +63,14 @@ bool findView(const char* name, DestKind& kind) {
 
 }  // namespace
 
-LinkDest::LinkDest(const CPdfArray& array) { ok_ = parse(array); }
+LinkDest::LinkDest(const CPdfArray& array) {
+    // An element that cannot be fetched makes the destination unusable, nothing more.
+    try {
+        ok_ = parse(array);
+    } catch (const CPdfException&) {
+        ok_ = false;
+    }
+}
 
 bool LinkDest::parsePage(const CPdfArray& array) {
     const CPdfElement& page = array.at(0);

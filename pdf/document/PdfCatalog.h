@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pdf/document/PdfPage.h"
+#include "pdf/document/PdfPageTree.h"
 #include "pdf/objects/PdfElement.h"
 
 class CPdfXRef;
@@ -12,11 +13,6 @@ class CPdfXRef;
 // The document catalog: its flattened page list and the entries the outline needs.
 class CPdfCatalog {
 public:
-    // Bounds of the page-tree walk, so that a malformed or hostile tree cannot exhaust the
-    // stack or run for ever. Real documents stay far below both.
-    static constexpr int kMaxTreeDepth = 256;
-    static constexpr size_t kMaxTreeNodes = 1000000;
-
     CPdfCatalog();
     CPdfCatalog(const CPdfCatalog&) = delete;
     CPdfCatalog& operator=(const CPdfCatalog&) = delete;
@@ -24,7 +20,7 @@ public:
 
     // Reads the Root object and walks its page tree; throws CPdfException on a malformed one.
     // The walk gives up after `maxTreeNodes` kids.
-    void load(CPdfXRef& xref, size_t maxTreeNodes = kMaxTreeNodes);
+    void load(CPdfXRef& xref, size_t maxTreeNodes = CPdfPageTree::kMaxNodes);
 
     // Leaf pages in document order; pages[i] has page number i + 1.
     const std::vector<CPdfPage>& getPages() const { return pages_; }

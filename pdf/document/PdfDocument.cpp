@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "pdf/document/PdfCatalog.h"
 #include "pdf/document/PdfOutline.h"
@@ -59,10 +60,17 @@ CPdfDocument::CPdfDocument() : impl_(std::make_unique<Impl>()) {}
 CPdfDocument::~CPdfDocument() { close(); }
 
 void CPdfDocument::open(const char* fileName, const char* ownerPassword, const char* userPassword) {
+    std::unique_ptr<CInputFile> file = fileName ? CInputFile::open(fileName) : nullptr;
+    if (!file) {
+        close();
+        throw CPdfException("Can't open file");
+    }
+    open(std::move(file), ownerPassword, userPassword);
+}
+
+void CPdfDocument::open(std::unique_ptr<CInputFile> file, const char* ownerPassword, const char* userPassword) {
     close();
-    if (!fileName) throw CPdfException("Can't open file");
-    impl_->file = CInputFile::open(fileName);
-    if (!impl_->file) throw CPdfException("Can't open file");
+    impl_->file = std::move(file);
     try {
         if (impl_->file->tooLarge()) throw CPdfException("File too large (2 GiB or more)");
         CPdfElement noDictionary;
@@ -80,11 +88,7 @@ bool CPdfDocument::Impl::setUp(const std::string& ownerPassword, const std::stri
     checkHeader();
     xref = std::make_unique<CPdfXRef>();
     xref->open(stream.get());
-    if (!setupEncryption(ownerPassword, userPassword)) return false;
-    catalog = std::make_unique<CPdfCatalog>();
-    catalog->load(*xref);
-    outline = std::make_unique<CPdfOutline>(catalog->getOutlines(), xref.get());
-    return true;
+    return setupEncryption(ownerPassword, userPassword);
 }
 
 void CPdfDocument::Impl::checkHeader() {
@@ -117,8 +121,28 @@ CPdfXRef* CPdfDocument::getXRef() const { return impl_->xref.get(); }
 
 CInputFile* CPdfDocument::getInputFile() const { return impl_->file.get(); }
 
-CPdfCatalog* CPdfDocument::getCatalog() const { return impl_->catalog.get(); }
+CPdfCatalog* CPdfDocument::getCatalog() {
+    if (!impl_->ok || impl_->catalog) return impl_->catalog.get();
+    auto catalog = std::make_unique<CPdfCatalog>();
+    catalog->load(*impl_->xref);
+    impl_->catalog = std::move(catalog);
+    return impl_->catalog.get();
+}
 
-CPdfOutline* CPdfDocument::getOutline() const { return impl_->outline.get(); }
+CPdfOutline* CPdfDocument::getOutline() {
+    if (!impl_->ok || impl_->outline) return impl_->outline.get();
+    // Only the catalog's Outlines entry is read: the outline does not depend on the page tree.
+    CPdfElement outlines;
+    try {
+        const ObjectRef rootRef = impl_->xref->getRootRef();
+        CPdfElement catalog;
+        impl_->xref->fetch(rootRef.number, rootRef.generation, catalog);
+        if (catalog.is(kindDictionary)) catalog.getDictionary()->lookup("Outlines", outlines);
+    } catch (const CPdfException&) {
+        outlines.free();
+    }
+    impl_->outline = std::make_unique<CPdfOutline>(outlines, impl_->xref.get());
+    return impl_->outline.get();
+}
 
 void CPdfDocument::close() { impl_->release(); }

@@ -8,6 +8,7 @@
 #include "pdf/document/PdfDocEncoding.h"
 #include "pdf/objects/PdfArray.h"
 #include "pdf/objects/PdfDictionary.h"
+#include "pdf/objects/PdfException.h"
 
 namespace {
 
@@ -66,6 +67,14 @@ void OutlineItem::readTitle(const CPdfDictionary& dictionary) {
 }
 
 void OutlineItem::readActions(const CPdfDictionary& dictionary) {
+    // An action or destination that cannot be fetched ends the item's list where it stands.
+    try {
+        readActionChain(dictionary);
+    } catch (const CPdfException&) {
+    }
+}
+
+void OutlineItem::readActionChain(const CPdfDictionary& dictionary) {
     CPdfElement destination;
     dictionary.lookup("Dest", destination);
     if (!destination.is(kindNull)) {
@@ -121,10 +130,15 @@ std::vector<OutlineItem> readOutlineItems(const CPdfElement& first, const CPdfEl
     while (current.is(kindReference)) {
         const RefKey key = refKey(current);
         if (!read.insert(key).second) break;
-        CPdfElement item;
-        current.fetch(xref, item);
-        if (!item.is(kindDictionary)) break;
-        items.emplace_back(*item.getDictionary(), xref);
+        // An item that cannot be read ends the chain, as one that is no dictionary does.
+        try {
+            CPdfElement item;
+            current.fetch(xref, item);
+            if (!item.is(kindDictionary)) break;
+            items.emplace_back(*item.getDictionary(), xref);
+        } catch (const CPdfException&) {
+            break;
+        }
         if (last.is(kindReference) && refKey(last) == key) break;
         current = items.back().getNext();
     }

@@ -41,6 +41,7 @@ public:
 private:
     void readTitle(const CPdfDictionary& dictionary);
     void readActions(const CPdfDictionary& dictionary);
+    void readActionChain(const CPdfDictionary& dictionary);
     void readColour(const CPdfDictionary& dictionary);
     void readStyle(const CPdfDictionary& dictionary);
 
@@ -57,7 +58,7 @@ private:
 };
 
 // The items of one chain, from `first` along Next, up to and including `last`. A chain that comes
-// back to an item already read ends there.
+// back to an item already read, or reaches one that cannot be read, ends there.
 std::vector<OutlineItem> readOutlineItems(const CPdfElement& first, const CPdfElement& last, CPdfResolver* xref);
 
 // The document outline: its top-level items in chain order.

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "pdf/document/PdfDocument.h"
+#include "pdf/objects/PdfDictionary.h"
+#include "pdf/objects/PdfException.h"
+#include "pdf/xref/PdfXRef.h"
 #include "tests/integration/Jobs.h"
 #include "tests/support/PdfBuilder.h"
 
@@ -118,20 +122,21 @@ TEST(Limits, DeepNestingIsRefusedWhereverTheParserMeetsIt) {
 }
 
 TEST(Limits, PageTreesThatContainThemselvesOrShareNodesAreRefused) {
+    // The walk goes on until /Count pages are found, so these counts make it meet the repeated node.
     const char* message = "Page tree refers back to one of its own ancestors";
     expectJob(onePageBuilder("<< /Type /Pages /Kids [2 0 R 3 0 R] /Count 1 >>").build(), 1, message);
-    PdfBuilder twoNodes = onePageBuilder("<< /Type /Pages /Kids [5 0 R] /Count 1 >>");
+    PdfBuilder twoNodes = onePageBuilder("<< /Type /Pages /Kids [5 0 R] /Count 2 >>");
     twoNodes.addObject(5, "<< /Type /Pages /Parent 2 0 R /Kids [3 0 R 2 0 R] /Count 1 >>");
     expectJob(twoNodes.build(), 1, message);
 
-    // Each of 40 levels lists the next one twice: 2^40 leaves if every path were walked.
+    // Each of 40 levels lists the next one twice: 2^40 pages if every path were walked.
     constexpr int kLevels = 40;
-    PdfBuilder shared = onePageBuilder("<< /Type /Pages /Kids [10 0 R 10 0 R] /Count 1 >>");
+    PdfBuilder shared = onePageBuilder("<< /Type /Pages /Kids [10 0 R 10 0 R] /Count 3 >>");
     for (int level = 0; level < kLevels; ++level) {
         const std::string kid = level == kLevels - 1 ? "3 0 R" : std::to_string(11 + level) + " 0 R";
         shared.addObject(10 + level, "<< /Type /Pages /Kids [" + kid + " " + kid + "] /Count 1 >>");
     }
-    expectJob(shared.build(), 1, "PDF file refers to its objects too often to be read");
+    expectJob(shared.build(), 1, "Page tree is damaged: object 49 appears in it more than once");
 }
 
 TEST(Limits, LongPrevChainsAreRefusedAndShortOnesRead) {
@@ -194,8 +199,26 @@ TEST(Limits, ObjectsReferredToFromEverywhereStayWithinTheirCost) {
         }
         return builder.build();
     };
-    expectJob(outlineDocument(1), 0);
-    expectJob(outlineDocument(20), 1, "PDF file refers to its objects too often to be read");
+    // The job never reads the outline; a reader that fetches every item's destination meets the budget.
+    for (const int destinations : {1, 20}) {
+        const std::string bytes = outlineDocument(destinations);
+        expectJob(bytes, 0);
+        TempDir dir;
+        writeFile(dir.file("in.pdf"), bytes);
+        CPdfDocument document;
+        document.open(dir.file("in.pdf").c_str(), nullptr, nullptr);
+        std::string error;
+        try {
+            for (int i = 0; i < kItems; ++i) {
+                CPdfElement item, destination;
+                document.getXRef()->fetch(kFirstItem + i, 0, item);
+                item.getDictionary()->lookup("Dest", destination);
+            }
+        } catch (const CPdfException& exception) {
+            error = exception.getMessage();
+        }
+        EXPECT_EQ(error, destinations == 1 ? "" : "PDF file refers to its objects too often to be read");
+    }
 }
 
 }  // namespace

@@ -116,6 +116,25 @@ TEST_F(Pipeline, CopiesEveryObjectWholeAndWrapsEveryPage) {
     EXPECT_EQ(check.status, 0) << check.output;
 }
 
+// What the job does not need, or reads at a dictionary's own level only, does not stop it.
+TEST_F(Pipeline, ResizesPagesWhateverTheirNeighbourhoodHolds) {
+    const std::string catalog = "<< /Type /Catalog /PieceInfo << /X << /Pages 3 0 R >> >> /Pages 2 0 R /Outlines 9 0 R >>";
+    const std::tuple<std::map<int, std::string>, const char*, uint32_t> rows[] = {  // changes, selection, page
+        {{{2, "<< /Type /Pages /PieceInfo << /X << /Count 0 >> >> /Kids [4 3 R 6 0 R] /Count 2 >>"}}, "-s1", 4},
+        // A nested /Pages ahead of the catalog's own, and an outline item whose title cannot be fetched.
+        {{{9, "<< /First 10 0 R /Last 10 0 R >>"}, {10, "<< /Title 500 0 R /Parent 9 0 R >>"}}, "-s2", 6},
+        {{{6, "<< /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 7 2 R >>"}}, "-s2", 6},
+    };
+    for (const auto& [changes, selection, page] : rows) {
+        PdfBuilder builder = twoPageBuilder(changes);
+        builder.addObject(1, catalog, 1);
+        const JobRun job = resize(builder.build(), {"-scale50", selection});
+        ASSERT_EQ(job.error, "<no error>") << changes.begin()->second;
+        EXPECT_NE(InputJob(job.output).raw(page).find("/MediaBox [ 0.000000 0.000000 297.500000 421.000000 ]"),
+                  std::string::npos) << changes.begin()->second;
+    }
+}
+
 TEST_F(Pipeline, FailedJobsLeaveNoOutputAndKeepAnExistingOne) {
     // Page 2 has no object of its own, and Count promises a fourth; page 2's MediaBox has no width.
     const std::string shortTree =

@@ -18,7 +18,7 @@
 #include "resize/OutputWriter.h"
 #include "resize/PageRewriter.h"
 #include "resize/PageScale.h"
-#include "resize/PageTreeWalker.h"
+#include "resize/PageCollector.h"
 #include "resize/RawObjectReader.h"
 #include "tests/support/PdfBuilder.h"
 #include "tests/support/TestTools.h"
@@ -98,7 +98,7 @@ public:
         reader_ = std::make_unique<RawObjectReader>(*rawFile_, xref_, xref_.getStart());
         output_ = std::make_unique<OutputWriter>(dir_.file("out.pdf"));
         output_->resetTable(xref_.getEntries().size());
-        records = PageTreeWalker(xref_).collect(xref_.getRootRef(), pagesNumber);
+        records = PageCollector::collect(xref_).records;
     }
 
     std::string raw(uint32_t number) {
@@ -132,7 +132,6 @@ public:
 
     ResizeSettings settings;
     std::vector<PageRecord> records;
-    uint32_t pagesNumber = 0;
 
 private:
     TempDir dir_;

@@ -1,0 +1,100 @@
+#include "resize/PageCollector.h"
+
+#include <algorithm>
+#include <string>
+
+#include "pdf/objects/PdfArray.h"
+#include "pdf/objects/PdfDictionary.h"
+#include "pdf/objects/PdfException.h"
+#include "pdf/xref/PdfXRef.h"
+
+namespace {
+
+constexpr const char* kBoxKeys[] = {"MediaBox", "CropBox", "BleedBox", "TrimBox", "ArtBox"};
+// US Letter in points: the box of a page that neither it nor an ancestor gives.
+constexpr PageBox kDefaultBox = {0, 0, 612, 792};
+constexpr int32_t kBoxNumbers = 4;
+// Records reserved before the walk at most (about 11 MB).
+constexpr size_t kReservedRecords = size_t{1} << 16;
+
+}  // namespace
+
+PageCollector::PageCollector(uint32_t pageCount) {
+    pages_.pageCount = pageCount;
+    // Reserved up front, the records are never copied to a larger block, which would hold the old
+    // and the new block at once; a huge /Count only reserves up to a cap and grows from there.
+    pages_.records.reserve(std::min<size_t>(pageCount, kReservedRecords));
+    Boxes defaults;
+    for (PageBox& box : defaults.box) box = kDefaultBox;
+    inherited_.push_back(defaults);
+}
+
+CollectedPages PageCollector::collect(CPdfXRef& xref) {
+    const CPdfPageTree tree(xref);
+    PageCollector collector(pageCountOf(tree.getCount(), xref.getEntries().size()));
+    // Pages past the count are not recorded, so the walk stops once the count is reached; records
+    // are made as pages are found, so a /Count larger than the tree costs nothing.
+    if (collector.pages_.pageCount > 0) tree.walk(collector);
+    return std::move(collector.pages_);
+}
+
+uint32_t PageCollector::pageCountOf(double count, size_t entryCount) {
+    if (!(count > 0)) return 0;
+    // Every page is an object of its own: a count beyond the objects of the file is damage,
+    // and creating that many records could exhaust memory.
+    if (count > static_cast<double>(entryCount)) {
+        throw CPdfException("\nPage tree is damaged: its Count of " + std::to_string(static_cast<uint64_t>(count)) +
+                            " pages is more than the file's " + std::to_string(entryCount) + " objects can hold\n");
+    }
+    return static_cast<uint32_t>(count);
+}
+
+void PageCollector::enterNode(const CPdfDictionary& node) { inherited_.push_back(nodeBoxes(node, inherited_.back())); }
+
+void PageCollector::leaveNode() { inherited_.pop_back(); }
+
+bool PageCollector::visitPage(const CPdfDictionary& page, const CPdfElement& stored) {
+    const Boxes boxes = nodeBoxes(page, inherited_.back());
+    std::vector<PageRecord>& records = pages_.records;
+    records.emplace_back();
+    PageRecord& record = records.back();
+    // A page given as a direct dictionary has no object of its own to rewrite.
+    record.filled = stored.is(kindReference);
+    record.objectNumber = record.filled ? static_cast<uint32_t>(stored.getRefNumber()) : 0;
+    record.mediaBox = boxes.box[kMediaBox];
+    record.cropBox = boxes.box[kCropBox];
+    record.bleedBox = boxes.box[kBleedBox];
+    record.trimBox = boxes.box[kTrimBox];
+    record.artBox = boxes.box[kArtBox];
+    record.hasCropBox = boxes.hasCropBox;
+    CPdfElement contents;
+    page.lookupUnresolved("Contents", contents);
+    if (contents.is(kindReference) && contents.getRefNumber() > 0) {
+        record.contentsNumber = static_cast<uint32_t>(contents.getRefNumber());
+        record.contentsGeneration = static_cast<uint32_t>(contents.getRefGeneration());
+    }
+    return records.size() < pages_.pageCount;
+}
+
+PageCollector::Boxes PageCollector::nodeBoxes(const CPdfDictionary& node, const Boxes& inherited) {
+    Boxes boxes = inherited;
+    for (int i = 0; i < kBoxCount; ++i) {
+        CPdfElement value;
+        node.lookup(kBoxKeys[i], value);
+        if (!value.is(kindArray)) continue;
+        boxes.box[i] = readBox(value);
+        if (i == kCropBox) boxes.hasCropBox = true;
+    }
+    return boxes;
+}
+
+PageBox PageCollector::readBox(const CPdfElement& array) {
+    double numbers[kBoxNumbers] = {0, 0, 0, 0};
+    const CPdfArray& elements = *array.getArray();
+    for (int32_t i = 0; i < elements.getLength() && i < kBoxNumbers; ++i) {
+        CPdfElement element;
+        elements.get(i, element);
+        if (element.is(kindInteger) || element.is(kindReal)) numbers[i] = element.getNumber();
+    }
+    return PageBox{numbers[0], numbers[1], numbers[2], numbers[3]};
+}
