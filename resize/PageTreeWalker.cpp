@@ -150,5 +150,5 @@ PageBox PageTreeWalker::readBox(const CPdfElement& array) {
         elements.get(i, element);
         if (element.is(kindInteger) || element.is(kindReal)) numbers[i] = element.getNumber();
     }
-    return PageBox{numbers[0], numbers[1], numbers[2], numbers[3]};
+    return PageBox{numbers[0], numbers[1], numbers[2], numbers[3]}.normalized();
 }

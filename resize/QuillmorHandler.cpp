@@ -108,6 +108,26 @@ void CQuillmorHandler::collectPages() {
     // chooses every page that a leaf filled.
     pageCount_ = settings_.pageRanges.empty() ? static_cast<uint32_t>(records_.size()) : getPageCount();
     selectPages(settings_, pageCount_, records_);
+    leaveUnresizablePages();
+}
+
+void CQuillmorHandler::leaveUnresizablePages() {
+    size_t selected = 0;
+    size_t left = 0;
+    for (size_t i = 0; i < records_.size(); ++i) {
+        PageRecord& record = records_[i];
+        if (!record.selected || !record.filled) continue;
+        ++selected;
+        const std::string reason = unresizableReason(settings_, record);
+        if (reason.empty()) continue;
+        // Unselected, the page is copied as it stands like every page the selection leaves out.
+        record.selected = false;
+        ++left;
+        std::printf("Warning: page %zu %s: left unchanged\n", i + 1, reason.c_str());
+    }
+    if (left > 0 && left == selected) {
+        std::printf("Warning: no selected page could be resized: every page is left unchanged\n");
+    }
 }
 
 void CQuillmorHandler::rewritePages() {
@@ -115,7 +135,7 @@ void CQuillmorHandler::rewritePages() {
     for (size_t i = 0; i < records_.size(); ++i) {
         PageRecord& record = records_[i];
         if (!record.selected || !record.filled) continue;
-        setPageScale(settings_, record, static_cast<uint32_t>(i + 1));
+        setPageScale(settings_, record);
         PageRewriter(job).rewritePage(record);
     }
 }

@@ -39,6 +39,9 @@ private:
     void setUpEncryption();
     uint32_t readPagesNumber();
     void collectPages();
+    // Unselects, with a warning each, the selected pages that cannot be resized (no area, or
+    // factors that are not finite numbers), so that they are copied unchanged.
+    void leaveUnresizablePages();
     uint32_t getPageCount();
     void rewritePages();
     void finishOutput();
