@@ -1,11 +1,14 @@
 #include "resize/AnnotationScaler.h"
 
+#include <vector>
+
 #include "pdf/objects/PdfArray.h"
 #include "pdf/objects/PdfDictionary.h"
 #include "pdf/objects/PdfElement.h"
 #include "resize/DictionaryScanner.h"
 #include "resize/NumberFormat.h"
 #include "resize/ObjectText.h"
+#include "resize/PageRecord.h"
 #include "resize/PageRewriter.h"
 #include "resize/RawObjectReader.h"
 
@@ -14,8 +17,10 @@ namespace {
 constexpr char kRectKey[] = "/Rect";
 constexpr char kAnnotsKey[] = "/Annots";
 
+constexpr size_t kRectNumbers = 4;
+
 // Indexes 0 and 2 of a rectangle are x coordinates.
-bool isXIndex(int32_t index) { return index == 0 || index == 2; }
+bool isXIndex(size_t index) { return index == 0 || index == 2; }
 
 bool hasDirectDictionary(const CPdfArray& array) {
     for (int32_t i = 0; i < array.getLength(); ++i) {
@@ -33,12 +38,20 @@ bool AnnotationScaler::scaledNumbers(const CPdfElement& rect, std::string& numbe
                                      uint32_t objectNumber) const {
     if (!rect.is(kindArray)) return false;
     const CPdfArray* array = rect.getArray();
-    std::string text;
+    std::vector<double> values;
     for (int32_t i = 0; i < array->getLength(); ++i) {
         CPdfElement element;
         array->get(i, element);
         if (!element.isNumber()) return false;
-        const double value = element.getNumber() * (isXIndex(i) ? factors_.x : factors_.y);
+        values.push_back(element.getNumber());
+    }
+    if (values.size() == kRectNumbers) {
+        const PageBox corners = PageBox{values[0], values[1], values[2], values[3]}.normalized();
+        values = {corners.x1, corners.y1, corners.x2, corners.y2};
+    }
+    std::string text;
+    for (size_t i = 0; i < values.size(); ++i) {
+        const double value = values[i] * (isXIndex(i) ? factors_.x : factors_.y);
         requireFinite(value, what, objectNumber);
         text += " " + formatScaleNumber(value) + " ";
     }

@@ -96,5 +96,5 @@ PageBox PageCollector::readBox(const CPdfElement& array) {
         elements.get(i, element);
         if (element.is(kindInteger) || element.is(kindReal)) numbers[i] = element.getNumber();
     }
-    return PageBox{numbers[0], numbers[1], numbers[2], numbers[3]};
+    return PageBox{numbers[0], numbers[1], numbers[2], numbers[3]}.normalized();
 }

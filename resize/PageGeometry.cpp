@@ -21,13 +21,20 @@ constexpr int kY2 = 3;
 
 }  // namespace
 
-PageGeometry::PageGeometry(const ResizeSettings& settings, uint32_t pageObjectNumber)
-    : settings_(settings), pageObjectNumber_(pageObjectNumber) {
+PageGeometry::PageGeometry(const ResizeSettings& settings, const PageBox& mediaBox, uint32_t pageObjectNumber)
+    : settings_(settings), mediaBox_(mediaBox), pageObjectNumber_(pageObjectNumber) {
     if (!std::isfinite(settings.pageScaleX) || !std::isfinite(settings.pageScaleY)) {
         throw CPdfException("Cannot resize page object " + formatInteger(pageObjectNumber) +
                             ": its scale factors are not finite\n");
     }
+    if (!centred()) return;
+    const double* target = settings_.pageSize;
+    const double factor = smallerScale() / kPercent;
+    marginX_ = (target[kX2] - target[kX1] - mediaBox.width() * factor) * kHalf;
+    marginY_ = (target[kY2] - target[kY1] - mediaBox.height() * factor) * kHalf;
 }
+
+bool PageGeometry::centred() const { return settings_.center && settings_.constrainProportions; }
 
 double PageGeometry::smallerScale() const {
     return settings_.pageScaleY > settings_.pageScaleX ? settings_.pageScaleX : settings_.pageScaleY;
@@ -46,17 +53,20 @@ ScaleFactors PageGeometry::boxFactors() const {
 }
 
 PageBox PageGeometry::resizeBox(PageBox& box) const {
-    double marginX = 0;
-    double marginY = 0;
-    if (settings_.center && settings_.constrainProportions) {
-        const double* target = settings_.pageSize;
-        const double factor = smallerScale() / kPercent;
-        marginX = (target[kX2] - target[kX1] - (box.x2 - box.x1) * factor) * kHalf;
-        marginY = (target[kY2] - target[kY1] - (box.y2 - box.y1) * factor) * kHalf;
+    ScaleFactors factors = boxFactors();
+    double marginX = marginX_;
+    double marginY = marginY_;
+    if (centred() && !box.sameSize(mediaBox_)) {
+        // A smaller box frames part of the content, which is scaled but never moved: the box goes
+        // where that content goes. The margins and the box factors place the page around the
+        // content, and would move such a box off what it framed.
+        factors = contentFactors();
+        marginX = marginY = 0;
+    } else if (centred() && settings_.noScale) {
         // The unscaled content is centred on a page of the target size.
-        if (settings_.noScale) box = PageBox{target[kX1], target[kY1], target[kX2], target[kY2]};
+        const double* target = settings_.pageSize;
+        box = PageBox{target[kX1], target[kY1], target[kX2], target[kY2]};
     }
-    const ScaleFactors factors = boxFactors();
     PageBox result;
     result.x1 = factors.x * box.x1 - marginX + settings_.offsetX;
     result.y1 = factors.y * box.y1 - marginY + settings_.offsetY;

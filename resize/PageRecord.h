@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 // A rectangle as PDF writes it: lower-left corner, then upper-right corner.
@@ -8,6 +9,14 @@ struct PageBox {
     double y1 = 0;
     double x2 = 0;
     double y2 = 0;
+
+    double width() const { return x2 - x1; }
+    double height() const { return y2 - y1; }
+    bool sameSize(const PageBox& other) const { return width() == other.width() && height() == other.height(); }
+    // Files may give any two opposite corners; readers take the lower-left and the upper-right.
+    PageBox normalized() const {
+        return PageBox{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
+    }
 };
 
 // One page of the page pass, in page order.

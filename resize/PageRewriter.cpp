@@ -20,7 +20,7 @@ void PageRewriter::rewritePage(PageRecord& record) {
     const uint32_t pageNumber = record.objectNumber;
     const std::string pageName = "page object " + formatInteger(pageNumber);
     // Checked before anything is written, so that a bad page leaves no half-written objects.
-    const PageGeometry geometry(job_.settings, pageNumber);
+    const PageGeometry geometry(job_.settings, record.mediaBox, pageNumber);
 
     std::string raw;
     if (!job_.reader.readRawObject(pageNumber, raw)) throw CPdfException("Cannot read " + pageName + "\n");

@@ -3,8 +3,6 @@
 #include <cmath>
 #include <string>
 
-#include "pdf/objects/PdfException.h"
-
 namespace {
 
 constexpr double kFullSize = 100;
@@ -12,26 +10,43 @@ constexpr double kFullSize = 100;
 constexpr int kUpperRightX = 2;
 constexpr int kUpperRightY = 3;
 
-}  // namespace
+struct Percentages {
+    double x = kFullSize;
+    double y = kFullSize;
 
-void setPageScale(ResizeSettings& settings, const PageRecord& record, uint32_t pageNumber) {
-    const PageBox& media = record.mediaBox;
+    bool finite() const { return std::isfinite(x) && std::isfinite(y); }
+};
+
+Percentages percentagesOf(const ResizeSettings& settings, const PageBox& media) {
+    Percentages result;
     if (settings.hasPageSize()) {
         // The upper-right corner, not the width and height: the two agree for boxes at 0, 0.
-        settings.pageScaleX = settings.pageSize[kUpperRightX] / media.x2 * kFullSize;
-        settings.pageScaleY = settings.pageSize[kUpperRightY] / media.y2 * kFullSize;
-        if (settings.noScale) settings.pageScaleX = settings.pageScaleY = kFullSize;
+        result.x = settings.pageSize[kUpperRightX] / media.x2 * kFullSize;
+        result.y = settings.pageSize[kUpperRightY] / media.y2 * kFullSize;
+        if (settings.noScale) result = Percentages{};
     } else {
-        settings.pageScaleX = settings.scaleX;
-        settings.pageScaleY = settings.scaleY;
-        if (settings.noScale && settings.scale == kFullSize) settings.pageScaleX = settings.pageScaleY = kFullSize;
+        result = Percentages{settings.scaleX, settings.scaleY};
+        if (settings.noScale && settings.scale == kFullSize) result = Percentages{};
     }
-    if (std::isfinite(settings.pageScaleX) && std::isfinite(settings.pageScaleY)) return;
+    return result;
+}
 
-    const std::string page = std::to_string(pageNumber);
-    if (settings.hasPageSize() && (media.x2 == 0 || media.y2 == 0)) {
-        throw CPdfException("\nPage " + page +
-                            " cannot be fitted to the page size: its MediaBox has an upper-right x or y of 0\n");
+bool cornerAtZero(const PageBox& media) { return media.x2 == 0 || media.y2 == 0; }
+
+}  // namespace
+
+void setPageScale(ResizeSettings& settings, const PageRecord& record) {
+    const Percentages percentages = percentagesOf(settings, record.mediaBox);
+    settings.pageScaleX = percentages.x;
+    settings.pageScaleY = percentages.y;
+}
+
+std::string unresizableReason(const ResizeSettings& settings, const PageRecord& record) {
+    const PageBox& media = record.mediaBox;
+    if (media.width() == 0 || media.height() == 0) return "has an empty MediaBox";
+    if (percentagesOf(settings, media).finite()) return std::string();
+    if (settings.hasPageSize() && cornerAtZero(media)) {
+        return "cannot be fitted to the page size: its MediaBox has an upper-right x or y of 0";
     }
-    throw CPdfException("\nPage " + page + " cannot be scaled: its scale factor is not a finite number\n");
+    return "cannot be scaled: its scale factor is not a finite number";
 }

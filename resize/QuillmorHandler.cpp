@@ -82,6 +82,26 @@ void CQuillmorHandler::collectPages() {
     // The selection checks its numbers against the count that the page tree's root promises;
     // without "-s" it chooses every page that a page of the tree filled.
     selectPages(job_.settings, pages.pageCount, records_);
+    leaveUnresizablePages();
+}
+
+void CQuillmorHandler::leaveUnresizablePages() {
+    size_t selected = 0;
+    size_t left = 0;
+    for (size_t i = 0; i < records_.size(); ++i) {
+        PageRecord& record = records_[i];
+        if (!record.selected || !record.filled) continue;
+        ++selected;
+        const std::string reason = unresizableReason(job_.settings, record);
+        if (reason.empty()) continue;
+        // Unselected, the page is copied as it stands like every page the selection leaves out.
+        record.selected = false;
+        ++left;
+        std::printf("Warning: page %zu %s: left unchanged\n", i + 1, reason.c_str());
+    }
+    if (left > 0 && left == selected) {
+        std::printf("Warning: no selected page could be resized: every page is left unchanged\n");
+    }
 }
 
 void CQuillmorHandler::rewritePages() {
@@ -89,7 +109,7 @@ void CQuillmorHandler::rewritePages() {
     for (size_t i = 0; i < records_.size(); ++i) {
         PageRecord& record = records_[i];
         if (!record.selected || !record.filled) continue;
-        setPageScale(job_.settings, record, static_cast<uint32_t>(i + 1));
+        setPageScale(job_.settings, record);
         PageRewriter(job).rewritePage(record);
     }
 }

@@ -32,6 +32,9 @@ private:
     // prepares the encryption of what the job writes anew.
     void setUpEncryption();
     void collectPages();
+    // Unselects, with a warning each, the selected pages that cannot be resized (no area, or
+    // factors that are not finite numbers), so that they are copied unchanged.
+    void leaveUnresizablePages();
     void rewritePages();
     void finishOutput();
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -44,9 +45,10 @@ TEST(PagePass, InheritsEveryBoxFromTheNearestAncestor) {
         "<< /Unused 1 >>", "[9 9 90 90]",                                                    // 7, 8
     })).records;
     // MediaBox, CropBox, BleedBox, TrimBox, ArtBox of each page: its own, its nearest ancestor's (a value
-    // that is no array counts as absent), or US Letter; short arrays end in 0, long ones are cut.
+    // that is no array counts as absent), or US Letter; short arrays end in 0, long ones are cut, and the
+    // corners come lower-left first whatever their order.
     const char* expected[] = {"0 0 100.5 200, 9 9 90 90, 5 6 7 8, 1 2 3 4, 0 0 612 792, own CropBox",
-                              "10 20 0 0, 9 9 90 90, 0 0 612 792, 1 2 3 4, 1 2 3 4, own CropBox",
+                              "0 0 10 20, 9 9 90 90, 0 0 612 792, 1 2 3 4, 1 2 3 4, own CropBox",
                               "0 0 595 842, 0 0 612 792, 0 0 612 792, 1 2 3 4, 0 0 0 9, "};
     ASSERT_EQ(records.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
@@ -173,8 +175,81 @@ TEST(PageGeometry, ReplacesOnlyThePagesOwnBoxEntry) {
     for (const auto& c : cases) {
         PageBox letter{0, 0, 612, 792};
         ObjectText text(c[0]);
-        PageGeometry(settings, 4).rewriteBox(text, letter, "/MediaBox", false);
+        PageGeometry(settings, letter, 4).rewriteBox(text, letter, "/MediaBox", false);
         EXPECT_EQ(text.bytes(), c[1]);
+    }
+}
+
+// The numbers of the array after `key` in `text` (all 0 when the key is absent).
+PageBox boxAfter(const std::string& text, const std::string& key) {
+    PageBox box;
+    const size_t at = text.find(key + " [");
+    if (at == std::string::npos) return box;
+    std::istringstream numbers(text.substr(at + key.size() + 2));
+    numbers >> box.x1 >> box.y1 >> box.x2 >> box.y2;
+    return box;
+}
+
+// Centred, the page moves around its content; a box smaller than the MediaBox frames part of that
+// content and must stay on it: scaled by the content factor, inside the new MediaBox.
+TEST(PageGeometry, CentringKeepsSmallerBoxesOnTheContentTheyFrame) {
+    const std::pair<const char*, const char*> pages[] = {  // the page's entries, the tree's
+        {"/CropBox [100 600 300 700]", ""},
+        {"/CropBox [0 0 612 792] /TrimBox [36 36 576 756] /BleedBox [18 18 594 774]", ""},
+        {"", "/MediaBox [0 0 596 842] /CropBox [39.24 785.13 181.98 799.35]"},
+    };
+    const std::vector<std::string> optionSets[] = {{"-page", "a4", "-con", "-center"},
+                                                   {"-pageL", "letter", "-con", "-center"},
+                                                   {"-noscale", "-pagesize", "0,0,1000,1000", "-con", "-center"}};
+    for (const auto& [entries, treeEntries] : pages) {
+        for (const std::vector<std::string>& options : optionSets) {
+            InputJob job(onePage(std::string(entries) + " /Contents 4 0 R", {{9, "null"}}, treeEntries), options);
+            const PageRecord before = job.records.at(0);
+            const double* target = job.settings.pageSize;
+            const PageBox& oldMedia = before.mediaBox;
+            const double content = job.settings.noScale ? 1 : std::min(target[2] / oldMedia.x2, target[3] / oldMedia.y2);
+            job.rewrite(0);
+            const std::string page = job.finish();
+            const PageBox media = boxAfter(page, "/MediaBox");
+            const std::string where = std::string(entries) + treeEntries + " " + options[1];
+            const std::pair<const char*, PageBox> boxes[] = {
+                {"/CropBox", before.cropBox}, {"/TrimBox", before.trimBox}, {"/BleedBox", before.bleedBox}};
+            for (const auto& [key, old] : boxes) {
+                if (page.find(key) == std::string::npos || old.sameSize(oldMedia)) continue;
+                const PageBox now = boxAfter(page, key);
+                EXPECT_NEAR(now.x1, old.x1 * content, 1e-6) << key << where;
+                EXPECT_NEAR(now.y1, old.y1 * content, 1e-6) << key << where;
+                EXPECT_NEAR(now.x2, old.x2 * content, 1e-6) << key << where;
+                EXPECT_NEAR(now.y2, old.y2 * content, 1e-6) << key << where;
+                EXPECT_TRUE(now.x1 >= media.x1 && now.y1 >= media.y1 && now.x2 <= media.x2 && now.y2 <= media.y2)
+                    << key << " leaves the new MediaBox: " << where;
+            }
+        }
+    }
+}
+
+// Any two opposite corners name a box; it is resized like its normal form and written in normal order.
+TEST(PageGeometry, ReversedCornersResizeLikeTheirNormalTwins) {
+    const std::pair<std::string, std::string> twins[][2] = {  // {page entries, tree entries}: reversed, normal
+        {{"/MediaBox [612 792 0 0] /CropBox [500 100 100 700]", ""},
+         {"/MediaBox [0 0 612 792] /CropBox [100 100 500 700]", ""}},
+        {{"/TrimBox [576 756 36 36]", "/MediaBox [0 792 612 0] /CropBox [612 792 0 0]"},
+         {"/TrimBox [36 36 576 756]", "/MediaBox [0 0 612 792] /CropBox [0 0 612 792]"}},
+        {{"/Annots [<< /Rect [90 80 10 20] >>]", ""}, {"/Annots [<< /Rect [10 20 90 80] >>]", ""}},
+    };
+    const std::vector<std::string> optionSets[] = {{},
+                                                   {"-scalex200", "-scaley150"},
+                                                   {"-page", "a4", "-con", "-center"},
+                                                   {"-pageL", "letter", "-con"},
+                                                   {"-noscale", "-pagesize", "0,0,1234,1234", "-con", "-center"},
+                                                   {"-offsetx10", "-offsety-20"}};
+    for (const auto& twin : twins) {
+        for (const std::vector<std::string>& options : optionSets) {
+            const auto resized = [&](const std::pair<std::string, std::string>& page) {
+                return rewritten(onePage(page.first + " /Contents 4 0 R", {{9, "null"}}, page.second), options, {3});
+            };
+            EXPECT_EQ(resized(twin[0]), resized(twin[1])) << twin[0].first << twin[0].second;
+        }
     }
 }
 
@@ -198,9 +273,9 @@ TEST(PageRewriter, WrapsTheContentsAndWritesTheBoxesByteForByte) {
         {"/Annots [<< /Contents (see 4 0 R) /Rect [10 10 20 20] >> <</Rect[1 1 2 2]>>] /Contents 4 0 R",
          head + "/Annots [<< /Contents (see 4 0 R) /Rect [ 20.00  20.00  40.00  40.00 ] >> "
          "<</Rect[ 2.00  2.00  4.00  4.00 ]>>] " + kWrapped + kEnd},
-        // Without scaling, each box is centred on the target page by its own size.
+        // Without scaling, the page is centred on the target page; the inset CropBox stays on its content.
         {"/CropBox [100 100 500 700] /Contents 4 0 R", "3 0 obj\n<<\n/MediaBox [ -194.000000 -104.000000 806.000000 "
-         "896.000000 ]\n /Type /Page /Parent 2 0 R /CropBox [ -300.000000 -200.000000 700.000000 800.000000 ]\n "
+         "896.000000 ]\n /Type /Page /Parent 2 0 R /CropBox [ 100.000000 100.000000 500.000000 700.000000 ]\n "
          + kWrapped + kEnd, "", {"-noscale", "-pagesize", "0,0,1000,1000", "-con", "-center"}, "1.00 0 0 1.00"},
         // A box that differs from the MediaBox is inherited; others only where the page has them.
         {"/ArtBox [10 10 50 50] /Contents 4 0 R", "3 0 obj\n<<\n/CropBox [ 10.000000 2.500000 390.000000 47.500000 ]\n"

@@ -113,7 +113,7 @@ public:
     }
     // The page at `index` with its factors set as the pipeline sets them.
     void rewrite(size_t index) {
-        setPageScale(settings, records.at(index), static_cast<uint32_t>(index + 1));
+        setPageScale(settings, records.at(index));
         ResizeJob job{xref_, xref_.getEntries(), *reader_, *output_, settings, nullptr, copied_ ? &knownStreams_ : nullptr};
         PageRewriter(job).rewritePage(records.at(index));
     }
