@@ -31,8 +31,8 @@ bool hasDirectDictionary(const CPdfArray& array) {
 
 }  // namespace
 
-AnnotationScaler::AnnotationScaler(ResizeJob& job, ScaleFactors contentFactors, uint32_t pageObjectNumber)
-    : job_(job), factors_(contentFactors), pageObjectNumber_(pageObjectNumber) {}
+AnnotationScaler::AnnotationScaler(ResizeJob& job, const PageTransform& transform, uint32_t pageObjectNumber)
+    : job_(job), factors_(transform.contentFactors), pageObjectNumber_(pageObjectNumber) {}
 
 bool AnnotationScaler::scaledNumbers(const CPdfElement& rect, std::string& numbers, const char* what,
                                      uint32_t objectNumber) const {

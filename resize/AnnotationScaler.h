@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "resize/PageTransform.h"
 #include "resize/RewriteSupport.h"
 
 class CPdfArray;
@@ -18,7 +19,7 @@ struct ResizeJob;
 // that stand directly in the Annots array are edited where they stand.
 class AnnotationScaler {
 public:
-    AnnotationScaler(ResizeJob& job, ScaleFactors contentFactors, uint32_t pageObjectNumber);
+    AnnotationScaler(ResizeJob& job, const PageTransform& transform, uint32_t pageObjectNumber);
 
     void scaleAnnotations(const CPdfDictionary& page, ObjectText& pageText);
 

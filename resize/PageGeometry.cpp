@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr double kPercent = 100.0;
-constexpr double kHalf = 0.5;
 constexpr char kMediaBoxKey[] = "/MediaBox";
 constexpr char kDictionaryOpen[] = "<<";
 // Indexes into ResizeSettings::pageSize.
@@ -21,46 +19,27 @@ constexpr int kY2 = 3;
 
 }  // namespace
 
-PageGeometry::PageGeometry(const ResizeSettings& settings, const PageBox& mediaBox, uint32_t pageObjectNumber)
-    : settings_(settings), mediaBox_(mediaBox), pageObjectNumber_(pageObjectNumber) {
-    if (!std::isfinite(settings.pageScaleX) || !std::isfinite(settings.pageScaleY)) {
+PageGeometry::PageGeometry(const ResizeSettings& settings, const PageTransform& transform, const PageBox& mediaBox,
+                           uint32_t pageObjectNumber)
+    : settings_(settings), transform_(transform), mediaBox_(mediaBox), pageObjectNumber_(pageObjectNumber) {
+    // The content factors come from the same percentages as the box factors.
+    if (!std::isfinite(transform.boxFactors.x) || !std::isfinite(transform.boxFactors.y)) {
         throw CPdfException("Cannot resize page object " + formatInteger(pageObjectNumber) +
                             ": its scale factors are not finite\n");
     }
-    if (!centred()) return;
-    const double* target = settings_.pageSize;
-    const double factor = smallerScale() / kPercent;
-    marginX_ = (target[kX2] - target[kX1] - mediaBox.width() * factor) * kHalf;
-    marginY_ = (target[kY2] - target[kY1] - mediaBox.height() * factor) * kHalf;
 }
 
 bool PageGeometry::centred() const { return settings_.center && settings_.constrainProportions; }
 
-double PageGeometry::smallerScale() const {
-    return settings_.pageScaleY > settings_.pageScaleX ? settings_.pageScaleX : settings_.pageScaleY;
-}
-
-ScaleFactors PageGeometry::contentFactors() const {
-    if (settings_.constrainProportions) {
-        const double factor = smallerScale() / kPercent;
-        return {factor, factor};
-    }
-    return boxFactors();
-}
-
-ScaleFactors PageGeometry::boxFactors() const {
-    return {settings_.pageScaleX / kPercent, settings_.pageScaleY / kPercent};
-}
-
 PageBox PageGeometry::resizeBox(PageBox& box) const {
-    ScaleFactors factors = boxFactors();
-    double marginX = marginX_;
-    double marginY = marginY_;
+    ScaleFactors factors = transform_.boxFactors;
+    double marginX = transform_.marginX;
+    double marginY = transform_.marginY;
     if (centred() && !box.sameSize(mediaBox_)) {
         // A smaller box frames part of the content, which is scaled but never moved: the box goes
         // where that content goes. The margins and the box factors place the page around the
         // content, and would move such a box off what it framed.
-        factors = contentFactors();
+        factors = transform_.contentFactors;
         marginX = marginY = 0;
     } else if (centred() && settings_.noScale) {
         // The unscaled content is centred on a page of the target size.

@@ -3,28 +3,20 @@
 #include <cstdint>
 #include <string>
 
-#include "resize/ResizeSettings.h"
 #include "resize/PageRecord.h"
-#include "resize/RewriteSupport.h"
+#include "resize/PageTransform.h"
+#include "resize/ResizeSettings.h"
 
 class ObjectText;
 
-// The geometry of one page rewrite: from the page's percentages (settings.pageScaleX/Y) and the
-// job's options, the factors that scale the content and the boxes, and each box's new values.
-// The content is only scaled; the boxes are scaled, then moved by the centring margins and offsets.
-// The margins are the page's, taken from its MediaBox, so that every box of the page moves alike.
+// The new values of a page's boxes, from the page's transform and the job's options. The content
+// is only scaled; the boxes are scaled, then moved by the centring margins and offsets.
 class PageGeometry {
 public:
-    // Throws when a percentage of the page is not finite. `mediaBox` is the page's MediaBox as read;
+    // Throws when a factor of the transform is not finite. `mediaBox` is the page's MediaBox as read;
     // `pageObjectNumber` names the page in errors.
-    PageGeometry(const ResizeSettings& settings, const PageBox& mediaBox, uint32_t pageObjectNumber);
-
-    // The smaller of the two percentages.
-    double smallerScale() const;
-    // What the content, annotation rectangles and pattern matrices are scaled by.
-    ScaleFactors contentFactors() const;
-    // What the page boxes are scaled by, before the margins and offsets.
-    ScaleFactors boxFactors() const;
+    PageGeometry(const ResizeSettings& settings, const PageTransform& transform, const PageBox& mediaBox,
+                 uint32_t pageObjectNumber);
 
     // The box's new values. With -noscale, -con and -center a box of the MediaBox's size becomes the
     // target page.
@@ -39,8 +31,7 @@ private:
     bool centred() const;
 
     const ResizeSettings& settings_;
+    PageTransform transform_;
     PageBox mediaBox_;
     uint32_t pageObjectNumber_;
-    double marginX_ = 0;
-    double marginY_ = 0;
 };

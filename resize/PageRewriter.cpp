@@ -16,11 +16,11 @@
 
 PageRewriter::PageRewriter(ResizeJob& job) : job_(job) {}
 
-void PageRewriter::rewritePage(PageRecord& record) {
+void PageRewriter::rewritePage(PageRecord& record, const PageTransform& transform) {
     const uint32_t pageNumber = record.objectNumber;
     const std::string pageName = "page object " + formatInteger(pageNumber);
     // Checked before anything is written, so that a bad page leaves no half-written objects.
-    const PageGeometry geometry(job_.settings, record.mediaBox, pageNumber);
+    const PageGeometry geometry(job_.settings, transform, record.mediaBox, pageNumber);
 
     std::string raw;
     if (!job_.reader.readRawObject(pageNumber, raw)) throw CPdfException("Cannot read " + pageName + "\n");
@@ -37,10 +37,9 @@ void PageRewriter::rewritePage(PageRecord& record) {
     if (!page.is(kindDictionary)) throw CPdfException("Cannot resize " + pageName + ": it is not a dictionary\n");
     const CPdfDictionary& pageDictionary = *page.getDictionary();
 
-    const ScaleFactors contentFactors = geometry.contentFactors();
-    ContentWrapper(job_, contentFactors, pageNumber).wrapContents(pageDictionary, pageText);
-    AnnotationScaler(job_, contentFactors, pageNumber).scaleAnnotations(pageDictionary, pageText);
-    PatternScaler(job_, contentFactors).scalePatterns(pageDictionary);
+    ContentWrapper(job_, transform.contentFactors, pageNumber).wrapContents(pageDictionary, pageText);
+    AnnotationScaler(job_, transform, pageNumber).scaleAnnotations(pageDictionary, pageText);
+    PatternScaler(job_, transform).scalePatterns(pageDictionary);
 
     writeObjectAgain(job_, pageNumber, pageText.bytes());
 }

@@ -7,6 +7,7 @@
 #include "resize/ResizeSettings.h"
 #include "pdf/xref/PdfXRef.h"
 #include "resize/PageRecord.h"
+#include "resize/PageTransform.h"
 
 class OutputEncryption;
 class OutputWriter;
@@ -19,7 +20,7 @@ struct ResizeJob {
     const std::vector<XRefEntry>& entries;
     RawObjectReader& reader;
     OutputWriter& output;
-    const ResizeSettings& settings;  // pageScaleX/pageScaleY hold the factors of the current page
+    const ResizeSettings& settings;
     const OutputEncryption* encryption = nullptr;  // set when the input is encrypted
     // Objects known to parse as streams (the copy pass parsed them); others are read to learn their kind.
     const std::vector<bool>* knownStreams = nullptr;
@@ -32,7 +33,7 @@ public:
     explicit PageRewriter(ResizeJob& job);
 
     // Throws CPdfException when the page cannot be rewritten (unreadable object, non-finite factors).
-    void rewritePage(PageRecord& record);
+    void rewritePage(PageRecord& record, const PageTransform& transform);
 
     // (Further members are the implementer's to lay out.)
 private:

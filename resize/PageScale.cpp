@@ -6,7 +6,10 @@
 namespace {
 
 constexpr double kFullSize = 100;
+constexpr double kHalf = 0.5;
 // Indexes into ResizeSettings::pageSize (x1, y1, x2, y2).
+constexpr int kLowerLeftX = 0;
+constexpr int kLowerLeftY = 1;
 constexpr int kUpperRightX = 2;
 constexpr int kUpperRightY = 3;
 
@@ -35,10 +38,19 @@ bool cornerAtZero(const PageBox& media) { return media.x2 == 0 || media.y2 == 0;
 
 }  // namespace
 
-void setPageScale(ResizeSettings& settings, const PageRecord& record) {
+PageTransform pageTransformOf(const ResizeSettings& settings, const PageRecord& record) {
     const Percentages percentages = percentagesOf(settings, record.mediaBox);
-    settings.pageScaleX = percentages.x;
-    settings.pageScaleY = percentages.y;
+    const double smaller = (percentages.y > percentages.x ? percentages.x : percentages.y) / kFullSize;
+    PageTransform transform;
+    transform.boxFactors = {percentages.x / kFullSize, percentages.y / kFullSize};
+    transform.contentFactors = settings.constrainProportions ? ScaleFactors{smaller, smaller} : transform.boxFactors;
+    if (settings.center && settings.constrainProportions) {
+        // The page's margins, from its MediaBox, so that every box of the page moves alike.
+        const double* target = settings.pageSize;
+        transform.marginX = (target[kUpperRightX] - target[kLowerLeftX] - record.mediaBox.width() * smaller) * kHalf;
+        transform.marginY = (target[kUpperRightY] - target[kLowerLeftY] - record.mediaBox.height() * smaller) * kHalf;
+    }
+    return transform;
 }
 
 std::string unresizableReason(const ResizeSettings& settings, const PageRecord& record) {

@@ -27,7 +27,8 @@ std::string matrixNumber(double value) { return " " + formatBoxNumber(value) + "
 
 }  // namespace
 
-PatternScaler::PatternScaler(ResizeJob& job, ScaleFactors contentFactors) : job_(job), factors_(contentFactors) {}
+PatternScaler::PatternScaler(ResizeJob& job, const PageTransform& transform)
+    : job_(job), factors_(transform.contentFactors) {}
 
 bool PatternScaler::scaledMatrix(const CPdfElement& matrix, std::string& numbers, uint32_t objectNumber) const {
     if (!matrix.is(kindArray) || matrix.getArray()->getLength() != kMatrixSize) return false;

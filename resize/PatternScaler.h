@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "resize/PageTransform.h"
 #include "resize/RewriteSupport.h"
 
 class CPdfDictionary;
@@ -14,7 +15,7 @@ struct ResizeJob;
 // so each pattern object is written again with its matrix multiplied by the content factors.
 class PatternScaler {
 public:
-    PatternScaler(ResizeJob& job, ScaleFactors contentFactors);
+    PatternScaler(ResizeJob& job, const PageTransform& transform);
 
     void scalePatterns(const CPdfDictionary& page);
 

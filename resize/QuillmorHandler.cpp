@@ -109,8 +109,7 @@ void CQuillmorHandler::rewritePages() {
     for (size_t i = 0; i < records_.size(); ++i) {
         PageRecord& record = records_[i];
         if (!record.selected || !record.filled) continue;
-        setPageScale(job_.settings, record);
-        PageRewriter(job).rewritePage(record);
+        PageRewriter(job).rewritePage(record, pageTransformOf(job_.settings, record));
     }
 }
 

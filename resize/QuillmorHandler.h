@@ -38,7 +38,7 @@ private:
     void rewritePages();
     void finishOutput();
 
-    JobRequest job_;
+    const JobRequest job_;  // read-only for the whole job
     std::unique_ptr<CPdfDocument> document_;
     CPdfXRef* xref_ = nullptr;  // owned by the document
     ObjectRef info_;

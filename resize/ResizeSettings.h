@@ -13,8 +13,6 @@ struct ResizeSettings {
     double scale = 100;
     double scaleX = 100;
     double scaleY = 100;
-    double pageScaleX = 100;
-    double pageScaleY = 100;
     bool evenPagesOnly = false;
     bool oddPagesOnly = false;
     std::string pageRanges;

@@ -170,12 +170,12 @@ TEST(PageGeometry, ReplacesOnlyThePagesOwnBoxEntry) {
         {"4 0 obj << " + nested + ">> endobj", "4 0 obj <<\n" + box + " " + nested + ">> endobj"},
         {"4 0 obj << /MediaBox [0 0 612 792 >> endobj", "4 0 obj << " + box + ">> endobj"},  // lost its "]"
     };
-    ResizeSettings settings;
-    settings.pageScaleX = settings.pageScaleY = 50;
+    PageTransform half;
+    half.boxFactors = half.contentFactors = ScaleFactors{0.5, 0.5};
     for (const auto& c : cases) {
         PageBox letter{0, 0, 612, 792};
         ObjectText text(c[0]);
-        PageGeometry(settings, letter, 4).rewriteBox(text, letter, "/MediaBox", false);
+        PageGeometry(ResizeSettings(), half, letter, 4).rewriteBox(text, letter, "/MediaBox", false);
         EXPECT_EQ(text.bytes(), c[1]);
     }
 }

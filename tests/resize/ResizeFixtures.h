@@ -113,9 +113,8 @@ public:
     }
     // The page at `index` with its factors set as the pipeline sets them.
     void rewrite(size_t index) {
-        setPageScale(settings, records.at(index));
         ResizeJob job{xref_, xref_.getEntries(), *reader_, *output_, settings, nullptr, copied_ ? &knownStreams_ : nullptr};
-        PageRewriter(job).rewritePage(records.at(index));
+        PageRewriter(job).rewritePage(records.at(index), pageTransformOf(settings, records.at(index)));
     }
     // Closes the output: call once, after the rewrites.
     const std::string& finish() {
