@@ -31,6 +31,9 @@ CQuillmorHandler::~CQuillmorHandler() = default;
 
 void CQuillmorHandler::resizeFile() {
     openInput();
+    // A damaged page tree ends the job before the output is named, as any damage the opening finds.
+    CollectedPages pages = PageCollector::collect(*xref_);
+    records_ = std::move(pages.records);
 
     const std::vector<XRefEntry>& entries = xref_->getEntries();
     output_.reset(new OutputWriter(job_.outputFileName));
@@ -40,7 +43,7 @@ void CQuillmorHandler::resizeFile() {
     reader_.reset(new RawObjectReader(*document_->getInputFile(), *xref_, xref_->getStart()));
     reader_->setRebuiltStringEncryption(encryption_.get());
     reader_->copyHeader(*output_);
-    collectPages();
+    selectPages(pages.pageCount);
     knownStreams_ = copyObjects(*reader_, *xref_, *output_, entries, records_);
     rewritePages();
     finishOutput();
@@ -76,12 +79,10 @@ void CQuillmorHandler::setUpEncryption() {
     encryption_ = OutputEncryption::fromDocument(*xref_);
 }
 
-void CQuillmorHandler::collectPages() {
-    CollectedPages pages = PageCollector::collect(*xref_);
-    records_ = std::move(pages.records);
+void CQuillmorHandler::selectPages(uint32_t pageCount) {
     // The selection checks its numbers against the count that the page tree's root promises;
     // without "-s" it chooses every page that a page of the tree filled.
-    selectPages(job_.settings, pages.pageCount, records_);
+    ::selectPages(job_.settings, pageCount, records_);
     leaveUnresizablePages();
 }
 

@@ -31,7 +31,7 @@ private:
     // Refuses an encrypted input that cannot be opened without a password; for one that can,
     // prepares the encryption of what the job writes anew.
     void setUpEncryption();
-    void collectPages();
+    void selectPages(uint32_t pageCount);
     // Unselects, with a warning each, the selected pages that cannot be resized (no area, or
     // factors that are not finite numbers), so that they are copied unchanged.
     void leaveUnresizablePages();
