@@ -7,8 +7,9 @@
 class CPdfDictionary;
 class CPdfResolver;
 
-// The per-page fields the reader keeps from a leaf page dictionary. Nothing is inherited from
-// the intermediate nodes: the resize engine reads boxes and inheritance with its own walk.
+// The per-page fields the reader keeps from a page dictionary. Nothing is inherited from the
+// intermediate nodes: the resize engine collects boxes and their inheritance on its own visit of
+// the page tree.
 class CPdfPage {
 public:
     CPdfPage();
