@@ -3,7 +3,10 @@
 # share/doc/quillmor the machine-readable copyright file and the compressed changelog.
 
 include(GNUInstallDirs)
-find_program(QUILLMOR_GZIP gzip REQUIRED)
+find_program(QUILLMOR_GZIP gzip)
+if(NOT QUILLMOR_GZIP)
+  message(FATAL_ERROR "gzip is needed to compress the manual page and the changelog")
+endif()
 
 # gzip -9n: the best compression, without the file's name and time, so that equal sources give
 # equal archives.
