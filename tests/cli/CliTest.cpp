@@ -31,9 +31,11 @@ constexpr char sizeError[] = "wrong -pagesize parameter\n";
 constexpr char done[] = "\nDone.\n";
 constexpr char folderMessage[] = "please specify -f for output folder, e.g. -fc:\\test\n";
 
+// The warning for each argument that is no option.
 std::string ignored(const Texts& arguments) {
     std::string text;
-    for (const std::string& argument : arguments) text += "Warning: option '" + argument + "' not recognised, ignored\n";
+    for (const std::string& argument : arguments)
+        text += "Warning: option '" + argument + "' not recognised, ignored\n";
     return text;
 }
 
@@ -89,6 +91,8 @@ std::string parse(Texts options, bool files = true) {
 }
 
 TEST(OptionParser, RulesOrderAndWarnings) {
+    const Texts unknown = {"-offsetx", "-offsety-", "-Con", "-CENTER", "-Scale50", "-cneter", "-page4", "x.pdf", "",
+                           "-", "-S1"};
     const std::pair<Texts, std::string> rows[] = {
         {{}, "|"}, {{"-scale150", "-scalex200"}, "scale=150 scaleX=200 scaleY=150|"},
         {{"-scalex200", "-scaley30", "-scale150"}, "scale=150 scaleX=150 scaleY=150|"},
@@ -97,9 +101,7 @@ TEST(OptionParser, RulesOrderAndWarnings) {
         {{"-offsetx-36", "-offsety+1.5e1", "-scalex.5", "-scaley7."}, "offsetX=-36 offsetY=15 scaleX=0.5 scaleY=7|"},
         {{"-scalex 40", "-scaley12e", "-offsetx12e-1x"}, "offsetX=1.2 scaleX=40 scaleY=12|"},
         // "-offset" does not begin with "-s": without a number it matches nothing; case matters. Each is named.
-        {{"-offsetx", "-offsety-", "-Con", "-CENTER", "-Scale50", "-cneter", "-page4", "x.pdf", "", "-", "-S1"},
-         "|" + ignored({"-offsetx", "-offsety-", "-Con", "-CENTER", "-Scale50", "-cneter", "-page4", "x.pdf", "", "-",
-                        "-S1"})},
+        {unknown, "|" + ignored(unknown)},
         // The names of unknown options come as they are met, before the combination warnings.
         {{"-con", "-pagesL", "-f"}, "|" + ignored({"-pagesL", "-f"}) + constrainWarning},
         {{"-sodd", "-seven", "-noscale"}, "noscale even odd|"}, {{"-s1,3-4", "-soddx", "-s2"}, "s=-s2|"},
