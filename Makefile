@@ -4,7 +4,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD_PACKAGES = cmake g++ make
-TEST_PACKAGES = libgtest-dev zlib1g-dev qpdf mupdf-tools
+TEST_PACKAGES = libgtest-dev zlib1g-dev qpdf mupdf-tools poppler-utils lintian parallel
 BENCH_PACKAGES = bc time
 QUILLMOR = $(BUILD_DIR)/quillmor
 
@@ -32,9 +32,11 @@ bench: deps test-deps build
 	@./.ci/install-packages $(BENCH_PACKAGES)
 	./bench/run.sh $(BUILD_DIR)
 
+# The files of the package, stripped as there: bin/quillmor, the manual page, copyright and changelog.
 install: build
-	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(or $(PREFIX),/usr/local)
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(or $(PREFIX),/usr/local) --strip
 
+# $(BUILD_DIR)/quillmor_<version>_<architecture>.deb
 deb: build
 	cd $(BUILD_DIR) && cpack -G DEB
 

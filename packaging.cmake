@@ -1,6 +1,36 @@
-# Debian package of the program and its manual page: `cpack -G DEB` in the build folder
-# (or `make deb`). The files come from the install rules: bin/quillmor and
-# share/man/man1/quillmor.1 under /usr.
+# What `make install` puts under the prefix, and the Debian package of the same files (`make deb`,
+# or `cpack -G DEB` in the build folder): bin/quillmor, its manual page compressed, and under
+# share/doc/quillmor the machine-readable copyright file and the compressed changelog.
+
+include(GNUInstallDirs)
+find_program(QUILLMOR_GZIP gzip)
+if(NOT QUILLMOR_GZIP)
+  message(FATAL_ERROR "gzip is needed to compress the manual page and the changelog")
+endif()
+
+# gzip -9n: the best compression, without the file's name and time, so that equal sources give
+# equal archives.
+function(quillmor_gzip source target)
+  set(copy ${CMAKE_BINARY_DIR}/packaging/${target})
+  add_custom_command(OUTPUT ${copy}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${copy}
+    COMMAND ${QUILLMOR_GZIP} -9nf ${copy}
+    DEPENDS ${source} VERBATIM)
+  set(QUILLMOR_GZIPPED ${QUILLMOR_GZIPPED} ${copy}.gz PARENT_SCOPE)
+endfunction()
+
+set(QUILLMOR_GZIPPED)
+quillmor_gzip(${CMAKE_SOURCE_DIR}/man/quillmor.1 quillmor.1)
+quillmor_gzip(${CMAKE_SOURCE_DIR}/packaging/changelog changelog)
+add_custom_target(quillmor_documents ALL DEPENDS ${QUILLMOR_GZIPPED})
+
+set(QUILLMOR_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillmor)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/quillmor.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz packaging/copyright DESTINATION ${QUILLMOR_DOC_DIR})
+
+# The package is made of what the build made (`make deb` builds first), so cpack need not build all
+# again; its test then stays cheap and never builds beside the tests running with it.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillmor)
@@ -10,7 +40,14 @@ set(CPACK_PACKAGE_CONTACT "Quillmor developers <support@quillmor.example.org>")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://quillmor.example.org")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "change the page size of PDF files")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Quillmor rescales the pages of PDF files by a percentage or to a paper size, editing the input as little as possible: every object is copied byte for byte and only the changed pages are rewritten.")
+    "Quillmor rescales the pages of PDF files by a percentage, or fits them to
+a paper size such as A4 or Letter, optionally keeping the proportions and
+centring the content. It can restrict the change to some pages and process
+a list of files into an output folder.
+
+The input is edited as little as possible: every object is copied byte for
+byte, and only the page objects, annotation rectangles and pattern matrices
+of the changed pages are written anew.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -29,3 +66,8 @@ else()
 endif()
 
 include(CPack)
+
+if(QUILLMOR_TESTS)
+  add_test(NAME PackageLintian COMMAND ${CMAKE_SOURCE_DIR}/packaging/check-deb.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(PackageLintian PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+endif()

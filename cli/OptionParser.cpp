@@ -104,6 +104,9 @@ bool applyOption(const char* argument, const char* next, ResizeSettings& setting
         return true;
     } else if (std::strncmp(argument, "-s", 2) == 0) {
         settings.pageRanges = argument;
+    } else {
+        // Still ignored, but a mistyped option must not pass in silence.
+        std::printf("Warning: option '%s' not recognised, ignored\n", argument);
     }
     return false;
 }

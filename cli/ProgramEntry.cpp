@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <string_view>
 
 #include "cli/Messages.h"
 #include "cli/Usage.h"
@@ -15,6 +16,7 @@ constexpr int exitFailure = 1;
 constexpr int firstArgumentIndex = 1;
 constexpr int secondArgumentIndex = 2;
 constexpr int countWithoutArguments = 1;
+constexpr int countWithOneArgument = 2;
 constexpr int countWithTwoArguments = 3;
 
 constexpr char wildcardMessage[] =
@@ -22,6 +24,32 @@ constexpr char wildcardMessage[] =
     "list.txt, then quillmor list.txt -fc:\\test\n\n";
 constexpr char unexpectedMessage[] = "Unexpected exception";
 constexpr char doneMessage[] = "\nDone.\n";
+
+// Readers' messages such as "Corrupted PDF file" carry no line end; the shell prompt must not
+// land behind them.
+void printError(const char* message) {
+    // Printed as text, never as a format: messages may carry file names with "%" in them.
+    std::fputs(message, stdout);
+    const std::size_t length = std::strlen(message);
+    if (length == 0 || message[length - 1] != '\n') {
+        std::fputc('\n', stdout);
+    }
+}
+
+// "--help", "-h" and "--version" count only as the sole argument; anywhere else they are
+// names like any other (a list file, an input, an ignored option).
+bool answerQuestion(const char* argument) {
+    const std::string_view only = argument;
+    if (only == "--help" || only == "-h") {
+        printUsage();
+        return true;
+    }
+    if (only == "--version") {
+        printVersion();
+        return true;
+    }
+    return false;
+}
 
 bool hasWildcard(int argumentCount, const char* const* arguments) {
     for (int i = firstArgumentIndex; i < argumentCount; ++i) {
@@ -56,6 +84,9 @@ int runProgram(int argumentCount, const char* const* arguments, const JobRunner&
         printUsage();
         return exitSuccess;
     }
+    if (argumentCount == countWithOneArgument && answerQuestion(arguments[firstArgumentIndex])) {
+        return exitSuccess;
+    }
     if (argumentCount >= countWithTwoArguments && hasWildcard(argumentCount, arguments)) {
         std::fputs(wildcardMessage, stdout);
         return exitFailure;
@@ -64,10 +95,9 @@ int runProgram(int argumentCount, const char* const* arguments, const JobRunner&
     try {
         return runJobs(argumentCount, arguments, runJob);
     } catch (const CPdfException& error) {
-        // Printed as text, never as a format: messages may carry file names with "%" in them.
-        std::fputs(error.getMessage(), stdout);
+        printError(error.getMessage());
     } catch (...) {
-        std::fputs(unexpectedMessage, stdout);
+        printError(unexpectedMessage);
     }
     return exitFailure;
 }

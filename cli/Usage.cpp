@@ -1,6 +1,7 @@
 #include "cli/Usage.h"
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 
 namespace {
@@ -10,6 +11,8 @@ constexpr char productVersion[] = "1.02";
 constexpr char authorNotice[] = "(c) The Quillmor developers";
 constexpr char website[] = "https://quillmor.example.org";
 constexpr char supportEmail[] = "support@quillmor.example.org";
+constexpr char commandName[] = "quillmor";
+constexpr char licenceLine[] = "Licence: Apache-2.0 (Apache License, Version 2.0; see the file LICENSE)\n";
 
 void printHeader(const std::string& version) {
     const std::string header = std::string("\r\n") + productName + " " + version + "  " + authorNotice + "\r\n" +
@@ -59,6 +62,10 @@ constexpr const char* usageLines[] = {
     "\r\n",
 };
 
+// Options that came after the lines above, one line each ("-name\tmeaning\n"), appended in the
+// order they were added so that the text above stays as it always was.
+constexpr std::initializer_list<const char*> laterOptionLines = {};
+
 }  // namespace
 
 void printBanner() {
@@ -70,4 +77,11 @@ void printUsage() {
     for (const char* line : usageLines) {
         std::fputs(line, stdout);
     }
+    for (const char* line : laterOptionLines) {
+        std::fputs(line, stdout);
+    }
+}
+
+void printVersion() {
+    std::printf("%s %s\n%s", commandName, productVersion, licenceLine);
 }

@@ -30,6 +30,14 @@ constexpr char sizeError[] = "wrong -pagesize parameter\n";
 constexpr char done[] = "\nDone.\n";
 constexpr char folderMessage[] = "please specify -f for output folder, e.g. -fc:\\test\n";
 
+// The warning for each argument that is no option.
+std::string ignored(const Texts& arguments) {
+    std::string text;
+    for (const std::string& argument : arguments)
+        text += "Warning: option '" + argument + "' not recognised, ignored\n";
+    return text;
+}
+
 // An argument list as main receives it, from texts that start with the program's name and outlive it.
 std::vector<const char*> argumentsOf(const Texts& texts) {
     std::vector<const char*> pointers;
@@ -82,6 +90,8 @@ std::string parse(Texts options, bool files = true) {
 }
 
 TEST(OptionParser, RulesOrderAndWarnings) {
+    const Texts unknown = {"-offsetx", "-offsety-", "-Con", "-CENTER", "-Scale50", "-cneter", "-page4", "x.pdf", "",
+                           "-", "-S1"};
     const std::pair<Texts, std::string> rows[] = {
         {{}, "|"}, {{"-scale150", "-scalex200"}, "scale=150 scaleX=200 scaleY=150|"},
         {{"-scalex200", "-scaley30", "-scale150"}, "scale=150 scaleX=150 scaleY=150|"},
@@ -89,8 +99,10 @@ TEST(OptionParser, RulesOrderAndWarnings) {
         {{"-scalex200abc", "-scaley75.5"}, "scaleX=200 scaleY=75.5|"},
         {{"-offsetx-36", "-offsety+1.5e1", "-scalex.5", "-scaley7."}, "offsetX=-36 offsetY=15 scaleX=0.5 scaleY=7|"},
         {{"-scalex 40", "-scaley12e", "-offsetx12e-1x"}, "offsetX=1.2 scaleX=40 scaleY=12|"},
-        // "-offset" does not begin with "-s": without a number it matches nothing; case matters.
-        {{"-offsetx", "-offsety-", "-Con", "-CENTER", "-Scale50", "-foo", "x.pdf", "", "-", "-S1"}, "|"},
+        // "-offset" does not begin with "-s": without a number it matches nothing; case matters. Each is named.
+        {unknown, "|" + ignored(unknown)},
+        // The names of unknown options come as they are met, before the combination warnings.
+        {{"-con", "-pagesL", "-f"}, "|" + ignored({"-pagesL", "-f"}) + constrainWarning},
         {{"-sodd", "-seven", "-noscale"}, "noscale even odd|"}, {{"-s1,3-4", "-soddx", "-s2"}, "s=-s2|"},
         // Paper names match whole, without regard to case; rows with the larger side first are used as stored.
         {{"-pageL", "letter"}, "size=0,0,792,612 paper=letter|"}, {{"-page", "a10"}, "size=0,0,74,105 paper=a10|"},
@@ -117,7 +129,7 @@ TEST(OptionParser, RulesOrderAndWarnings) {
     for (const char* text : {"0,0,842", "0,0,842,", "1 ,2,3,4", "1;2;3;4", "", "a,b,1,2", "1,2,3,1e999", "-scale50"})
         EXPECT_EQ(parse({"-pagesize", text}), sizeError) << '"' << text << '"';
     EXPECT_EQ(parse({"-scale50", "-pageL"}) + parse({"-pagesize"}), std::string(paperError) + sizeError);
-    EXPECT_EQ(parse({"-scale50", "a.pdf", "b.pdf"}, false), "-scale50 a.pdf||");
+    EXPECT_EQ(parse({"-scale50", "a.pdf", "b.pdf"}, false), "-scale50 a.pdf||" + ignored({"b.pdf"}));
     EXPECT_EQ(parse({"a.pdf"}, false), missingOutputFileMessage);
 }
 
@@ -155,7 +167,7 @@ std::string banner(bool usage = false) {
     return usage ? text.insert(std::strlen("\r\nQuillmor "), "v") : text;
 }
 
-TEST(ProgramEntry, UsageTextWithoutArguments) {
+TEST(ProgramEntry, UsageHelpAndVersion) {
     std::string examples;
     for (const char* options : {"-scale200", "-scale200 -s1,3-4,6", "-scalex200 -scaley150", "-pagesize 0,0,1000,500",
                                 "-page a4 -con -center", "-page a3 -con -center", "-page letter -con -center",
@@ -163,8 +175,7 @@ TEST(ProgramEntry, UsageTextWithoutArguments) {
                                 "-pagesize 0,0,1000,500 -con"}) {
         examples += std::string("Quillmor test.pdf out-test.pdf ") + options + "\r\n";
     }
-    FakeJobRunner fake;
-    EXPECT_EQ(fake.run({}), "0 " + banner(true) +
+    const std::string usage = banner(true) +
               "Parameters:\n"
               "<input file> input file\n"
               "<output file> output file\n"
@@ -191,7 +202,15 @@ TEST(ProgramEntry, UsageTextWithoutArguments) {
               "your filename has spaces in it then use double quotes around the filename, e.g. "
               "\"c:\\my test\\test file.pdf\"\n"
               "\nWildcards * are not permitted, if you want to process many files then do: dir /B *.pdf > list.txt, "
-              "then Quillmor list.txt -fout -scale200\n\r\n\r\n");
+              "then Quillmor list.txt -fout -scale200\n\r\n\r\n";
+    // Asked for alone, help and version answer with status 0; in other places they are names.
+    const std::pair<Texts, std::string> rows[] = {
+        {{}, "0 " + usage}, {{"--help"}, "0 " + usage}, {{"-h"}, "0 " + usage},
+        {{"--version"}, "0 quillmor 1.02\nLicence: Apache-2.0 (Apache License, Version 2.0; see the file LICENSE)\n"},
+        {{"-h", "-fout"}, "1 " + banner() + "Unable to open file list: '-h'\r\n"},
+        {{"--version", "out.pdf"}, "0 " + banner() + done}, {{"--help", "-fout"}, "0 " + banner() + done},
+    };
+    for (const auto& [arguments, expected] : rows) EXPECT_EQ(FakeJobRunner().run(arguments), expected);
 }
 
 TEST(ProgramEntry, JobsListsTheirMessagesAndStatuses) {
@@ -231,7 +250,12 @@ TEST(ProgramEntry, JobsListsTheirMessagesAndStatuses) {
     fake.run({"in.pdf", "out.pdf", "-s1"});
     EXPECT_EQ(fake.jobs, (std::vector<Texts>{{"quillmor", "in.pdf", "out.pdf", "-s1"}}));
     const JobRunner throwsOther = [](int, const char* const*) { throw 1; };
-    EXPECT_EQ(fake.run({"in.pdf", "out.pdf"}, throwsOther), failed + "Unexpected exception");
+    EXPECT_EQ(fake.run({"in.pdf", "out.pdf"}, throwsOther), failed + "Unexpected exception\n");
+    // A message without a line end gets one, so that the shell's prompt starts on a line of its own.
+    for (const char* message : {"Corrupted PDF file", ""}) {
+        const JobRunner throwsBare = [message](int, const char* const*) { throw CPdfException(message); };
+        EXPECT_EQ(fake.run({"in.pdf", "out.pdf"}, throwsBare), failed + message + "\n");
+    }
 }
 
 TEST(BatchList, EveryLineIsOneJobWithTheSameOptionsUntilAnEmptyLine) {
@@ -268,7 +292,10 @@ TEST(ProgramBinary, ListJobsStartFromFreshSettings) {
     writeFile(folder.file("two.pdf"), sample);
     writeFile(folder.file("list.txt"), "one.pdf\r\ntwo.pdf");
     const std::string command = "cd " + shellQuote(folder.path()) + " && " + shellQuote(QUILLMOR_BINARY);
-    ASSERT_EQ(runCommand(command + " list.txt -fout -scale50 -sodd").status, 0);
+    // The folder is no option of the jobs: nothing is named as unknown.
+    const CommandResult run = runCommand(command + " list.txt -fout -scale50 -sodd");
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(run.output.find("Warning"), std::string::npos) << run.output;
     // Each file starts from fresh settings, so equal inputs give equal, resized outputs.
     const std::string output = readFile(folder.file("out/one.pdf"));
     EXPECT_EQ(readFile(folder.file("out/two.pdf")), output);
