@@ -7,6 +7,7 @@
 #include "cli/Messages.h"
 #include "cli/Usage.h"
 #include "pdf/objects/PdfException.h"
+#include "platform/SignalCleanup.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ int runProgram(int argumentCount, const char* const* arguments, const JobRunner&
         return exitFailure;
     }
     printBanner();
+    SignalCleanup::install(SignalCleanup::Response::endProcess);
     try {
         return runJobs(argumentCount, arguments, runJob);
     } catch (const CPdfException& error) {
@@ -69,5 +71,7 @@ int runProgram(int argumentCount, const char* const* arguments, const JobRunner&
     } catch (...) {
         std::fputs(unexpectedMessage, stdout);
     }
+    // A job that a recorded signal stopped ends as the signal would have ended it.
+    SignalCleanup::endIfSignalled();
     return exitFailure;
 }
