@@ -39,7 +39,7 @@ int runJobs(int argumentCount, const char* const* arguments, const JobRunner& ru
     if (batch == batchFinished) {
         return exitSuccess;
     }
-    if (batch == batchNotStarted) {
+    if (batch == batchNotStarted || batch == batchFailed) {
         return exitFailure;
     }
     if (second == nullptr) {

@@ -45,15 +45,10 @@ std::string largePdf(int pages) {
     return pdf.build();
 }
 
-// Starts the program on `arguments` with its output discarded and the handled signals at their
-// default action (a test run in the background would pass SIGINT on ignored).
-pid_t startProgram(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv{const_cast<char*>(QUILLMOR_BINARY)};
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+// Starts `command` through the shell, which gives its place to the last program (exec), with the
+// handled signals at their default action (a test run in the background would pass SIGINT on ignored).
+pid_t launch(const std::string& command) {
+    const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t defaults;
@@ -62,10 +57,14 @@ pid_t startProgram(const std::vector<std::string>& arguments) {
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
-    const int failed = posix_spawn(&pid, QUILLMOR_BINARY, &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int failed = posix_spawn(&pid, "/bin/sh", nullptr, &attributes, const_cast<char**>(argv), environ);
     posix_spawnattr_destroy(&attributes);
     return failed ? -1 : pid;
+}
+
+std::string job(const std::string& input, const std::string& output) {
+    return "exec " + shellQuote(QUILLMOR_BINARY) + " " + shellQuote(input) + " " + shellQuote(output) +
+           " -scale50 > /dev/null";
 }
 
 // The status as a shell reports it: the exit status, or 128 + the signal that ended the process.
@@ -75,12 +74,15 @@ int shellStatus(pid_t pid) {
     return WIFSIGNALED(status) ? kShellSignalBase + WTERMSIG(status) : WEXITSTATUS(status);
 }
 
-// Waits until the file exists; false when the process ends first (the job was too quick).
-bool waitForFile(const std::string& name, pid_t pid) {
-    while (!fs::exists(name)) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid) return false;
+// Starts `command`, sends it the signal as soon as `file` appears and gives the status; -1 when the
+// command ended first.
+int signalOnFile(const std::string& command, const std::string& file, int signalNumber) {
+    const pid_t pid = launch(command);
+    while (!fs::exists(file)) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) return -1;
     }
-    return true;
+    ::kill(pid, signalNumber);
+    return shellStatus(pid);
 }
 
 std::vector<std::string> namesIn(const std::string& folder) {
@@ -107,7 +109,7 @@ TEST_F(FaultSafety, SigkillDuringAnInPlaceJobLeavesTheOriginalOrTheWholeResult) 
     const std::string file = dir_.file("doc.pdf");
     writeFile(file, original());
     const Clock::time_point start = Clock::now();
-    ASSERT_EQ(shellStatus(startProgram({file, file, "-scale50"})), 0);
+    ASSERT_EQ(shellStatus(launch(job(file, file))), 0);
     const auto duration = Clock::now() - start;
     const std::string result = readFile(file);
     ASSERT_NE(result, original());
@@ -125,7 +127,7 @@ TEST_F(FaultSafety, SigkillDuringAnInPlaceJobLeavesTheOriginalOrTheWholeResult) 
     int midWrite = 0;
     for (int kill = 0; kill < kKills; ++kill) {
         writeFile(file, original());
-        const pid_t pid = startProgram({file, file, "-scale50"});
+        const pid_t pid = launch(job(file, file));
         ASSERT_GT(pid, 0);
         std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
         ::kill(pid, SIGKILL);
@@ -151,20 +153,38 @@ TEST_F(FaultSafety, HandledSignalsRemoveTheTemporaryFileAndEndWithTheSignalsStat
         bool caught = false;
         // The job may end before the signal comes; a few tries find it at work.
         for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
-            const pid_t pid = startProgram({input, output, "-page", "a4", "-con", "-center"});
-            ASSERT_GT(pid, 0);
-            if (!waitForFile(output + ".quillmor-tmp0", pid)) {
-                fs::remove(output);
-                continue;
-            }
-            ::kill(pid, signalNumber);
-            const int got = shellStatus(pid);
+            const int got = signalOnFile(job(input, output), output + ".quillmor-tmp0", signalNumber);
             caught = got == status;
-            if (got == 0) fs::remove(output);
-            EXPECT_TRUE(got == status || got == 0) << got;
+            EXPECT_TRUE(caught || got == 0 || got == -1) << got;
+            fs::remove(output);
         }
         EXPECT_TRUE(caught);
         EXPECT_EQ(namesIn(dir_.path()), std::vector<std::string>{"in.pdf"});
+    }
+}
+
+TEST_F(FaultSafety, ASignalStopsABatchOnceTheCurrentJobHasCleanedUp) {
+    writeFile(dir_.file("a.pdf"), original());
+    ASSERT_EQ(shellStatus(launch(job(dir_.file("a.pdf"), dir_.file("single.pdf")))), 0);
+    fs::create_hard_link(dir_.file("a.pdf"), dir_.file("b.pdf"));
+    writeFile(dir_.file("list.txt"), "a.pdf\nb.pdf\na.pdf\n");
+    const std::string batch = "cd " + shellQuote(dir_.path()) + " && exec " + shellQuote(QUILLMOR_BINARY) +
+                              " list.txt -fout -scale50 -keepgoing > console.txt";
+    for (const auto& [signalNumber, status] : {std::pair<int, int>{SIGTERM, 143}, {SIGINT, 130}}) {
+        SCOPED_TRACE("signal " + std::to_string(signalNumber));
+        int got = -1;
+        for (int attempt = 0; attempt < 5 && got == -1; ++attempt) {
+            fs::remove_all(dir_.file("out"));
+            got = signalOnFile(batch, dir_.file("out/b.pdf.quillmor-tmp0"), signalNumber);
+        }
+        // The finished output stays; the current job's file goes, and the list ends there.
+        EXPECT_EQ(got, status);
+        EXPECT_EQ(namesIn(dir_.file("out")), std::vector<std::string>{"a.pdf"});
+        EXPECT_EQ(readFile(dir_.file("out/a.pdf")), readFile(dir_.file("single.pdf")));
+        const std::string console = readFile(dir_.file("console.txt"));
+        EXPECT_NE(console.find("\r\n1 of 2 files resized, stopped by signal " + std::to_string(signalNumber) +
+                               " after line 2 of the list\r\nNot resized: 'b.pdf'\r\n"),
+                  std::string::npos) << console;
     }
 }
 
