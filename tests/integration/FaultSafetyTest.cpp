@@ -94,16 +94,12 @@ std::vector<std::string> namesIn(const std::string& folder) {
 
 class FaultSafety : public testing::Test {
 protected:
-    static void SetUpTestSuite() { original_ = new std::string(largePdf(1000)); }
-    static void TearDownTestSuite() { delete original_; }
-    static const std::string& original() { return *original_; }
+    static const std::string& original() {
+        static const std::string bytes = largePdf(1000);  // about 10 MB
+        return bytes;
+    }
     TempDir dir_;
-
-private:
-    static std::string* original_;
 };
-
-std::string* FaultSafety::original_ = nullptr;
 
 TEST_F(FaultSafety, SigkillDuringAnInPlaceJobLeavesTheOriginalOrTheWholeResult) {
     const std::string file = dir_.file("doc.pdf");
