@@ -1,5 +1,6 @@
 #include "cli/BatchList.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "pdf/objects/PdfException.h"
+#include "platform/SignalCleanup.h"
 
 namespace {
 
@@ -19,11 +21,16 @@ constexpr char folderPrefix[] = "-f";
 constexpr std::size_t folderPrefixLength = sizeof folderPrefix - 1;
 constexpr int inputFileIndex = 1;
 constexpr int outputFileIndex = 2;
+constexpr int firstOptionIndex = 3;
+// The summary names this many failed lines at most, then counts the rest.
+constexpr std::size_t namedFailures = 20;
 // A line is read in pieces of at most this many characters, each piece taken as a line.
 constexpr std::size_t lineBufferSize = 255;
 
 constexpr char missingFolderMessage[] = "please specify -f for output folder, e.g. -fc:\\test\n";
 constexpr char doneMessage[] = "\nDone.\n";
+constexpr char unexpectedMessage[] = "Unexpected exception\n";
+constexpr char parentFolder[] = "..";
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -66,6 +73,113 @@ private:
     bool lineOpen_ = false;  // the last piece did not reach the end of its line
 };
 
+// The folders of one list line below the output folder, made as mkdir -p makes them. Those it
+// made go again (when still empty) unless the job kept them: a failed job leaves no new folder.
+class LineFolders {
+public:
+    LineFolders(const std::string& outputFolder, const std::string& relativeName) {
+        std::string path = outputFolder;
+        for (std::size_t start = 0, slash; (slash = relativeName.find('/', start)) != std::string::npos;
+             start = slash + 1) {
+            const std::string part = relativeName.substr(start, slash - start);
+            if (part.empty() || part == ".") continue;
+            path += "/" + part;
+            std::error_code error;
+            if (std::filesystem::create_directory(path, error)) made_.push_back(path);
+        }
+    }
+    ~LineFolders() {
+        if (kept_) return;
+        std::error_code ignored;
+        for (auto folder = made_.rbegin(); folder != made_.rend(); ++folder) std::filesystem::remove(*folder, ignored);
+    }
+    LineFolders(const LineFolders&) = delete;
+    LineFolders& operator=(const LineFolders&) = delete;
+
+    void keep() { kept_ = true; }
+
+private:
+    std::vector<std::string> made_;
+    bool kept_ = false;
+};
+
+// What a batch did, for the summary line and the names of the lines that failed.
+class BatchSummary {
+public:
+    void startLine() { ++lineNumber_; }
+    void resized() { ++resized_; }
+    void failed(const std::string& line) {
+        if (failed_.size() < namedFailures) failed_.push_back(line);
+        ++failures_;
+    }
+    bool allResized() const { return failures_ == 0; }
+
+    void print(int signalNumber) const {
+        std::printf("\r\n%zu of %zu files resized", resized_, resized_ + failures_);
+        if (signalNumber != 0) {
+            std::printf(", stopped by signal %d after line %zu of the list", signalNumber, lineNumber_);
+        }
+        std::fputs("\r\n", stdout);
+        for (const std::string& line : failed_) std::printf("Not resized: '%s'\r\n", line.c_str());
+        if (failures_ > failed_.size()) std::printf("... and %zu more not resized\r\n", failures_ - failed_.size());
+    }
+
+private:
+    std::size_t lineNumber_ = 0;
+    std::size_t resized_ = 0;
+    std::size_t failures_ = 0;
+    std::vector<std::string> failed_;
+};
+
+// While a list runs, a signal is recorded rather than acted on at once (the handler still removes
+// the current job's temporary file): the job stops at its next write, and the batch after it.
+struct RecordedSignals {
+    RecordedSignals() { SignalCleanup::install(SignalCleanup::Response::record); }
+    ~RecordedSignals() { SignalCleanup::install(SignalCleanup::Response::endProcess); }
+    RecordedSignals(const RecordedSignals&) = delete;
+    RecordedSignals& operator=(const RecordedSignals&) = delete;
+};
+
+// A job's message, on a line of its own: the next job's lines follow it.
+void printMessage(const std::string& message) {
+    std::fputs(message.c_str(), stdout);
+    if (message.empty() || message.back() != '\n') std::fputs("\n", stdout);
+}
+
+bool hasOption(int argumentCount, const char* const* arguments, const char* option) {
+    for (int index = firstOptionIndex; index < argumentCount; ++index) {
+        if (std::strcmp(arguments[index], option) == 0) return true;
+    }
+    return false;
+}
+
+// A ".." part would take the output out of the output folder.
+bool leavesFolder(const std::string& relativeName) {
+    for (std::size_t start = 0; start <= relativeName.size();) {
+        const std::size_t end = std::min(relativeName.find('/', start), relativeName.size());
+        if (relativeName.compare(start, end - start, parentFolder) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// One line's job: its output is the folder, "/" and the line, mirrored below the folder even when
+// the line is an absolute path. Throws what the job throws.
+void runLine(const std::string& line, const std::string& folder, std::vector<const char*>& jobArguments,
+             const JobRunner& runJob) {
+    const std::string relativeName = line.substr(std::min(line.find_first_not_of('/'), line.size()));
+    if (leavesFolder(relativeName)) {
+        throw CPdfException("\nList line refused, its '..' would lead out of the output folder: '" + line + "'\r\n");
+    }
+    const std::string outputName = folder + "/" + relativeName;
+    LineFolders folders(folder, relativeName);
+    jobArguments[inputFileIndex] = line.c_str();
+    jobArguments[outputFileIndex] = outputName.c_str();
+    runJob(static_cast<int>(jobArguments.size()), jobArguments.data());
+    folders.keep();
+    std::fputs(doneMessage, stdout);
+}
+
 // The folder of "-f<folder>", or false when the argument gives none. An empty folder is refused
 // too: it would send every output to the root of the file system.
 bool readFolder(const char* argument, std::string& folder) {
@@ -106,19 +220,35 @@ int runBatchList(const char* firstArgument, const char* secondArgument, int argu
         return batchNotStarted;
     }
     ListFileReader reader(std::move(file));
+    const bool keepGoing = hasOption(argumentCount, arguments, keepGoingOption);
     std::vector<const char*> jobArguments(arguments, arguments + argumentCount);
-    std::string inputName;
-    std::string outputName;
-    while (reader.readLine(inputName)) {
-        outputName = folder + "/" + inputName;
-        jobArguments[inputFileIndex] = inputName.c_str();
-        jobArguments[outputFileIndex] = outputName.c_str();
-        runJob(argumentCount, jobArguments.data());
-        std::fputs(doneMessage, stdout);
+    BatchSummary summary;
+    {
+        const RecordedSignals recorded;
+        std::string line;
+        while (SignalCleanup::receivedSignal() == 0 && reader.readLine(line)) {
+            summary.startLine();
+            if (keepGoing && line.empty()) continue;
+            try {
+                runLine(line, folder, jobArguments, runJob);
+                summary.resized();
+            } catch (const CPdfException& error) {
+                if (!keepGoing && SignalCleanup::receivedSignal() == 0) throw;
+                printMessage(error.getMessage());
+                summary.failed(line);
+            } catch (...) {
+                if (!keepGoing) throw;
+                std::fputs(unexpectedMessage, stdout);
+                summary.failed(line);
+            }
+        }
     }
+    const int signalNumber = SignalCleanup::receivedSignal();
+    if (keepGoing || signalNumber != 0) summary.print(signalNumber);
+    SignalCleanup::endIfSignalled();
     // A read error must not pass for the end of the list (a folder opens like a file, for one).
     if (reader.failed()) {
         throw CPdfException("Unable to read file list: '" + std::string(firstArgument) + "'\r\n");
     }
-    return batchFinished;
+    return summary.allResized() ? batchFinished : batchFailed;
 }

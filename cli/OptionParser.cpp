@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/BatchList.h"
 #include "cli/Messages.h"
 #include "cli/PaperSizes.h"
 #include "cli/ScanfReader.h"
@@ -102,6 +103,8 @@ bool applyOption(const char* argument, const char* next, ResizeSettings& setting
     } else if (isWord(argument, "-pagesize")) {
         applyPageSize(next, settings);
         return true;
+    } else if (isWord(argument, keepGoingOption)) {
+        // The batch driver's option: nothing for the job itself.
     } else if (std::strncmp(argument, "-s", 2) == 0) {
         settings.pageRanges = argument;
     } else {

@@ -8,6 +8,7 @@
 #include "cli/Messages.h"
 #include "cli/Usage.h"
 #include "pdf/objects/PdfException.h"
+#include "platform/SignalCleanup.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ int runJobs(int argumentCount, const char* const* arguments, const JobRunner& ru
     if (batch == batchFinished) {
         return exitSuccess;
     }
-    if (batch == batchNotStarted) {
+    if (batch == batchNotStarted || batch == batchFailed) {
         return exitFailure;
     }
     if (second == nullptr) {
@@ -92,6 +93,7 @@ int runProgram(int argumentCount, const char* const* arguments, const JobRunner&
         return exitFailure;
     }
     printBanner();
+    SignalCleanup::install(SignalCleanup::Response::endProcess);
     try {
         return runJobs(argumentCount, arguments, runJob);
     } catch (const CPdfException& error) {
@@ -99,5 +101,7 @@ int runProgram(int argumentCount, const char* const* arguments, const JobRunner&
     } catch (...) {
         printError(unexpectedMessage);
     }
+    // A job that a recorded signal stopped ends as the signal would have ended it.
+    SignalCleanup::endIfSignalled();
     return exitFailure;
 }

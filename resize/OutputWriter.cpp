@@ -1,10 +1,11 @@
 #include "resize/OutputWriter.h"
 
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
 #include "pdf/objects/PdfException.h"
+#include "platform/Folder.h"
+#include "platform/SignalCleanup.h"
 #include "resize/NumberFormat.h"
 
 namespace {
@@ -12,6 +13,7 @@ namespace {
 constexpr char kCreateError[] = "\nOutput file create error\n";
 constexpr char kWriteError[] = "\nOutput file write error\n";
 constexpr char kTooLarge[] = "\nOutput file would exceed 2 GB\n";
+constexpr char kInterrupted[] = "\nStopped by a signal: output file not written\n";
 constexpr char kTemporarySuffix[] = ".quillmor-tmp";
 // Leftovers of killed runs may hold the first names; after this many the folder is given up on.
 constexpr int kTemporaryNameAttempts = 1000;
@@ -23,31 +25,35 @@ constexpr size_t kRowBlock = 64 * 1024;
 }  // namespace
 
 OutputWriter::OutputWriter(const std::string& outputFileName) : outputName_(outputFileName) {
-    for (int attempt = 0; attempt < kTemporaryNameAttempts && !file_; ++attempt) {
-        temporaryName_ = outputFileName + kTemporarySuffix + std::to_string(attempt);
-        errno = 0;
-        // "x": never take over a file that is already there.
-        file_ = std::fopen(temporaryName_.c_str(), "wbx");
-        if (!file_ && errno != EEXIST) break;
-    }
-    if (!file_) {
-        temporaryName_.clear();
-        throw CPdfException(kCreateError);
-    }
-    // The writer buffers itself: the C library's buffer would only split large writes.
-    std::setvbuf(file_, nullptr, _IONBF, 0);
+    createTemporaryFile();
     buffer_.reset(new char[kBufferSize]);
+}
+
+void OutputWriter::createTemporaryFile() {
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        const std::string name = outputName_ + kTemporarySuffix + std::to_string(attempt);
+        OutputFile::Creation creation = OutputFile::Creation::failed;
+        const SignalCleanup::Hold hold;
+        if (SignalCleanup::receivedSignal() != 0) throw CPdfException(kInterrupted);
+        if (!SignalCleanup::track(name)) break;
+        file_ = OutputFile::createNew(name, creation);
+        if (file_) {
+            temporaryName_ = name;
+            return;
+        }
+        SignalCleanup::untrack(name);
+        if (creation != OutputFile::Creation::exists) break;
+    }
+    throw CPdfException(kCreateError);
 }
 
 OutputWriter::~OutputWriter() { discard(); }
 
 void OutputWriter::discard() {
-    if (file_) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
+    file_.reset();
     if (!temporaryName_.empty()) {
-        std::remove(temporaryName_.c_str());
+        const SignalCleanup::Hold hold;
+        SignalCleanup::removeTracked(temporaryName_);
         temporaryName_.clear();
     }
 }
@@ -59,7 +65,7 @@ void OutputWriter::write(const char* data, size_t length) {
     if (buffered_ + length > kBufferSize) {
         flush();
         if (length >= kBufferSize) {
-            if (std::fwrite(data, 1, length, file_) != length) throw CPdfException(kWriteError);
+            if (!file_->write(data, length)) throw CPdfException(kWriteError);
             return;
         }
     }
@@ -80,8 +86,10 @@ void OutputWriter::commitRoom(size_t filled) {
 }
 
 void OutputWriter::flush() {
+    // Under a recorded signal the job stops here, at its next write, and its file goes with it.
+    if (SignalCleanup::receivedSignal() != 0) throw CPdfException(kInterrupted);
     if (buffered_ == 0) return;
-    if (std::fwrite(buffer_.get(), 1, buffered_, file_) != buffered_) throw CPdfException(kWriteError);
+    if (!file_->write(buffer_.get(), buffered_)) throw CPdfException(kWriteError);
     buffered_ = 0;
 }
 
@@ -139,12 +147,27 @@ void OutputWriter::writeTrailer(uint32_t startXRef, ObjectRef info, ObjectRef ro
 void OutputWriter::commit() {
     if (!file_) throw CPdfException(kWriteError);
     flush();
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
+    // A new name loses nothing if the machine fails before the data is on the disk; a replaced
+    // file would be lost, so the data goes to the disk first.
+    std::error_code error;
+    const bool replacing = std::filesystem::exists(outputName_, error);
+    const bool synced = !replacing || file_->syncData();
+    const bool closed = file_->close();
+    file_.reset();
     takeReplacedFilesPermissions();
-    if (!closed || std::rename(temporaryName_.c_str(), outputName_.c_str()) != 0) {
+    bool interrupted = false;
+    bool moved = false;
+    {
+        const SignalCleanup::Hold hold;
+        interrupted = SignalCleanup::receivedSignal() != 0;
+        moved = !interrupted && synced && closed && Folder::moveOver(temporaryName_, outputName_);
+        if (moved) SignalCleanup::untrack(temporaryName_);
+    }
+    if (!moved) {
         discard();
-        throw CPdfException(kWriteError);
+        throw CPdfException(interrupted ? kInterrupted : kWriteError);
     }
     temporaryName_.clear();
+    // Best effort: the file is in place whether or not the folder can be synced.
+    if (replacing) Folder::sync(Folder::of(outputName_));
 }

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "pdf/xref/PdfXRef.h"
+#include "platform/OutputFile.h"
 
 // One row of the output offset table.
 struct OutputEntry {
@@ -17,7 +17,10 @@ struct OutputEntry {
 
 // The output file of one job and its offset table. Bytes go to a temporary file in the
 // output's folder, which commit() renames onto the output name; a writer destroyed without
-// commit() removes its temporary file, so a failed job leaves nothing behind.
+// commit() removes its temporary file, so a failed job leaves nothing behind, and so does a job
+// that a signal ends (the temporary name is tracked for the signal handler while the file exists).
+// When the output replaces a file, the new data is on the disk before the rename and the rename
+// is on the disk after it: whatever befalls the machine, the name holds one whole file.
 class OutputWriter {
 public:
     // Output offsets are 32-bit and PDF readers take them as signed: the file stays below 2 GB.
@@ -53,7 +56,8 @@ public:
     // `extraTrailerKeys` are written after the keys of the plain trailer (encryption keys).
     void writeTrailer(uint32_t startXRef, ObjectRef info, ObjectRef root, const std::string& extraTrailerKeys = "");
 
-    // Flushes, closes and renames the temporary file onto the output name; throws on failure.
+    // Flushes, closes and renames the temporary file onto the output name; throws on failure,
+    // and when a signal came that the program records (the output then stays unwritten).
     void commit();
 
     const std::string& temporaryFileName() const { return temporaryName_; }
@@ -63,13 +67,14 @@ private:
 
     void flush();
     void discard();
+    void createTemporaryFile();
     // A file that the output replaces (the input itself, say) keeps its permissions, as it would
     // if it were overwritten in place: a private file must not become readable to others.
     void takeReplacedFilesPermissions() const;
 
     std::string outputName_;
     std::string temporaryName_;
-    std::FILE* file_ = nullptr;
+    std::unique_ptr<OutputFile> file_;
     std::unique_ptr<char[]> buffer_;
     size_t buffered_ = 0;
     uint64_t position_ = 0;

@@ -1,0 +1,105 @@
+#include "platform/OutputFile.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#if QUILLMOR_HAVE_UNISTD_H && QUILLMOR_HAVE_OPEN
+#define QUILLMOR_DESCRIPTORS 1
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+#if QUILLMOR_DESCRIPTORS
+// Read and write for everyone, narrowed by the user's umask, as the C library's fopen creates files.
+constexpr mode_t kNewFileMode = 0666;
+#endif
+
+}  // namespace
+
+#if QUILLMOR_DESCRIPTORS
+
+struct OutputFile::Native {
+    int descriptor = -1;
+};
+
+std::unique_ptr<OutputFile> OutputFile::createNew(const std::string& name, Creation& creation) {
+    const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, kNewFileMode);
+    if (descriptor < 0) {
+        creation = errno == EEXIST ? Creation::exists : Creation::failed;
+        return nullptr;
+    }
+    creation = Creation::created;
+    std::unique_ptr<Native> native(new Native{descriptor});
+    return std::unique_ptr<OutputFile>(new OutputFile(std::move(native)));
+}
+
+bool OutputFile::write(const char* data, size_t length) {
+    while (length > 0) {
+        const ssize_t written = ::write(native_->descriptor, data, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        data += written;
+        length -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+bool OutputFile::syncData() {
+#if QUILLMOR_HAVE_FDATASYNC
+    return ::fdatasync(native_->descriptor) == 0;
+#elif QUILLMOR_HAVE_FSYNC
+    return ::fsync(native_->descriptor) == 0;
+#else
+    return true;
+#endif
+}
+
+bool OutputFile::close() {
+    if (native_->descriptor < 0) return true;
+    const int descriptor = native_->descriptor;
+    native_->descriptor = -1;
+    // Never retried: after a failed close the descriptor is gone all the same.
+    return ::close(descriptor) == 0;
+}
+
+#else
+
+struct OutputFile::Native {
+    std::FILE* file = nullptr;
+};
+
+std::unique_ptr<OutputFile> OutputFile::createNew(const std::string& name, Creation& creation) {
+    errno = 0;
+    std::FILE* file = std::fopen(name.c_str(), "wbx");
+    if (!file) {
+        creation = errno == EEXIST ? Creation::exists : Creation::failed;
+        return nullptr;
+    }
+    creation = Creation::created;
+    // Callers hand over large blocks: the C library's buffer would only split them.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    std::unique_ptr<Native> native(new Native{file});
+    return std::unique_ptr<OutputFile>(new OutputFile(std::move(native)));
+}
+
+bool OutputFile::write(const char* data, size_t length) {
+    return std::fwrite(data, 1, length, native_->file) == length;
+}
+
+// The C library can hand the data to the system, not put it on the disk.
+bool OutputFile::syncData() { return std::fflush(native_->file) == 0; }
+
+bool OutputFile::close() {
+    if (!native_->file) return true;
+    std::FILE* file = native_->file;
+    native_->file = nullptr;
+    return std::fclose(file) == 0;
+}
+
+#endif
+
+OutputFile::OutputFile(std::unique_ptr<Native> native) : native_(std::move(native)) {}
+
+OutputFile::~OutputFile() { close(); }

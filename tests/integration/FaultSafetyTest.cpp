@@ -1,0 +1,210 @@
+// A job that is killed, interrupted or runs out of disk loses nothing and leaves nothing behind.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/PdfBuilder.h"
+#include "tests/support/TestTools.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kShellSignalBase = 128;
+
+// Pages of plain text content, `pages` × about 10 KB: large enough that a job runs for a while.
+std::string largePdf(int pages) {
+    constexpr size_t kContentBytes = 10000;
+    PdfBuilder pdf;
+    std::string kids;
+    for (int i = 0; i < pages; ++i) kids += std::to_string(3 + 2 * i) + " 0 R ";
+    pdf.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    pdf.addObject(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>");
+    for (int i = 0; i < pages; ++i) {
+        pdf.addObject(3 + 2 * i, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " +
+                                     std::to_string(4 + 2 * i) + " 0 R >>");
+        std::string content;
+        for (int line = 0; content.size() < kContentBytes; ++line)
+            content += "BT 72 " + std::to_string(line % 700) + " Td (page " + std::to_string(i) + ") Tj ET\n";
+        pdf.addStream(4 + 2 * i, "", content);
+    }
+    pdf.setTrailer("/Root 1 0 R");
+    return pdf.build();
+}
+
+// Starts `command` through the shell, which gives its place to the last program (exec), with the
+// handled signals at their default action (a test run in the background would pass SIGINT on ignored).
+pid_t launch(const std::string& command) {
+    const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&defaults, signalNumber);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    const int failed = posix_spawn(&pid, "/bin/sh", nullptr, &attributes, const_cast<char**>(argv), environ);
+    posix_spawnattr_destroy(&attributes);
+    return failed ? -1 : pid;
+}
+
+std::string job(const std::string& input, const std::string& output) {
+    return "exec " + shellQuote(QUILLMOR_BINARY) + " " + shellQuote(input) + " " + shellQuote(output) +
+           " -scale50 > /dev/null";
+}
+
+// The status as a shell reports it: the exit status, or 128 + the signal that ended the process.
+int shellStatus(pid_t pid) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFSIGNALED(status) ? kShellSignalBase + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+// Starts `command`, sends it the signal as soon as `file` appears and gives the status; -1 when the
+// command ended first.
+int signalOnFile(const std::string& command, const std::string& file, int signalNumber) {
+    const pid_t pid = launch(command);
+    while (!fs::exists(file)) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) return -1;
+    }
+    ::kill(pid, signalNumber);
+    return shellStatus(pid);
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class FaultSafety : public testing::Test {
+protected:
+    static const std::string& original() {
+        static const std::string bytes = largePdf(1000);  // about 10 MB
+        return bytes;
+    }
+    TempDir dir_;
+};
+
+TEST_F(FaultSafety, SigkillDuringAnInPlaceJobLeavesTheOriginalOrTheWholeResult) {
+    const std::string file = dir_.file("doc.pdf");
+    writeFile(file, original());
+    const Clock::time_point start = Clock::now();
+    ASSERT_EQ(shellStatus(launch(job(file, file))), 0);
+    const auto duration = Clock::now() - start;
+    const std::string result = readFile(file);
+    ASSERT_NE(result, original());
+    if (haveTool("qpdf")) {
+        EXPECT_EQ(runCommand("qpdf --check " + shellQuote(file)).status, 0);
+        EXPECT_EQ(runCommand("qpdf --show-npages " + shellQuote(file)).output, "1000\n");
+    }
+
+    const unsigned seed = std::random_device()();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    const auto microseconds = std::chrono::duration_cast<std::chrono::microseconds>(duration).count();
+    std::uniform_int_distribution<long long> moment(0, microseconds);
+    constexpr int kKills = 20;
+    int midWrite = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+        writeFile(file, original());
+        const pid_t pid = launch(job(file, file));
+        ASSERT_GT(pid, 0);
+        std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+        ::kill(pid, SIGKILL);
+        shellStatus(pid);
+        const std::string now = readFile(file);
+        EXPECT_TRUE(now == original() || now == result) << "kill " << kill << ": " << now.size() << " bytes";
+        // A temporary file left behind means the kill fell while the result was being written.
+        for (const std::string& name : namesIn(dir_.path())) {
+            if (name == "doc.pdf") continue;
+            ++midWrite;
+            fs::remove(dir_.file(name));
+        }
+    }
+    EXPECT_GT(midWrite, 0) << "no kill fell while the output was being written";
+}
+
+TEST_F(FaultSafety, HandledSignalsRemoveTheTemporaryFileAndEndWithTheSignalsStatus) {
+    const std::string input = dir_.file("in.pdf"), output = dir_.file("out.pdf");
+    writeFile(input, original());
+    const std::pair<int, int> rows[] = {{SIGTERM, 143}, {SIGINT, 130}, {SIGHUP, 129}, {SIGPIPE, 141}};
+    for (const auto& [signalNumber, status] : rows) {
+        SCOPED_TRACE("signal " + std::to_string(signalNumber));
+        bool caught = false;
+        // The job may end before the signal comes; a few tries find it at work.
+        for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
+            const int got = signalOnFile(job(input, output), output + ".quillmor-tmp0", signalNumber);
+            caught = got == status;
+            EXPECT_TRUE(caught || got == 0 || got == -1) << got;
+            fs::remove(output);
+        }
+        EXPECT_TRUE(caught);
+        EXPECT_EQ(namesIn(dir_.path()), std::vector<std::string>{"in.pdf"});
+    }
+}
+
+TEST_F(FaultSafety, ASignalStopsABatchOnceTheCurrentJobHasCleanedUp) {
+    writeFile(dir_.file("a.pdf"), original());
+    ASSERT_EQ(shellStatus(launch(job(dir_.file("a.pdf"), dir_.file("single.pdf")))), 0);
+    fs::create_hard_link(dir_.file("a.pdf"), dir_.file("b.pdf"));
+    writeFile(dir_.file("list.txt"), "a.pdf\nb.pdf\na.pdf\n");
+    const std::string batch = "cd " + shellQuote(dir_.path()) + " && exec " + shellQuote(QUILLMOR_BINARY) +
+                              " list.txt -fout -scale50 -keepgoing > console.txt";
+    for (const auto& [signalNumber, status] : {std::pair<int, int>{SIGTERM, 143}, {SIGINT, 130}}) {
+        SCOPED_TRACE("signal " + std::to_string(signalNumber));
+        // A busy machine may deliver the signal only after the second job: a few tries find it at work.
+        int got = -1;
+        for (int attempt = 0; attempt < 5 && (got != status || fs::exists(dir_.file("out/b.pdf"))); ++attempt) {
+            fs::remove_all(dir_.file("out"));
+            got = signalOnFile(batch, dir_.file("out/b.pdf.quillmor-tmp0"), signalNumber);
+        }
+        // The finished output stays; the current job's file goes, and the list ends there.
+        EXPECT_EQ(got, status);
+        EXPECT_EQ(namesIn(dir_.file("out")), std::vector<std::string>{"a.pdf"});
+        EXPECT_EQ(readFile(dir_.file("out/a.pdf")), readFile(dir_.file("single.pdf")));
+        const std::string console = readFile(dir_.file("console.txt"));
+        EXPECT_NE(console.find("\r\n1 of 2 files resized, stopped by signal " + std::to_string(signalNumber) +
+                               " after line 2 of the list\r\nNot resized: 'b.pdf'\r\n"),
+                  std::string::npos) << console;
+    }
+}
+
+TEST_F(FaultSafety, FullFileSystemGivesTheWriteErrorAndNoFile) {
+    // A private mount namespace lets the test mount a small file system without touching the machine's.
+    if (!haveTool("unshare")) GTEST_SKIP() << "unshare is missing: the full file system is not tried";
+    const std::string small = dir_.file("small"), input = dir_.file("in.pdf");
+    fs::create_directory(small);
+    writeFile(input, largePdf(60));  // about 600 KB: one copy fits into the file system, two do not
+    const std::string program = shellQuote(QUILLMOR_BINARY), doc = shellQuote(small + "/doc.pdf");
+    const std::string script = "mount -t tmpfs -o size=1m none " + shellQuote(small) + " || exit 77; cp " +
+                               shellQuote(input) + " " + doc + "; " + program + " " + shellQuote(input) + " " +
+                               shellQuote(small + "/new.pdf") + " -scale50; echo \" status $?\"; " + program + " " +
+                               doc + " " + doc + " -scale50; echo \" status $?\"; cmp -s " + shellQuote(input) + " " +
+                               doc + " && echo unchanged; ls -A " + shellQuote(small);
+    const CommandResult run = runCommand("unshare -rm sh -c " + shellQuote(script));
+    if (run.status == 77 || run.output.find(" status ") == std::string::npos)
+        GTEST_SKIP() << "no tmpfs could be mounted here: " << run.output;
+    // The new name is never made; the file replaced in place keeps its old content.
+    const std::string failed = "\nOutput file write error\n status 1\n";
+    const size_t first = run.output.find(failed);
+    EXPECT_NE(first, std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(failed + "unchanged\ndoc.pdf\n", first + 1), std::string::npos) << run.output;
+}
+
+}  // namespace
