@@ -44,6 +44,9 @@ void CQuillmorHandler::resizeFile(int argumentCount, const char* const* argument
     output_.reset(new OutputWriter(outputFileName_));
     output_->resetTable(entries.size());
     std::printf(", output file: '%s'\n", outputFileName_.c_str());
+    if (xref_->wasRepaired()) {
+        std::printf("Warning: the cross-reference data of the input is damaged: rebuilt from the objects in the file\n");
+    }
 
     reader_.reset(new RawObjectReader(*document_->getInputFile(), *xref_, xref_->getStart()));
     reader_->setRebuiltStringEncryption(encryption_.get());

@@ -82,7 +82,26 @@ bool CPdfDocument::Impl::setUp(const std::string& ownerPassword, const std::stri
     xref->open(stream.get());
     if (!setupEncryption(ownerPassword, userPassword)) return false;
     catalog = std::make_unique<CPdfCatalog>();
-    catalog->load(*xref);
+    try {
+        catalog->load(*xref);
+    } catch (const CPdfException& failure) {
+        // Sections that read well may still point at the wrong bytes: the objects tell where they
+        // are. When the rebuilt table does no better, the first failure is the one to report.
+        if (xref->wasRepaired()) throw;
+        try {
+            xref->rebuild();
+            catalog = std::make_unique<CPdfCatalog>();
+            catalog->load(*xref);
+        } catch (const CPdfException&) {
+            throw failure;
+        }
+    } catch (const CPdfException&) {
+        // Sections that read well may still point at the wrong bytes: the objects tell where they are.
+        if (xref->wasRepaired()) throw;
+        xref->rebuild();
+        catalog = std::make_unique<CPdfCatalog>();
+        catalog->load(*xref);
+    }
     outline = std::make_unique<CPdfOutline>(catalog->getOutlines(), xref.get());
     return true;
 }

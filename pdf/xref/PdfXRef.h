@@ -47,9 +47,15 @@ public:
     CPdfXRef(const CPdfXRef&) = delete;
     CPdfXRef& operator=(const CPdfXRef&) = delete;
 
-    // Reads everything through `stream` (not owned), whose start is the "%PDF-" header.
+    // Reads everything through `stream` (not owned), whose start is the "%PDF-" header. When the
+    // cross-reference data cannot be used, rebuilds the table from the objects in the file.
     void open(CPdfStream* stream);
     bool isOk() const;
+    // Rebuilds the table from the objects found in the file, for data that looked sound but
+    // pointed at the wrong bytes. Throws "PDF file was damaged" when no catalog can be found.
+    void rebuild();
+    // The table was rebuilt from the file's objects instead of read from its sections.
+    bool wasRepaired() const;
 
     const std::vector<XRefEntry>& getEntries() const;
     ObjectRef getRootRef() const;
@@ -79,6 +85,12 @@ private:
     struct Impl;
     class FetchScope;
 
+    void readSections();
+    // Whether the bytes at the entry's offset start with the object's own "n g obj".
+    bool holdsOwnHeader(int32_t number);
+    void takeTrailer(const CPdfElement& trailer);
+    // Objects of the object streams a rebuilt table found, where no later plain object has the number.
+    void addCompressedEntries();
     void fetchInUse(int32_t number, uint32_t generation, const XRefEntry& entry, CPdfElement& out);
     void fetchCompressed(int32_t number, const XRefEntry& entry, CPdfElement& out);
     void chargeParse(uint64_t bytes);
