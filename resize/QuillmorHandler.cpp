@@ -32,13 +32,17 @@ CQuillmorHandler::~CQuillmorHandler() = default;
 void CQuillmorHandler::resizeFile() {
     openInput();
     // A damaged page tree ends the job before the output is named, as any damage the opening finds.
-    CollectedPages pages = PageCollector::collect(*xref_);
+    CollectedPages pages;
+    xref_->readRebuilding([&] { pages = PageCollector::collect(*xref_); });
     records_ = std::move(pages.records);
 
     const std::vector<XRefEntry>& entries = xref_->getEntries();
     output_.reset(new OutputWriter(job_.outputFileName));
     output_->resetTable(entries.size());
     std::printf(", output file: '%s'\n", job_.outputFileName.c_str());
+    if (xref_->wasRepaired()) {
+        std::printf("Warning: the cross-reference data of the input is damaged: rebuilt from the objects in the file\n");
+    }
 
     reader_.reset(new RawObjectReader(*document_->getInputFile(), *xref_, xref_->getStart()));
     reader_->setRebuiltStringEncryption(encryption_.get());

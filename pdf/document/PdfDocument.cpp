@@ -124,7 +124,10 @@ CInputFile* CPdfDocument::getInputFile() const { return impl_->file.get(); }
 CPdfCatalog* CPdfDocument::getCatalog() {
     if (!impl_->ok || impl_->catalog) return impl_->catalog.get();
     auto catalog = std::make_unique<CPdfCatalog>();
-    catalog->load(*impl_->xref);
+    impl_->xref->readRebuilding([&] {
+        catalog = std::make_unique<CPdfCatalog>();
+        catalog->load(*impl_->xref);
+    });
     impl_->catalog = std::move(catalog);
     return impl_->catalog.get();
 }

@@ -26,6 +26,8 @@ public:
     int32_t getCount() const { return static_cast<int32_t>(numbers_.size()); }
     size_t getMemorySize() const { return data_.size() + numbers_.size() * 2 * sizeof(uint32_t); }
     const uint8_t* getData() const { return data_.data(); }
+    // The object number the header gives for `index` (0 <= index < getCount()).
+    uint32_t getObjectNumber(int32_t index) const { return numbers_[static_cast<size_t>(index)]; }
     // The bytes [begin, end) of the object at `index`, when the header names object `number` there.
     bool findObject(int32_t index, int32_t number, uint32_t& begin, uint32_t& end) const;
 

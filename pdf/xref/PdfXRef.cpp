@@ -9,6 +9,7 @@
 #include "pdf/stream/PdfStream.h"
 #include "pdf/xref/PdfObjectStream.h"
 #include "pdf/xref/PdfXRefReader.h"
+#include "pdf/xref/PdfXRefScanner.h"
 
 namespace {
 
@@ -53,6 +54,9 @@ struct CPdfXRef::Impl {
     ObjectRef infoRef;
     CPdfElement trailer;
     bool ok = false;
+    bool repaired = false;
+    // Of a rebuilt table: where each entry's object was found, to tell which of two is newer.
+    std::vector<uint32_t> positions;
 
     CPdfObjectStreamStore decodedStreams;
     // The one object stream of each form that answers requests; both share decoded data.
@@ -110,6 +114,7 @@ void CPdfXRef::open(CPdfStream* stream) {
     x.trailer.free();
     x.rootRef = ObjectRef();
     x.infoRef = ObjectRef();
+    x.repaired = false;
     x.objectStreamCache.reset();
     x.objectTextCache.reset();
     x.decodedStreams.clear();
@@ -118,23 +123,211 @@ void CPdfXRef::open(CPdfStream* stream) {
     x.parsedBytes = 0;
     x.parseBudget = kBaseParseBudget + kParseBudgetPerFileByte * stream->getPos();
 
-    CPdfXRefReader reader(stream, x.entries, x.trailer);
+    try {
+        readSections();
+        if (holdsOwnHeader(x.rootRef.number)) {
+            x.ok = true;
+            return;
+        }
+    } catch (const CPdfException&) {
+        // The sections are unusable: the objects themselves still tell where they are.
+    }
+    rebuild();
+}
+
+void CPdfXRef::readSections() {
+    Impl& x = *impl_;
+    CPdfXRefReader reader(x.stream, x.entries, x.trailer);
     const uint32_t position = reader.findStartXRef();
     if (position == 0) throw CPdfException("PDF file was damaged");
     reader.readChain(position);
-    if (!x.trailer.is(kindDictionary)) throw CPdfException("PDF file was damaged");
+    takeTrailer(x.trailer);
+}
 
+void CPdfXRef::takeTrailer(const CPdfElement& trailerElement) {
+    Impl& x = *impl_;
+    if (!trailerElement.is(kindDictionary)) throw CPdfException("PDF file was damaged");
+    if (&trailerElement != &x.trailer) x.trailer.copyFrom(trailerElement);
     CPdfDictionary& trailer = *x.trailer.getDictionary();
     const CPdfElement* root = trailer.find("Root");
     if (!root || !root->is(kindReference)) throw CPdfException("PDF file was damaged");
     x.rootRef = {root->getRefNumber(), root->getRefGeneration()};
     const CPdfElement* info = trailer.find("Info");
-    if (info && info->is(kindReference)) x.infoRef = {info->getRefNumber(), info->getRefGeneration()};
+    x.infoRef = info && info->is(kindReference) ? ObjectRef{info->getRefNumber(), info->getRefGeneration()} : ObjectRef();
     trailer.setXRef(this);
+}
+
+bool CPdfXRef::holdsOwnHeader(int32_t number) {
+    Impl& x = *impl_;
+    if (number < 0 || static_cast<size_t>(number) >= x.entries.size()) return false;
+    XRefEntry entry = x.entries[static_cast<size_t>(number)];
+    if (entry.type == 2) {
+        // Its object stream cannot be read before decryption is set up: its own header must do.
+        number = static_cast<int32_t>(entry.offset);
+        if (static_cast<size_t>(number) >= x.entries.size()) return false;
+        entry = x.entries[static_cast<size_t>(number)];
+    }
+    if (entry.type != 1 || uint64_t{x.start} + entry.offset > UINT32_MAX) return false;
+    CPdfElement noDictionary;
+    noDictionary.initNull();
+    CPdfParser parser(this, x.stream->makeSubStream(x.start + entry.offset, 0, noDictionary));
+    CPdfElement objectNumber;
+    CPdfElement objectGeneration;
+    CPdfElement keyword;
+    parser.getObject(objectNumber);
+    parser.getObject(objectGeneration);
+    parser.getObject(keyword);
+    return objectNumber.is(kindInteger) && objectNumber.getInteger() == number && objectGeneration.is(kindInteger) &&
+           static_cast<uint32_t>(objectGeneration.getInteger()) == entry.generation && keyword.isCommand("obj");
+}
+
+void CPdfXRef::rebuild() {
+    Impl& x = *impl_;
+    CPdfXRefScanner scanner(*x.stream);
+    scanner.scan();
+    x.entries.clear();
+    x.positions.clear();
+    x.recentLarge.clear();
+    x.objectStreamCache.reset();
+    x.objectTextCache.reset();
+    x.decodedStreams.clear();
+    x.repaired = true;
+    for (const CPdfXRefScanner::Header& header : scanner.headers()) {
+        if (header.position < x.start) continue;
+        if (header.number >= x.entries.size()) {
+            x.entries.resize(header.number + 1);
+            x.positions.resize(header.number + 1);
+        }
+        // Later objects of a number replace earlier ones, as an update's would.
+        x.entries[header.number] = XRefEntry{header.position - x.start, header.generation, 1};
+        x.positions[header.number] = header.position;
+    }
+    // Trailer dictionaries and cross-reference streams by position; the last catalog.
+    std::vector<std::pair<uint32_t, CPdfElement>> trailers;
+    for (const uint32_t position : scanner.trailers()) {
+        CPdfElement noDictionary;
+        noDictionary.initNull();
+        CPdfParser parser(this, x.stream->makeSubStream(position, 0, noDictionary));
+        CPdfElement trailer;
+        try {
+            parser.getObject(trailer);
+        } catch (const CPdfException&) {
+            continue;
+        }
+        if (trailer.is(kindDictionary)) trailers.emplace_back(position, std::move(trailer));
+    }
+    int32_t catalog = -1;
+    for (size_t number = 0; number < x.entries.size(); ++number) {
+        if (x.entries[number].type != 1) continue;
+        CPdfElement object;
+        try {
+            fetch(static_cast<int32_t>(number), x.entries[number].generation, object);
+        } catch (const CPdfException&) {
+            continue;
+        }
+        CPdfDictionary* dictionary = object.is(kindDictionary) ? object.getDictionary()
+                                     : object.is(kindStream)   ? object.getStream()->getDict()
+                                                               : nullptr;
+        if (!dictionary) continue;
+        if (dictionary->isType("Catalog")) catalog = static_cast<int32_t>(number);
+        if (!object.is(kindStream) || !dictionary->isType("XRef")) continue;
+        CPdfElement found;
+        found.initDictionary(dictionary);
+        trailers.emplace_back(x.positions[number], std::move(found));
+    }
+    // The newest of each key: a section added by an update may repeat only some of them.
+    std::stable_sort(trailers.begin(), trailers.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    CPdfElement merged;
+    merged.initDictionary(this);
+    for (const auto& trailer : trailers) {
+        const CPdfDictionary& keys = *trailer.second.getDictionary();
+        for (int32_t i = 0; i < keys.getLength(); ++i) {
+            CPdfElement value;
+            keys.getValue(i, value);
+            merged.getDictionary()->add(keys.getKey(i).c_str(), value);
+        }
+    }
+    // Encrypted object streams wait for their key (see setEncryption).
+    if (x.encrypted || !merged.getDictionary()->find("Encrypt")) addCompressedEntries();
+    const CPdfElement* root = merged.getDictionary()->find("Root");
+    const bool rootFound = root && root->is(kindReference) && root->getRefNumber() >= 0 &&
+                           static_cast<size_t>(root->getRefNumber()) < x.entries.size() &&
+                           (x.entries[static_cast<size_t>(root->getRefNumber())].type == 2 ||
+                            holdsOwnHeader(root->getRefNumber()));
+    if (!rootFound && catalog >= 0) {
+        // A Root that names nothing borrows the last catalog found.
+        CPdfElement patched;
+        patched.initDictionary(this);
+        CPdfElement reference;
+        reference.initReference(catalog, x.entries[static_cast<size_t>(catalog)].generation);
+        patched.getDictionary()->add("Root", reference);
+        for (int32_t i = 0; i < merged.getDictionary()->getLength(); ++i) {
+            CPdfElement value;
+            merged.getDictionary()->getValue(i, value);
+            patched.getDictionary()->add(merged.getDictionary()->getKey(i).c_str(), value);
+        }
+        merged = std::move(patched);
+    }
+    x.recentLarge.clear();
+    x.parsedBytes = 0;
+    takeTrailer(merged);
     x.ok = true;
 }
 
+void CPdfXRef::addCompressedEntries() {
+    Impl& x = *impl_;
+    const size_t plainEntries = x.entries.size();
+    for (size_t number = 0; number < plainEntries; ++number) {
+        if (x.entries[number].type != 1) continue;
+        CPdfElement object;
+        try {
+            fetch(static_cast<int32_t>(number), x.entries[number].generation, object);
+        } catch (const CPdfException&) {
+            continue;
+        }
+        if (!object.is(kindStream) || !object.getStream()->getDict()->isType("ObjStm")) continue;
+        std::shared_ptr<const CPdfObjectStreamData> data;
+        try {
+            data = x.decodedStreams.get(*this, static_cast<uint32_t>(number));
+        } catch (const CPdfException&) {
+            continue;
+        }
+        const uint32_t streamPosition = x.positions[number];
+        for (int32_t index = 0; index < data->getCount(); ++index) {
+            const uint32_t stored = data->getObjectNumber(index);
+            if (stored > CPdfXRefScanner::kMaxObjectNumber) continue;
+            if (stored >= x.entries.size()) {
+                x.entries.resize(stored + 1);
+                x.positions.resize(stored + 1);
+            }
+            // A plain object written after the object stream is the newer one.
+            if (x.entries[stored].type == 1 && x.positions[stored] > streamPosition) continue;
+            x.entries[stored] = XRefEntry{static_cast<uint32_t>(number), static_cast<uint32_t>(index), 2};
+            x.positions[stored] = streamPosition;
+        }
+    }
+    x.recentLarge.clear();
+    x.parsedBytes = 0;
+}
+
 bool CPdfXRef::isOk() const { return impl_->ok; }
+
+bool CPdfXRef::wasRepaired() const { return impl_->repaired; }
+
+void CPdfXRef::readRebuilding(const std::function<void()>& read) {
+    try {
+        read();
+    } catch (const CPdfException& failure) {
+        if (impl_->repaired) throw;
+        try {
+            rebuild();
+            read();
+        } catch (const CPdfException&) {
+            throw failure;
+        }
+    }
+}
 
 const std::vector<XRefEntry>& CPdfXRef::getEntries() const { return impl_->entries; }
 
@@ -255,6 +448,8 @@ void CPdfXRef::setEncryption(uint32_t, bool, const uint8_t* key, int keyLength, 
     x.keyLength = std::clamp(keyLength, 0, kMaxKeyLength);
     if (key && x.keyLength > 0) std::memcpy(x.fileKey, key, static_cast<size_t>(x.keyLength));
     x.cipherKind = cipherKind;
+    // A rebuilt table could not read the object streams before their key was known.
+    if (x.repaired) addCompressedEntries();
 }
 
 void CPdfXRef::setEncryptMetadata(bool encryptMetadata) { impl_->encryptMetadata = encryptMetadata; }

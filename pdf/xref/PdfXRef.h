@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -47,9 +48,19 @@ public:
     CPdfXRef(const CPdfXRef&) = delete;
     CPdfXRef& operator=(const CPdfXRef&) = delete;
 
-    // Reads everything through `stream` (not owned), whose start is the "%PDF-" header.
+    // Reads everything through `stream` (not owned), whose start is the "%PDF-" header. When the
+    // cross-reference data cannot be used, rebuilds the table from the objects in the file.
     void open(CPdfStream* stream);
     bool isOk() const;
+    // Rebuilds the table from the objects found in the file, for data that looked sound but
+    // pointed at the wrong bytes. Throws "PDF file was damaged" when no catalog can be found.
+    void rebuild();
+    // The table was rebuilt from the file's objects instead of read from its sections.
+    bool wasRepaired() const;
+    // Runs `read`, which reads objects through this table. Sections that read well may still point
+    // at the wrong bytes: when `read` fails on such a table, it is rebuilt from the objects and
+    // `read` runs again. When that fails too, the first failure is the one reported.
+    void readRebuilding(const std::function<void()>& read);
 
     const std::vector<XRefEntry>& getEntries() const;
     ObjectRef getRootRef() const;
@@ -79,6 +90,12 @@ private:
     struct Impl;
     class FetchScope;
 
+    void readSections();
+    // Whether the bytes at the entry's offset start with the object's own "n g obj".
+    bool holdsOwnHeader(int32_t number);
+    void takeTrailer(const CPdfElement& trailer);
+    // Objects of the object streams a rebuilt table found, where no later plain object has the number.
+    void addCompressedEntries();
     void fetchInUse(int32_t number, uint32_t generation, const XRefEntry& entry, CPdfElement& out);
     void fetchCompressed(int32_t number, const XRefEntry& entry, CPdfElement& out);
     void chargeParse(uint64_t bytes);

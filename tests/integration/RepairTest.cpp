@@ -1,0 +1,110 @@
+// Files whose cross-reference data no longer fits their bytes, as damaged copies and careless editing
+// leave them: the job rebuilds the table from the objects, says so, and writes a sound file with
+// every page, the newest version of each object and decryption intact.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/integration/Jobs.h"
+#include "tests/support/PdfBuilder.h"
+
+namespace {
+
+constexpr char kRebuilt[] = "rebuilt from the objects in the file";
+constexpr char kNewerBox[] = "/MediaBox [ 0.000000 0.000000 300.000000 300.000000 ]";
+
+// Three pages; the second lies in an object stream when `objectStreams` is set.
+PdfBuilder threePages(bool objectStreams) {
+    PdfBuilder builder;
+    builder.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    builder.addObject(2, "<< /Type /Pages /Kids [4 0 R 6 0 R 8 0 R] /Count 3 >>");
+    builder.addObject(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    for (int page = 0; page < 3; ++page) {
+        builder.addObject(4 + 2 * page, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font "
+                                        "<< /F1 3 0 R >> >> /Contents " + std::to_string(5 + 2 * page) + " 0 R >>");
+        builder.addStream(5 + 2 * page, "", "BT /F1 12 Tf 72 720 Td (Page " + std::to_string(page + 1) + ") Tj ET",
+                          true);
+    }
+    builder.setTrailer("/Root 1 0 R");
+    if (objectStreams) builder.putInObjectStream(10, {3, 6});
+    return builder;
+}
+
+// The file with its first page replaced by an update that makes it 300 by 300 points.
+std::string updated(const PdfBuilder& base, const PdfBuilder::Options& options) {
+    PdfBuilder update;
+    update.addObject(4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 300] /Contents 5 0 R >>");
+    update.setTrailer("/Root 1 0 R");
+    return update.appendUpdate(base.build(options), options);
+}
+
+using Damage = std::function<std::string(const std::string&)>;
+
+}  // namespace
+
+TEST(Repair, DamagedCrossReferenceDataIsRebuiltFromTheObjects) {
+    if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is needed";
+    PdfBuilder::Options table;
+    PdfBuilder::Options stream;
+    stream.xrefStream = true;
+    const std::vector<std::pair<const char*, std::string>> inputs = {
+        {"classic table", updated(threePages(false), table)},
+        {"object streams", updated(threePages(true), stream)},
+    };
+    const std::vector<std::pair<const char*, Damage>> damages = {
+        {"40 bytes after the header line",
+         [](const std::string& pdf) { return pdf.substr(0, 9) + std::string(39, '%') + "\n" + pdf.substr(9); }},
+        {"startxref pointing nowhere",
+         [](const std::string& pdf) { return pdf.substr(0, pdf.rfind("startxref")) + "startxref\n999999999\n%%EOF\n"; }},
+        {"no startxref left", [](std::string pdf) {
+             for (size_t at = pdf.find("startxref"); at != std::string::npos; at = pdf.find("startxref", at)) {
+                 pdf[at] = '%';
+             }
+             return pdf;
+         }},
+        {"a line inserted before the second object", [](const std::string& pdf) {
+             const size_t second = pdf.find("\n2 0 obj") + 1;
+             return pdf.substr(0, second) + "% an editor's note\n" + pdf.substr(second);
+         }},
+    };
+    for (const auto& [layout, input] : inputs) {
+        for (const auto& [damage, apply] : damages) {
+            SCOPED_TRACE(std::string(layout) + ", " + damage);
+            TempDir dir;
+            writeFile(dir.file("in.pdf"), apply(input));
+            const Job job = runJob(dir.file("in.pdf"), dir.path(), "");
+            ASSERT_EQ(job.problem, "");
+            ASSERT_EQ(job.run.status, 0) << job.run.output;
+            EXPECT_NE(job.run.output.find(kRebuilt), std::string::npos) << job.run.output;
+            const CommandResult check = runCommand("qpdf --check --show-npages " + shellQuote(job.output));
+            EXPECT_EQ(check.status, 0) << check.output;
+            EXPECT_NE(check.output.find("\n3\n"), std::string::npos) << check.output;
+            EXPECT_NE(readFile(job.output).find(kNewerBox), std::string::npos) << "the update's page wins";
+        }
+    }
+}
+
+// Encrypted object streams can be read only once the key is known: they join the table then.
+TEST(Repair, EncryptedObjectStreamsJoinTheTableOnceTheKeyIsKnown) {
+    if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is needed";
+    TempDir dir;
+    PdfBuilder::Options stream;
+    stream.xrefStream = true;
+    writeFile(dir.file("plain.pdf"), threePages(true).build(stream));
+    ASSERT_EQ(runCommand("qpdf --object-streams=generate --encrypt '' owner 128 --use-aes=y -- " +
+                         shellQuote(dir.file("plain.pdf")) + " " + shellQuote(dir.file("encrypted.pdf")))
+                  .status, 0);
+    const std::string encrypted = readFile(dir.file("encrypted.pdf"));
+    ASSERT_NE(encrypted.find("/ObjStm"), std::string::npos);
+    TempDir work;
+    writeFile(work.file("in.pdf"), encrypted.substr(0, encrypted.rfind("startxref")) + "startxref\n1\n%%EOF\n");
+    const Job job = runJob(work.file("in.pdf"), work.path(), "-page a4 -con -center");
+    ASSERT_EQ(job.problem, "");
+    ASSERT_EQ(job.run.status, 0) << job.run.output;
+    const CommandResult check = runCommand("qpdf --check --show-npages " + shellQuote(job.output));
+    EXPECT_EQ(check.status, 0) << check.output;
+    EXPECT_NE(check.output.find("\n3\n"), std::string::npos) << check.output;
+}
