@@ -19,11 +19,7 @@ constexpr size_t kReservedRecords = size_t{1} << 16;
 
 }  // namespace
 
-PageCollector::PageCollector(uint32_t pageCount) {
-    pages_.pageCount = pageCount;
-    // Reserved up front, the records are never copied to a larger block, which would hold the old
-    // and the new block at once; a huge /Count only reserves up to a cap and grows from there.
-    pages_.records.reserve(std::min<size_t>(pageCount, kReservedRecords));
+PageCollector::PageCollector(size_t maxPages) : maxPages_(maxPages) {
     Boxes defaults;
     for (PageBox& box : defaults.box) box = kDefaultBox;
     inherited_.push_back(defaults);
@@ -31,22 +27,17 @@ PageCollector::PageCollector(uint32_t pageCount) {
 
 CollectedPages PageCollector::collect(CPdfXRef& xref) {
     const CPdfPageTree tree(xref);
-    PageCollector collector(pageCountOf(tree.getCount(), xref.getEntries().size()));
-    // Pages past the count are not recorded, so the walk stops once the count is reached; records
-    // are made as pages are found, so a /Count larger than the tree costs nothing.
-    if (collector.pages_.pageCount > 0) tree.walk(collector);
+    // /Count is often wrong in files that viewers open: the pages the tree holds are the pages.
+    // Each is an object of the file, so a tree that lists more than there are objects is damage.
+    PageCollector collector(xref.getEntries().size());
+    // Reserved up front, the records are never copied to a larger block, which would hold the old
+    // and the new block at once; the count only guides the reservation.
+    const double count = tree.getCount();
+    if (count > 0) collector.pages_.records.reserve(std::min<size_t>(static_cast<size_t>(
+        std::min<double>(count, static_cast<double>(collector.maxPages_))), kReservedRecords));
+    tree.walk(collector);
+    collector.pages_.pageCount = static_cast<uint32_t>(collector.pages_.records.size());
     return std::move(collector.pages_);
-}
-
-uint32_t PageCollector::pageCountOf(double count, size_t entryCount) {
-    if (!(count > 0)) return 0;
-    // Every page is an object of its own: a count beyond the objects of the file is damage,
-    // and creating that many records could exhaust memory.
-    if (count > static_cast<double>(entryCount)) {
-        throw CPdfException("\nPage tree is damaged: its Count of " + std::to_string(static_cast<uint64_t>(count)) +
-                            " pages is more than the file's " + std::to_string(entryCount) + " objects can hold\n");
-    }
-    return static_cast<uint32_t>(count);
 }
 
 void PageCollector::enterNode(const CPdfDictionary& node) { inherited_.push_back(nodeBoxes(node, inherited_.back())); }
@@ -73,7 +64,7 @@ bool PageCollector::visitPage(const CPdfDictionary& page, const CPdfElement& sto
         record.contentsNumber = static_cast<uint32_t>(contents.getRefNumber());
         record.contentsGeneration = static_cast<uint32_t>(contents.getRefGeneration());
     }
-    return records.size() < pages_.pageCount;
+    return records.size() < maxPages_;
 }
 
 PageCollector::Boxes PageCollector::nodeBoxes(const CPdfDictionary& node, const Boxes& inherited) {

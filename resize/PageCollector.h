@@ -8,7 +8,7 @@
 
 class CPdfXRef;
 
-// The page pass's result: one record per page, and the page count that the root node promises.
+// The page pass's result: one record per page of the tree, and their number.
 struct CollectedPages {
     std::vector<PageRecord> records;
     uint32_t pageCount = 0;
@@ -18,9 +18,9 @@ struct CollectedPages {
 // number and its five boxes, each the page's own or inherited from its nearest ancestor.
 class PageCollector : private CPdfPageTreeVisitor {
 public:
-    // One record per page, and never more than the root's /Count: pages that /Count promises beyond
-    // the tree's pages get no record. A page that is a direct dictionary keeps its place with an
-    // unfilled record. Throws on a damaged tree, and on a /Count the file cannot hold.
+    // One record per page the tree holds, whatever the root's /Count says, and never more than the
+    // file has objects. A page that is a direct dictionary keeps its place with an unfilled record.
+    // Throws on a damaged tree.
     static CollectedPages collect(CPdfXRef& xref);
 
 private:
@@ -31,7 +31,7 @@ private:
         bool hasCropBox = false;
     };
 
-    explicit PageCollector(uint32_t pageCount);
+    explicit PageCollector(size_t maxPages);
 
     void enterNode(const CPdfDictionary& node) override;
     void leaveNode() override;
@@ -39,8 +39,8 @@ private:
 
     static Boxes nodeBoxes(const CPdfDictionary& node, const Boxes& inherited);
     static PageBox readBox(const CPdfElement& array);
-    static uint32_t pageCountOf(double count, size_t entryCount);
 
+    size_t maxPages_;
     CollectedPages pages_;
     std::vector<Boxes> inherited_;  // what the kids of each node on the path inherit
 };

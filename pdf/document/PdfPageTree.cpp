@@ -51,8 +51,8 @@ CPdfPageTree::CPdfPageTree(CPdfXRef& xref) {
     if (!root_.is(kindDictionary)) throw CPdfException("Top-level pages object is wrong type");
     CPdfElement count;
     root_.getDictionary()->lookup("Count", count);
-    if (!count.isNumber()) throw CPdfException("Page count in top-level pages object is wrong type");
-    count_ = count.getNumber();
+    // Only a hint: the pages are the leaves the walk finds.
+    count_ = count.isNumber() ? count.getNumber() : 0;
 }
 
 const CPdfDictionary& CPdfPageTree::getCatalog() const { return *catalog_.getDictionary(); }

@@ -15,12 +15,17 @@ namespace {
 
 const char kLeaf[] = "<< /Type /Page >>";
 
-TEST(PagePass, RecordsLeavesInPageOrderNeverBeyondTheCount) {
+// /Count says nothing: the leaves are the pages.
+TEST(PagePass, RecordsLeavesInPageOrderWhateverTheCount) {
     const std::pair<std::vector<std::string>, std::vector<uint32_t>> cases[] = {
         // Tree objects from 2 on, and the object numbers of the records (0: no leaf filled it).
         {{"<< /Kids [3 0 R 6 0 R] /Count 4 >>", "<< /Kids [4 0 R 5 0 R] >>", kLeaf, kLeaf, "<< /Kids [7 0 R] >>",
           kLeaf}, {4, 5, 7}},
-        {{"<< /Kids [3 0 R 4 0 R 5 0 R] /Count 2 >>", kLeaf, kLeaf, kLeaf}, {3, 4}},
+        {{"<< /Kids [3 0 R 4 0 R 5 0 R] /Count 2 >>", kLeaf, kLeaf, kLeaf}, {3, 4, 5}},
+        {{"<< /Kids [3 0 R 4 0 R] /Count -7 >>", kLeaf, kLeaf}, {3, 4}},
+        {{"<< /Kids [3 0 R 4 0 R] /Count 2000000000 >>", kLeaf, kLeaf}, {3, 4}},
+        // More leaves than the file has objects: the rest are damage.
+        {{"<< /Kids [3 0 R 3 0 R 3 0 R 3 0 R 3 0 R] >>", kLeaf}, {3, 3, 3, 3}},
         {{"<< /Kids [<< /Type /Page >> 3 0 R] /Count 2 >>", kLeaf}, {0, 3}},
         {{"<< /Kids [3 0 R 3 0 R] /Count 3 >>", kLeaf}, {3, 3}},
         {{"<< /Kids [3 0 R] /Count 4 0 R >>", kLeaf, "1"}, {3}},
