@@ -1,6 +1,8 @@
-#include "pdf/security/Aes128.h"
+#include "pdf/security/Aes.h"
 
 #include <cstring>
+
+#include "pdf/objects/PdfException.h"
 
 namespace {
 
@@ -8,8 +10,10 @@ constexpr uint8_t kReductionPolynomial = 0x1b;  // x^8 = x^4 + x^3 + x + 1 in GF
 constexpr uint8_t kAffineConstant = 0x63;
 constexpr uint8_t kGenerator = 0x03;
 constexpr int kWordSize = 4;
-constexpr int kKeyWords = 4;
 constexpr int kColumns = 4;
+// Keys longer than six words get an extra SubWord halfway through each key-length stretch.
+constexpr size_t kLongKeyWords = 6;
+constexpr size_t kHalfwayWord = 4;
 
 constexpr uint8_t xtime(uint8_t b) {
     return static_cast<uint8_t>((b << 1) ^ ((b & 0x80) ? kReductionPolynomial : 0));
@@ -57,14 +61,14 @@ constexpr SubstitutionTables kSubstitution = makeSubstitutionTables();
 
 constexpr uint8_t kRoundConstants[10] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x1b, 0x36};
 
-using Block = uint8_t[CAes128::kBlockSize];
+using Block = uint8_t[CAes::kBlockSize];
 
 void addRoundKey(uint8_t* state, const uint8_t* roundKey) {
-    for (size_t k = 0; k < CAes128::kBlockSize; ++k) state[k] ^= roundKey[k];
+    for (size_t k = 0; k < CAes::kBlockSize; ++k) state[k] ^= roundKey[k];
 }
 
 void substitute(uint8_t* state, const uint8_t* table) {
-    for (size_t k = 0; k < CAes128::kBlockSize; ++k) state[k] = table[state[k]];
+    for (size_t k = 0; k < CAes::kBlockSize; ++k) state[k] = table[state[k]];
 }
 
 // The state is kept column after column, so byte 4c + r is row r of column c.
@@ -106,35 +110,43 @@ void inverseMixColumns(uint8_t* state, size_t length) {
 
 }  // namespace
 
-CAes128::CAes128() {
-    const uint8_t zeroKey[kKeySize] = {};
-    setKey(zeroKey);
+CAes::CAes(const std::vector<uint8_t>& key) {
+    if (key.size() != static_cast<size_t>(AesKeySize::bits128) && key.size() != static_cast<size_t>(AesKeySize::bits192) &&
+        key.size() != static_cast<size_t>(AesKeySize::bits256))
+        throw CPdfException("Internal: AES key of a length other than 16, 24 or 32 bytes");
+    setKey(key.data(), static_cast<AesKeySize>(key.size()));
 }
 
-void CAes128::setKey(const uint8_t* key) {
-    std::memcpy(roundKeys_, key, kKeySize);
-    for (size_t word = kKeyWords; word < kScheduleSize / kWordSize; ++word) {
+void CAes::setKey(const uint8_t* key, AesKeySize size) {
+    const size_t keyWords = static_cast<size_t>(size) / kWordSize;
+    // Six rounds more than the key has words: 10, 12 or 14.
+    rounds_ = static_cast<int>(keyWords) + 6;
+    const size_t scheduleSize = kBlockSize * (rounds_ + 1);
+    std::memcpy(roundKeys_, key, static_cast<size_t>(size));
+    for (size_t word = keyWords; word < scheduleSize / kWordSize; ++word) {
         uint8_t temp[kWordSize];
         std::memcpy(temp, roundKeys_ + kWordSize * (word - 1), kWordSize);
-        if (word % kKeyWords == 0) {
+        if (word % keyWords == 0) {
             const uint8_t first = temp[0];  // RotWord, SubWord, then the round constant
-            temp[0] = static_cast<uint8_t>(kSubstitution.forward[temp[1]] ^ kRoundConstants[word / kKeyWords - 1]);
+            temp[0] = static_cast<uint8_t>(kSubstitution.forward[temp[1]] ^ kRoundConstants[word / keyWords - 1]);
             temp[1] = kSubstitution.forward[temp[2]];
             temp[2] = kSubstitution.forward[temp[3]];
             temp[3] = kSubstitution.forward[first];
+        } else if (keyWords > kLongKeyWords && word % keyWords == kHalfwayWord) {
+            for (uint8_t& b : temp) b = kSubstitution.forward[b];  // SubWord alone, for 256-bit keys
         }
         for (int k = 0; k < kWordSize; ++k)
-            roundKeys_[kWordSize * word + k] = roundKeys_[kWordSize * (word - kKeyWords) + k] ^ temp[k];
+            roundKeys_[kWordSize * word + k] = roundKeys_[kWordSize * (word - keyWords) + k] ^ temp[k];
     }
-    std::memcpy(inverseRoundKeys_, roundKeys_, kScheduleSize);
-    inverseMixColumns(inverseRoundKeys_ + kBlockSize, kBlockSize * (kRounds - 1));
+    std::memcpy(inverseRoundKeys_, roundKeys_, scheduleSize);
+    inverseMixColumns(inverseRoundKeys_ + kBlockSize, kBlockSize * (rounds_ - 1));
 }
 
-void CAes128::encryptBlock(const uint8_t* in, uint8_t* out) const {
+void CAes::encryptBlock(const uint8_t* in, uint8_t* out) const {
     Block state;
     std::memcpy(state, in, kBlockSize);
     addRoundKey(state, roundKeys_);
-    for (int round = 1; round < kRounds; ++round) {
+    for (int round = 1; round < rounds_; ++round) {
         substitute(state, kSubstitution.forward);
         shiftRows(state);
         mixColumns(state);
@@ -142,15 +154,15 @@ void CAes128::encryptBlock(const uint8_t* in, uint8_t* out) const {
     }
     substitute(state, kSubstitution.forward);
     shiftRows(state);
-    addRoundKey(state, roundKeys_ + kBlockSize * kRounds);
+    addRoundKey(state, roundKeys_ + kBlockSize * rounds_);
     std::memcpy(out, state, kBlockSize);
 }
 
-void CAes128::decryptBlock(const uint8_t* in, uint8_t* out) const {
+void CAes::decryptBlock(const uint8_t* in, uint8_t* out) const {
     Block state;
     std::memcpy(state, in, kBlockSize);
-    addRoundKey(state, inverseRoundKeys_ + kBlockSize * kRounds);
-    for (int round = kRounds - 1; round > 0; --round) {
+    addRoundKey(state, inverseRoundKeys_ + kBlockSize * rounds_);
+    for (int round = rounds_ - 1; round > 0; --round) {
         substitute(state, kSubstitution.inverse);
         inverseShiftRows(state);
         inverseMixColumns(state, kBlockSize);
