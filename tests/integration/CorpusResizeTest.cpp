@@ -27,8 +27,6 @@ const Known kExpectedFailures[] = {
      "opens only with the user password \"view\""},
     {"qpdf__qpdf_qtest_qpdf_enc-XI-R6_V5_O_master.pdf", "Unsupported version/revision of Standard security handler",
      "AES-256 (revision 6) encryption, which the reader does not implement"},
-    {"qpdf__qpdf_qtest_qpdf_good8.pdf", "Stream filter not supported",
-     "a page's content stream uses a filter other than Flate"},
     {"qpdf__qpdf_qtest_qpdf_object-stream-self-ref.pdf", "Catalog object is wrong type",
      "an object stream that contains itself: the catalog in it cannot be read"},
     {"py-pdf__017-unreadable-meta-data_unreadablemetadata.pdf", "Couldn't parse an xref stream",
