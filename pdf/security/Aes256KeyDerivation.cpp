@@ -50,15 +50,17 @@ bool contains(const char32_t* first, const char32_t* last, char32_t c) { return 
 // The code point starting at `text[at]` and its length in bytes; length 0 when the bytes there are
 // not a well-formed sequence of two to four bytes.
 std::pair<char32_t, size_t> decodeUtf8(const std::string& text, size_t at) {
+    constexpr unsigned char kLeadOf2 = 0xC0, kLeadOf3 = 0xE0, kLeadOf4 = 0xF0, kNoLead = 0xF8;
     constexpr unsigned char kContinuationMask = 0xC0, kContinuation = 0x80, kPayload = 0x3F;
+    constexpr int kPayloadBits = 6;
     const unsigned char lead = static_cast<unsigned char>(text[at]);
-    const size_t length = lead >= 0xF8 ? 0 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    const size_t length = lead >= kNoLead ? 0 : lead >= kLeadOf4 ? 4 : lead >= kLeadOf3 ? 3 : lead >= kLeadOf2 ? 2 : 0;
     if (length == 0 || at + length > text.size()) return {0, 0};
-    char32_t c = lead & (0x7F >> length);
+    char32_t c = lead & (kPayload >> (length - 1));  // the lead's bits below its length prefix
     for (size_t k = 1; k < length; ++k) {
         const unsigned char next = static_cast<unsigned char>(text[at + k]);
         if ((next & kContinuationMask) != kContinuation) return {0, 0};
-        c = c << 6 | (next & kPayload);
+        c = c << kPayloadBits | (next & kPayload);
     }
     return {c, length};
 }

@@ -42,6 +42,9 @@ constexpr uint64_t kInitial384[8] = {
 
 constexpr uint8_t kFirstPadByte = 0x80;
 constexpr int kBitsPerByte = 8;
+constexpr int kBlockWords = 16;
+constexpr int kWorkingWords = 8;  // a to h
+constexpr size_t kSha384Words = 6;
 
 // What differs between the 32-bit and the 64-bit functions: rounds and rotation amounts.
 template <typename Word> struct Shape;
@@ -77,23 +80,23 @@ template <typename Word> Word loadBigEndian(const uint8_t* p) {
 template <typename Word> void compressBlock(uint64_t* state, const uint8_t* block) {
     using S = Shape<Word>;
     Word schedule[S::kRounds];
-    for (int t = 0; t < 16; ++t) schedule[t] = loadBigEndian<Word>(block + sizeof(Word) * t);
-    for (int t = 16; t < S::kRounds; ++t)
+    for (int t = 0; t < kBlockWords; ++t) schedule[t] = loadBigEndian<Word>(block + sizeof(Word) * t);
+    for (int t = kBlockWords; t < S::kRounds; ++t)
         schedule[t] = static_cast<Word>(smallSigma(schedule[t - 2], S::kSmallSigma1) + schedule[t - 7] +
                                         smallSigma(schedule[t - 15], S::kSmallSigma0) + schedule[t - 16]);
-    Word v[8];  // a to h
-    for (int k = 0; k < 8; ++k) v[k] = static_cast<Word>(state[k]);
+    Word v[kWorkingWords];
+    for (int k = 0; k < kWorkingWords; ++k) v[k] = static_cast<Word>(state[k]);
     for (int t = 0; t < S::kRounds; ++t) {
         const Word choose = static_cast<Word>((v[4] & v[5]) ^ (~v[4] & v[6]));
         const Word majority = static_cast<Word>((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
         const Word t1 = static_cast<Word>(v[7] + bigSigma(v[4], S::kBigSigma1) + choose +
                                           static_cast<Word>(kRoundConstants[t] >> S::kConstantShift) + schedule[t]);
         const Word t2 = static_cast<Word>(bigSigma(v[0], S::kBigSigma0) + majority);
-        std::memmove(v + 1, v, 7 * sizeof(Word));
+        std::memmove(v + 1, v, (kWorkingWords - 1) * sizeof(Word));
         v[4] = static_cast<Word>(v[4] + t1);
         v[0] = static_cast<Word>(t1 + t2);
     }
-    for (int k = 0; k < 8; ++k) state[k] = static_cast<Word>(state[k] + v[k]);
+    for (int k = 0; k < kWorkingWords; ++k) state[k] = static_cast<Word>(state[k] + v[k]);
 }
 
 }  // namespace
@@ -106,9 +109,9 @@ CSha2::CSha2(Sha2Variant variant) : variant_(variant) {
 
 size_t CSha2::digestSize(Sha2Variant variant) {
     switch (variant) {
-        case Sha2Variant::sha256: return 32;
-        case Sha2Variant::sha384: return 48;
-        case Sha2Variant::sha512: return 64;
+        case Sha2Variant::sha256: return kStateWords * sizeof(uint32_t);
+        case Sha2Variant::sha384: return kSha384Words * sizeof(uint64_t);
+        case Sha2Variant::sha512: return kStateWords * sizeof(uint64_t);
     }
     return 0;
 }
