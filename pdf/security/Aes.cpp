@@ -59,6 +59,34 @@ constexpr SubstitutionTables makeSubstitutionTables() {
 
 constexpr SubstitutionTables kSubstitution = makeSubstitutionTables();
 
+// One forward round on a column at once: entry x is S(x) times the MixColumns column (2, 1, 1, 3),
+// row 0 in the high byte; the other rows use it rotated.
+struct RoundTable {
+    uint32_t column[256];
+};
+
+constexpr RoundTable makeRoundTable() {
+    RoundTable table{};
+    for (int x = 0; x < 256; ++x) {
+        const uint32_t s = kSubstitution.forward[x], twice = xtime(kSubstitution.forward[x]);
+        table.column[x] = twice << 24 | s << 16 | s << 8 | (twice ^ s);
+    }
+    return table;
+}
+
+constexpr RoundTable kRoundTable = makeRoundTable();
+
+constexpr uint32_t rotateRight(uint32_t word, int bits) { return word >> bits | word << (32 - bits); }
+
+uint32_t loadColumn(const uint8_t* p) {
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
+}
+
+// Row r of the output column c comes from column c + r of the input (ShiftRows).
+uint8_t rowByte(const uint32_t* columns, int c, int row) {
+    return static_cast<uint8_t>(columns[(c + row) % kColumns] >> (24 - 8 * row));
+}
+
 constexpr uint8_t kRoundConstants[10] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x1b, 0x36};
 
 using Block = uint8_t[CAes::kBlockSize];
@@ -72,29 +100,11 @@ void substitute(uint8_t* state, const uint8_t* table) {
 }
 
 // The state is kept column after column, so byte 4c + r is row r of column c.
-void shiftRows(uint8_t* state) {
-    Block shifted;
-    for (int c = 0; c < kColumns; ++c)
-        for (int r = 0; r < 4; ++r) shifted[kColumns * c + r] = state[kColumns * ((c + r) % kColumns) + r];
-    std::memcpy(state, shifted, sizeof shifted);
-}
-
 void inverseShiftRows(uint8_t* state) {
     Block shifted;
     for (int c = 0; c < kColumns; ++c)
         for (int r = 0; r < 4; ++r) shifted[kColumns * ((c + r) % kColumns) + r] = state[kColumns * c + r];
     std::memcpy(state, shifted, sizeof shifted);
-}
-
-void mixColumns(uint8_t* state) {
-    for (int c = 0; c < kColumns; ++c) {
-        uint8_t* a = state + kColumns * c;
-        const uint8_t a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3];
-        a[0] = static_cast<uint8_t>(xtime(a0) ^ xtime(a1) ^ a1 ^ a2 ^ a3);
-        a[1] = static_cast<uint8_t>(a0 ^ xtime(a1) ^ xtime(a2) ^ a2 ^ a3);
-        a[2] = static_cast<uint8_t>(a0 ^ a1 ^ xtime(a2) ^ xtime(a3) ^ a3);
-        a[3] = static_cast<uint8_t>(xtime(a0) ^ a0 ^ a1 ^ a2 ^ xtime(a3));
-    }
 }
 
 void inverseMixColumns(uint8_t* state, size_t length) {
@@ -143,19 +153,21 @@ void CAes::setKey(const uint8_t* key, AesKeySize size) {
 }
 
 void CAes::encryptBlock(const uint8_t* in, uint8_t* out) const {
-    Block state;
-    std::memcpy(state, in, kBlockSize);
-    addRoundKey(state, roundKeys_);
+    uint32_t state[kColumns], next[kColumns];
+    for (int c = 0; c < kColumns; ++c) state[c] = loadColumn(in + kWordSize * c) ^ loadColumn(roundKeys_ + kWordSize * c);
     for (int round = 1; round < rounds_; ++round) {
-        substitute(state, kSubstitution.forward);
-        shiftRows(state);
-        mixColumns(state);
-        addRoundKey(state, roundKeys_ + kBlockSize * round);
+        const uint8_t* roundKey = roundKeys_ + kBlockSize * round;
+        for (int c = 0; c < kColumns; ++c) {
+            next[c] = kRoundTable.column[rowByte(state, c, 0)] ^ rotateRight(kRoundTable.column[rowByte(state, c, 1)], 8) ^
+                      rotateRight(kRoundTable.column[rowByte(state, c, 2)], 16) ^
+                      rotateRight(kRoundTable.column[rowByte(state, c, 3)], 24) ^ loadColumn(roundKey + kWordSize * c);
+        }
+        std::memcpy(state, next, sizeof state);
     }
-    substitute(state, kSubstitution.forward);
-    shiftRows(state);
-    addRoundKey(state, roundKeys_ + kBlockSize * rounds_);
-    std::memcpy(out, state, kBlockSize);
+    const uint8_t* lastKey = roundKeys_ + kBlockSize * rounds_;
+    for (int c = 0; c < kColumns; ++c)
+        for (int row = 0; row < 4; ++row)
+            out[kWordSize * c + row] = kSubstitution.forward[rowByte(state, c, row)] ^ lastKey[kWordSize * c + row];
 }
 
 void CAes::decryptBlock(const uint8_t* in, uint8_t* out) const {
