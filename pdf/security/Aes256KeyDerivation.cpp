@@ -147,14 +147,6 @@ FileKey256 CAes256KeyDerivation::unwrapFileKey(const std::vector<uint8_t>& passw
     return key;
 }
 
-bool CAes256KeyDerivation::isOwnerPassword(const std::string& password) const {
-    return matches(preparePassword(password), Role::owner);
-}
-
-bool CAes256KeyDerivation::isUserPassword(const std::string& password) const {
-    return matches(preparePassword(password), Role::user);
-}
-
 Aes256Unlock CAes256KeyDerivation::unlock(const std::string& password) const {
     const std::vector<uint8_t> prepared = preparePassword(password);
     Aes256Unlock result;

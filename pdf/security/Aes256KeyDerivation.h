@@ -51,8 +51,6 @@ public:
     // Tries `password` (UTF-8) as the owner password, then as the user password; on a match
     // unwraps the file key and checks Perms with it.
     Aes256Unlock unlock(const std::string& password) const;
-    bool isOwnerPassword(const std::string& password) const;
-    bool isUserPassword(const std::string& password) const;
     PermsCheck checkPerms(const FileKey256& fileKey) const;
 
     // The password as the hash takes it: non-ASCII spaces mapped to a space and the characters

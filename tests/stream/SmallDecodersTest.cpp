@@ -48,19 +48,10 @@ std::string ascii85Encode(const std::string& data) {
 
 std::string runLengthEncode(const std::string& data) {
     std::string out;
-    for (size_t at = 0; at < data.size();) {
-        size_t run = 1;
-        while (at + run < data.size() && run < 128 && data[at + run] == data[at]) ++run;
-        if (run > 1) {
-            out += char(257 - run);
-            out += data[at];
-            at += run;
-            continue;
-        }
-        const size_t literal = std::min<size_t>({data.size() - at, 128, 1 + at % 50});
-        out += char(literal - 1);
-        out.append(data, at, literal);
-        at += literal;
+    for (size_t at = 0, run; at < data.size(); at += run) {
+        for (run = 1; at + run < data.size() && run < 128 && data[at + run] == data[at];) ++run;
+        if (run == 1) run = std::min<size_t>({data.size() - at, 128, 1 + at % 50});  // a literal run
+        out += run > 1 && data[at + 1] == data[at] ? char(257 - run) + data.substr(at, 1) : char(run - 1) + data.substr(at, run);
     }
     return out + '\x80';
 }
