@@ -14,6 +14,8 @@ constexpr int kColumns = 4;
 // Keys longer than six words get an extra SubWord halfway through each key-length stretch.
 constexpr size_t kLongKeyWords = 6;
 constexpr size_t kHalfwayWord = 4;
+// Six rounds more than the key has words: 10, 12 or 14.
+constexpr int kRoundsBeyondKeyWords = 6;
 
 constexpr uint8_t xtime(uint8_t b) {
     return static_cast<uint8_t>((b << 1) ^ ((b & 0x80) ? kReductionPolynomial : 0));
@@ -129,8 +131,7 @@ CAes::CAes(const std::vector<uint8_t>& key) {
 
 void CAes::setKey(const uint8_t* key, AesKeySize size) {
     const size_t keyWords = static_cast<size_t>(size) / kWordSize;
-    // Six rounds more than the key has words: 10, 12 or 14.
-    rounds_ = static_cast<int>(keyWords) + 6;
+    rounds_ = static_cast<int>(keyWords) + kRoundsBeyondKeyWords;
     const size_t scheduleSize = kBlockSize * (rounds_ + 1);
     std::memcpy(roundKeys_, key, static_cast<size_t>(size));
     for (size_t word = keyWords; word < scheduleSize / kWordSize; ++word) {
