@@ -15,6 +15,8 @@
 #include "pdf/document/PdfDocument.h"
 #include "pdf/objects/PdfException.h"
 #include "pdf/parser/PdfParser.h"
+#include "pdf/security/Aes256KeyDerivation.h"
+#include "pdf/security/AesCbcCipher.h"
 #include "pdf/stream/PdfFlateStream.h"
 #include "pdf/stream/PdfMemoryStream.h"
 #include "pdf/stream/PdfStream.h"
@@ -134,6 +136,26 @@ void checkOutputOpens(const std::string& path) {
     }
 }
 
+// The AES-256 target's input: a flags byte, P (low byte first), O, U, OE, UE and Perms, then the
+// password. Missing bytes count as zeros.
+constexpr size_t kPermissionBytes = 4;
+constexpr size_t kEntrySizes[] = {48, 48, 32, 32, 16};
+constexpr uint8_t kFlagRevision6 = 1, kFlagEncryptMetadata = 2;
+// The password hash costs a few hundred milliseconds under the sanitizers, and its course hardly
+// depends on the data: only inputs with this flag pay for it.
+constexpr uint8_t kFlagDeriveKey = 4;
+constexpr size_t kCipherKeySize = 32;
+
+// Takes `count` bytes from the front of the input, zeros where it has run out.
+std::vector<uint8_t> take(const uint8_t*& data, size_t& size, size_t count) {
+    std::vector<uint8_t> out(count, 0);
+    const size_t available = std::min(count, size);
+    std::copy(data, data + available, out.begin());
+    data += available;
+    size -= available;
+    return out;
+}
+
 }  // namespace
 
 void fuzzParser(const uint8_t* data, size_t size) {
@@ -210,4 +232,42 @@ void fuzzResize(const uint8_t* data, size_t size) {
     if (dir.entryCount() != 2) fail("a finished job left other files than its output");
     if (!endsWithEndMark(readBytes(output))) fail("the output does not end with an end-of-file mark");
     checkOutputOpens(output);
+}
+
+// Beyond not crashing: a password that unlocks yields a role, CBC without padding undoes itself on
+// whole blocks, and with padding gives back what it sealed.
+void fuzzAes256(const uint8_t* data, size_t size) {
+    const uint8_t flags = take(data, size, 1)[0];
+    Aes256EncryptionValues values;
+    values.revision = flags & kFlagRevision6 ? 6 : 5;
+    values.encryptMetadata = (flags & kFlagEncryptMetadata) != 0;
+    for (const uint8_t b : take(data, size, kPermissionBytes)) values.permissions = values.permissions >> 8 | uint32_t{b} << 24;
+    std::vector<uint8_t>* entries[] = {&values.owner, &values.user, &values.ownerWrappedKey, &values.userWrappedKey,
+                                       &values.perms};
+    for (size_t k = 0; k < std::size(entries); ++k) *entries[k] = take(data, size, kEntrySizes[k]);
+    const std::string password(reinterpret_cast<const char*>(data), size);
+    try {
+        const CAes256KeyDerivation derivation(values);
+        FileKey256 key;
+        std::copy(values.owner.begin(), values.owner.begin() + key.size(), key.begin());
+        derivation.checkPerms(key);
+        if (CAes256KeyDerivation::preparePassword(password).size() > CAes256KeyDerivation::kMaxPasswordBytes)
+            fail("a prepared password is longer than the limit");
+        if (flags & kFlagDeriveKey) {
+            const Aes256Unlock unlocked = derivation.unlock(password);
+            if (unlocked.role == PasswordRole::none && unlocked.fileKey != FileKey256{}) fail("a refused password left a key");
+        }
+    } catch (const CPdfException&) {
+        fail("well-sized entries were refused");
+    }
+    const std::vector<uint8_t> bytes(data, data + size);
+    const CAesCbcCipher cipher(std::vector<uint8_t>(values.owner.begin(), values.owner.begin() + kCipherKeySize));
+    AesBlock iv;
+    std::copy(values.user.begin(), values.user.begin() + iv.size(), iv.begin());
+    const std::vector<uint8_t> whole(bytes.begin(), bytes.end() - bytes.size() % CAes::kBlockSize);
+    if (cipher.encrypt(iv, cipher.decrypt(iv, bytes, AesPadding::none), AesPadding::none) != whole)
+        fail("CBC decryption and encryption are not inverse");
+    if (cipher.decrypt(iv, cipher.encrypt(iv, bytes, AesPadding::pkcs5), AesPadding::pkcs5) != bytes)
+        fail("padded CBC does not give back what it sealed");
+    cipher.decrypt(iv, bytes, AesPadding::pkcs5);
 }

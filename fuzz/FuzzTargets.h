@@ -9,3 +9,4 @@ void fuzzParser(const uint8_t* data, size_t size);
 void fuzzFlate(const uint8_t* data, size_t size);
 void fuzzDocument(const uint8_t* data, size_t size);
 void fuzzResize(const uint8_t* data, size_t size);
+void fuzzAes256(const uint8_t* data, size_t size);

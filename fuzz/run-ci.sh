@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for a fixed short time (about a minute in
+# Builds the libFuzzer targets with clang and runs each for a fixed short time (over a minute in
 # all), seeded from the regression inputs, small generated files and the shared corpus. A crash,
 # leak, timeout or out-of-memory fails the run; the input that caused it is kept in
 # build-fuzz/findings/<target>/. Skipped when clang is missing.
@@ -13,19 +13,19 @@ if ! command -v clang++ >/dev/null 2>&1; then
 fi
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMOR_FUZZ=ON \
   -DQUILLMOR_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target parser_fuzzer flate_fuzzer document_fuzzer resize_fuzzer
+cmake --build "$build" -j"$(nproc)" --target parser_fuzzer flate_fuzzer document_fuzzer resize_fuzzer aes256_fuzzer
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 corpus_dir=../shared/corpus
 findings=$build/findings
 status=0
-for target in parser flate document resize; do
+for target in parser flate document resize aes256; do
   seeds="$work/$target"
   mkdir -p "$seeds" "$findings/$target"
   cp fuzz/regressions/$target/* "$seeds"/ 2>/dev/null || true
   rm -f "$seeds/.keep"
-  if [ "$target" != flate ] && [ -d "$corpus_dir" ]; then
+  if [ "$target" != flate ] && [ "$target" != aes256 ] && [ -d "$corpus_dir" ]; then
     # Small files only: the time goes to mutating them, not to reading large ones.
     find "$corpus_dir" -name '*.pdf' -size -60k -exec cp {} "$seeds"/ \;
   fi

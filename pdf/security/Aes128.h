@@ -1,28 +1,17 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include "pdf/security/Aes.h"
 
-// The AES block cipher with a 128-bit key (FIPS-197): the forward cipher and the
-// equivalent inverse cipher, one 16-byte block at a time.
-class CAes128 {
+// AES with a 128-bit key, as the RC4-era revisions and their streams use it.
+class CAes128 : public CAes {
 public:
-    static constexpr size_t kBlockSize = 16;
-    static constexpr size_t kKeySize = 16;
+    static constexpr size_t kKeySize = static_cast<size_t>(AesKeySize::bits128);
 
-    CAes128();  // an all-zero key until setKey()
-    explicit CAes128(const uint8_t* key) { setKey(key); }
+    CAes128() : CAes(kZeroKey, AesKeySize::bits128) {}  // an all-zero key until setKey()
+    explicit CAes128(const uint8_t* key) : CAes(key, AesKeySize::bits128) {}
 
-    void setKey(const uint8_t* key);
-    // `in` and `out` may be the same block.
-    void encryptBlock(const uint8_t* in, uint8_t* out) const;
-    void decryptBlock(const uint8_t* in, uint8_t* out) const;
+    void setKey(const uint8_t* key) { CAes::setKey(key, AesKeySize::bits128); }
 
 private:
-    static constexpr int kRounds = 10;
-    static constexpr size_t kScheduleSize = kBlockSize * (kRounds + 1);
-
-    uint8_t roundKeys_[kScheduleSize];
-    // Round keys 1 to 9 passed through InvMixColumns, for the equivalent inverse cipher.
-    uint8_t inverseRoundKeys_[kScheduleSize];
+    static constexpr uint8_t kZeroKey[kKeySize] = {};
 };

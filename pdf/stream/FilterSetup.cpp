@@ -5,7 +5,10 @@
 #include "pdf/objects/PdfArray.h"
 #include "pdf/objects/PdfDictionary.h"
 #include "pdf/objects/PdfException.h"
+#include "pdf/stream/PdfAscii85Stream.h"
+#include "pdf/stream/PdfAsciiHexStream.h"
 #include "pdf/stream/PdfFlateStream.h"
+#include "pdf/stream/PdfRunLengthStream.h"
 #include "pdf/stream/PdfStream.h"
 
 namespace {
@@ -14,6 +17,11 @@ int integerParameter(const CPdfDictionary& parms, const char* key, int fallback)
     CPdfElement value;
     parms.lookup(key, value);
     return value.is(kindInteger) ? value.getInteger() : fallback;
+}
+
+// A filter's full name or its abbreviation.
+bool isFilter(const char* name, const char* full, const char* abbreviation) {
+    return std::strcmp(name, full) == 0 || std::strcmp(name, abbreviation) == 0;
 }
 
 bool carriesText(const CPdfElement& element) {
@@ -36,8 +44,10 @@ CPdfElement lookupEither(const CPdfDictionary& dictionary, const char* key, cons
 CPdfStream* makeFilter(const char* name, CPdfStream* raw, const CPdfElement& parms) {
     // Held until the decoder owns it, so that a throwing lookup does not leak it either.
     CPdfStreamRef owned(raw);
-    if (std::strcmp(name, "FlateDecode") != 0 && std::strcmp(name, "Fl") != 0)
-        throw CPdfException("Stream filter not supported");
+    if (isFilter(name, "ASCIIHexDecode", "AHx")) return new CPdfAsciiHexStream(owned.release());
+    if (isFilter(name, "ASCII85Decode", "A85")) return new CPdfAscii85Stream(owned.release());
+    if (isFilter(name, "RunLengthDecode", "RL")) return new CPdfRunLengthStream(owned.release());
+    if (!isFilter(name, "FlateDecode", "Fl")) throw CPdfException("Stream filter not supported");
     int predictor = 1, columns = 1, colors = 1, bitsPerComponent = 8;
     if (parms.is(kindDictionary)) {
         const CPdfDictionary& dictionary = *parms.getDictionary();

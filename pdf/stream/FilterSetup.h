@@ -5,9 +5,9 @@
 class CPdfStream;
 
 // The stream a stream object holds: `raw` itself when there is no filter, a decoder owning `raw`
-// for Flate, or null when the filters cannot be decoded. Takes over the caller's reference to
-// `raw` in every case, also when it returns null or throws ("Stream filter not supported" for a
-// named filter other than Flate, or a bad zlib header).
+// for Flate, ASCIIHex, ASCII85 and RunLength, or null when the filters cannot be decoded (a chain
+// of several). Takes over the caller's reference to `raw` in every case, also when it returns null
+// or throws ("Stream filter not supported" for another named filter, or a bad zlib header).
 CPdfStream* makeFilterStream(CPdfStream* raw, const CPdfElement& streamDictionary);
 
 CPdfStream* makeFilter(const char* name, CPdfStream* raw, const CPdfElement& parms);

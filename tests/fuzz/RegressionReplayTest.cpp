@@ -12,7 +12,8 @@
 TEST(FuzzRegressions, EveryInputRunsToItsEnd) {
     namespace fs = std::filesystem;
     const std::pair<const char*, void (*)(const uint8_t*, size_t)> targets[] = {
-        {"parser", fuzzParser}, {"flate", fuzzFlate}, {"document", fuzzDocument}, {"resize", fuzzResize}};
+        {"parser", fuzzParser}, {"flate", fuzzFlate}, {"document", fuzzDocument}, {"resize", fuzzResize},
+        {"aes256", fuzzAes256}};
     int replayed = 0;
     for (const auto& [name, target] : targets) {
         const fs::path folder = fs::path(QUILLMOR_SOURCE_DIR) / "fuzz" / "regressions" / name;

@@ -27,8 +27,6 @@ const Known kExpectedFailures[] = {
      "opens only with the user password \"view\""},
     {"qpdf__qpdf_qtest_qpdf_enc-XI-R6_V5_O_master.pdf", "Unsupported version/revision of Standard security handler",
      "AES-256 (revision 6) encryption, which the reader does not implement"},
-    {"qpdf__qpdf_qtest_qpdf_good8.pdf", "Stream filter not supported",
-     "a page's content stream uses a filter other than Flate"},
     {"py-pdf__017-unreadable-meta-data_unreadablemetadata.pdf", "Top-level pages object is wrong type",
      "its page tree root, object 172, is nowhere in the file (qpdf finds no pages either)"},
 };
