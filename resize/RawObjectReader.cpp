@@ -1,12 +1,13 @@
 #include "resize/RawObjectReader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include "pdf/objects/PdfElement.h"
 #include "pdf/objects/PdfException.h"
 #include "pdf/stream/InputFile.h"
+#include "pdf/syntax/PdfSyntax.h"
+#include "pdf/syntax/SyntaxText.h"
 #include "resize/NumberFormat.h"
 #include "resize/ObjectHeadScanner.h"
 #include "resize/OutputEncryption.h"
@@ -37,8 +38,6 @@ constexpr size_t kHeaderMarkLength = sizeof kHeaderMark - 1;
 constexpr char kSubstituteHeader[] = "%PDF-1.4\n";
 constexpr char kRebuiltTrailer[] = " endobj\r";
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isBlank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0'; }
 
 // The first occurrence of `pattern` lying wholly in [first, last), or null.
 const char* findPattern(const char* first, const char* last, const char* pattern, size_t length) {
@@ -57,24 +56,14 @@ const char* findPattern(const char* first, const char* last, const char* pattern
 // Whether the bytes are "n g obj" followed by an unsigned integer: fetching such an object
 // parses a number, never a stream whose own /Length could lead back here.
 bool holdsIntegerObject(const char* bytes, size_t length) {
-    size_t i = 0;
-    auto skipBlanks = [&] {
-        while (i < length && isBlank(bytes[i])) ++i;
-    };
-    auto digits = [&] {
-        const size_t first = i;
-        while (i < length && isDigit(bytes[i])) ++i;
-        return i > first;
-    };
-    skipBlanks();
-    if (!digits()) return false;
-    skipBlanks();
-    if (!digits()) return false;
-    skipBlanks();
-    if (length - i < 3 || std::memcmp(bytes + i, "obj", 3) != 0) return false;
-    i += 3;
-    skipBlanks();
-    return digits() && (i == length || !std::isalnum(static_cast<unsigned char>(bytes[i])));
+    const SyntaxText syntax(std::string_view(bytes, length));
+    const SyntaxToken number = syntax.nextToken(0);
+    const SyntaxToken generation = syntax.nextToken(number.last);
+    const SyntaxToken obj = syntax.nextToken(generation.last);
+    const SyntaxToken value = syntax.nextToken(obj.last);
+    return number.is(TokenKind::integer) && generation.is(TokenKind::integer) && syntax.isKeyword(obj, "obj") &&
+           value.is(TokenKind::integer) && isDigit(bytes[value.first]) &&
+           (value.last == length || !isRegular(bytes[value.last]));
 }
 
 }  // namespace
@@ -235,7 +224,7 @@ bool RawObjectReader::endstreamFollows(uint64_t dataEnd) {
     char bytes[kEndStreamSlack + kEndStreamLength];
     const size_t got = file_.readAt(dataEnd, reinterpret_cast<uint8_t*>(bytes), sizeof bytes);
     size_t i = 0;
-    while (i < got && i < kEndStreamSlack && isBlank(bytes[i])) ++i;
+    while (i < got && i < kEndStreamSlack && isWhite(bytes[i])) ++i;
     return got - i >= kEndStreamLength && std::memcmp(bytes + i, kEndStream, kEndStreamLength) == 0;
 }
 

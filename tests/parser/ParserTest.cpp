@@ -28,7 +28,7 @@ TEST(Parser, TokensAndObjects) {
          "2147483647 -2147483648 2147483647 2147483647 -2147483648 2147483647"},
         {"--5 +5 1.5.5 3-4", "0 -5 cmd(+5) real(1.5) 3 -4"},
         {"(a(b)c) (a\\)b) (\\101) (\\0618) (\\7) (\\777) (\\1012) ()", "(a(b)c) (a)b) (A) (18) (\x07) (\xFF) (A2) ()"},
-        {"(a\\\nb) (a\\\r\nb) (a\\\rb) (a\rb\nc)", "(ab) (ab) (ab) (a\rb\nc)"},
+        {"(a\\\nb) (a\\\r\nb) (a\\\rb) (a\rb\nc\r\nd)", "(ab) (ab) (ab) (a\nb\nc\nd)"},  // any line end is one LF
         {"(\\n\\r\\t\\b\\f) (\\q\\(\\\\)", "(\n\r\t\b\f) (q(\\)"},
         {"(open (inner)", "(open (inner))"},
         {"(a\\", "(a)"},
