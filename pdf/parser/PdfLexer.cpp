@@ -14,6 +14,12 @@
 namespace {
 
 int32_t clampedInteger(std::string_view token) {
+    constexpr size_t kSafeDigits = 9;  // fewer digits than these never leave 32 bits
+    if (token.size() <= kSafeDigits && token[0] != '-') {
+        int32_t value = 0;
+        for (const char c : token) value = value * 10 + (c - '0');
+        return value;
+    }
     const int64_t value = integerValue(token);
     if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
@@ -22,21 +28,27 @@ int32_t clampedInteger(std::string_view token) {
 
 }  // namespace
 
-CPdfLexer::CPdfLexer(CPdfStream* stream) : stream_(stream), buffer_(kBlockSize), bufferPos_(stream->getPos()) {}
+CPdfLexer::CPdfLexer(CPdfStream* stream) : stream_(stream), bufferPos_(stream->getPos()) {}
 
 CPdfLexer::~CPdfLexer() { stream_->decRef(); }
 
 bool CPdfLexer::readMore() {
     const size_t kept = end_ - next_;
     if (next_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + next_, kept);
+        std::memmove(buffer_, buffer_ + next_, kept);
         next_ = 0;
         end_ = kept;
     }
     // A token longer than half the buffer doubles it, so that reading it again stays linear.
-    if (kept > buffer_.size() / 2) buffer_.resize(buffer_.size() * 2);
+    if (kept > capacity_ / 2) {
+        std::vector<char> larger(capacity_ * 2);
+        std::memcpy(larger.data(), buffer_, kept);
+        large_.swap(larger);
+        buffer_ = large_.data();
+        capacity_ = large_.size();
+    }
     bufferPos_ = stream_->getPos() - static_cast<uint32_t>(kept);
-    const size_t got = stream_->read(reinterpret_cast<uint8_t*>(buffer_.data() + end_), buffer_.size() - end_);
+    const size_t got = stream_->read(reinterpret_cast<uint8_t*>(buffer_ + end_), capacity_ - end_);
     end_ += got;
     if (got == 0) streamEnded_ = true;
     return got != 0;
@@ -66,7 +78,7 @@ void CPdfLexer::skipToNextLine() {
 void CPdfLexer::readToken(CPdfElement& out, std::string& literal) {
     literal.clear();
     for (;;) {
-        const SyntaxText text(std::string_view(buffer_.data() + next_, end_ - next_), streamEnded_);
+        const SyntaxText text(std::string_view(buffer_ + next_, end_ - next_), streamEnded_);
         const size_t start = text.skipBlanks(0, inComment_);
         if (start == text.size()) {
             next_ = end_;
@@ -91,17 +103,15 @@ void CPdfLexer::readToken(CPdfElement& out, std::string& literal) {
 void CPdfLexer::makeElement(const SyntaxText& text, const SyntaxToken& token, CPdfElement& out, std::string& literal) {
     const std::string_view bytes = text.bytes(token);
     switch (token.kind) {
-        case TokenKind::name: {
-            const std::string_view body = bytes.substr(1);
-            if (body.find('#') == std::string_view::npos) {
-                scratch_.assign(body.data(), body.size());
-            } else {
-                scratch_.clear();
-                appendName(body, scratch_);
+        case TokenKind::name:
+            if (!token.escaped) {
+                out.initName(bytes.data() + 1, bytes.size() - 1);
+                return;
             }
+            scratch_.clear();
+            appendName(bytes.substr(1), scratch_);
             out.initName(scratch_.c_str());
             return;
-        }
         case TokenKind::integer:
             out.initInteger(clampedInteger(bytes));
             return;
@@ -123,13 +133,10 @@ void CPdfLexer::makeElement(const SyntaxText& text, const SyntaxToken& token, CP
             out.initHexString(string);
             return;
         }
-        case TokenKind::dictionaryOpen:
-        case TokenKind::dictionaryClose:
-        case TokenKind::arrayOpen:
-        case TokenKind::arrayClose:
-            scratch_.assign(bytes.data(), bytes.size());
-            out.initCommand(scratch_.c_str());
-            return;
+        case TokenKind::dictionaryOpen: out.initCommand("<<"); return;
+        case TokenKind::dictionaryClose: out.initCommand(">>"); return;
+        case TokenKind::arrayOpen: out.initCommand("["); return;
+        case TokenKind::arrayClose: out.initCommand("]"); return;
         case TokenKind::keyword:
             scratch_.assign(bytes.data(), bytes.size());
             makeKeyword(scratch_, out);

@@ -46,7 +46,12 @@ private:
     void makeKeyword(const std::string& word, CPdfElement& out);
 
     CPdfStream* stream_;
-    std::vector<char> buffer_;
+    // The first block lives in the lexer; a token longer than half of it moves the bytes to
+    // `large_`, doubled as often as needed.
+    char block_[kBlockSize];
+    std::vector<char> large_;
+    char* buffer_ = block_;
+    size_t capacity_ = kBlockSize;
     size_t next_ = 0;
     size_t end_ = 0;
     uint32_t bufferPos_ = 0;

@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
+
+#include "pdf/syntax/PdfSyntax.h"
 
 enum class TokenKind : uint8_t {
     end,      // no bytes left
@@ -25,7 +28,8 @@ struct SyntaxToken {
     TokenKind kind = TokenKind::end;
     size_t first = 0;
     size_t last = 0;      // one past the token's last byte
-    bool closed = true;   // false for a string that the text ends before its closing byte
+    bool closed = true;    // false for a string that the text ends before its closing byte
+    bool escaped = false;  // a name that holds a "#"
 
     bool is(TokenKind k) const { return kind == k; }
 };
@@ -73,7 +77,7 @@ public:
     // One past the value that begins at `position` (an array or dictionary with all it holds, a
     // reference "n g R" as one value, any other token alone); `position` when no value begins
     // there. A container that the text or the object ends inside ends there.
-    size_t valueEnd(size_t position) const { return valueEnd(position, 0); }
+    size_t valueEnd(size_t position) const { return valueEnd(tokenAt(position), 0); }
     // Reads the next entry of the dictionary being walked, from `position` on (just after its
     // "<<" or after the previous entry). Tokens that are no key are stepped over one by one, and
     // a key followed by an error loses its entry, as the parser does. True with an entry;
@@ -84,14 +88,108 @@ public:
     }
 
 private:
-    size_t valueEnd(size_t position, int depth) const;
+    size_t valueEnd(const SyntaxToken& token, int depth) const;
     bool nextEntry(size_t& position, SyntaxEntry& entry, bool* closed, int depth) const;
     size_t containerEnd(const SyntaxToken& open, int depth) const;
     size_t referenceEnd(const SyntaxToken& number) const;
     SyntaxToken make(TokenKind kind, size_t first, size_t last, bool mayGoOn) const;
-    size_t nameEnd(size_t position) const;
+    size_t nameEnd(size_t position, bool& escaped) const;
     size_t literalEnd(size_t position, bool& closed) const;
 
     std::string_view text_;
     bool complete_;
 };
+
+// The lexer asks for every token of every object read: these stay inline.
+
+inline size_t SyntaxText::skipBlanks(size_t position, bool& inComment) const {
+    const char* const bytes = text_.data();
+    const size_t n = text_.size();
+    for (;;) {
+        if (inComment) {
+            while (position < n && !isLineEnd(bytes[position])) ++position;
+            if (position == n) return n;
+            inComment = false;
+        }
+        while (position < n && isWhite(bytes[position])) ++position;
+        if (position == n || bytes[position] != '%') return position;
+        inComment = true;
+    }
+}
+
+inline SyntaxToken SyntaxText::make(TokenKind kind, size_t first, size_t last, bool mayGoOn) const {
+    SyntaxToken token;
+    token.first = first;
+    token.last = last < text_.size() ? last : text_.size();
+    // A token that the end of the bytes cuts, when more bytes follow, is not judged yet.
+    token.kind = mayGoOn && last >= text_.size() && !complete_ ? TokenKind::partial : kind;
+    return token;
+}
+
+inline size_t SyntaxText::nameEnd(size_t position, bool& escaped) const {
+    const char* const bytes = text_.data();
+    const size_t n = text_.size();
+    size_t i = position + 1;
+    while (i < n && isRegular(bytes[i])) {
+        if (bytes[i] != '#') {
+            ++i;
+            continue;
+        }
+        escaped = true;
+        // "#" and a hex digit take the next byte along, whatever it is.
+        i += i + 1 < n && hexDigitValue(bytes[i + 1]) != kNotHexDigit ? 3 : 1;
+    }
+    return i;
+}
+
+inline SyntaxToken SyntaxText::tokenAt(size_t position) const {
+    const size_t n = text_.size();
+    if (position >= n) return make(TokenKind::end, n, n, true);
+    const char* const bytes = text_.data();
+    const char c = bytes[position];
+    size_t last = position + 1;
+    if (byteClass(c) != ByteClass::delimiter || c == '%') {
+        if (isDigit(c) || c == '-' || c == '.') {
+            while (last < n && isDigit(bytes[last])) ++last;
+            const bool real = c == '.' || (last < n && bytes[last] == '.');
+            while (last < n && (isDigit(bytes[last]) || bytes[last] == '.')) ++last;
+            return make(real ? TokenKind::real : TokenKind::integer, position, last, true);
+        }
+        while (last < n && isRegular(bytes[last])) ++last;
+        return make(TokenKind::keyword, position, last, true);
+    }
+    const bool hasNext = last < n;
+    switch (c) {
+        case '/': {
+            bool escaped = false;
+            SyntaxToken token = make(TokenKind::name, position, nameEnd(position, escaped), true);
+            token.escaped = escaped;
+            return token;
+        }
+        case '(': {
+            bool closed = false;
+            SyntaxToken token = make(TokenKind::literalString, position, literalEnd(position, closed), !closed);
+            token.closed = closed;
+            return token;
+        }
+        case '<': {
+            if (hasNext && bytes[last] == '<') return make(TokenKind::dictionaryOpen, position, position + 2, false);
+            const void* close = hasNext ? std::memchr(bytes + last, '>', n - last) : nullptr;
+            if (close) {
+                return make(TokenKind::hexString, position, static_cast<size_t>(static_cast<const char*>(close) - bytes) + 1, false);
+            }
+            SyntaxToken token = make(TokenKind::hexString, position, n, true);
+            token.closed = false;
+            return token;
+        }
+        case '>':
+            if (hasNext && bytes[last] == '>') return make(TokenKind::dictionaryClose, position, position + 2, false);
+            return make(TokenKind::error, position, last, !hasNext);
+        case '[':
+            return make(TokenKind::arrayOpen, position, last, false);
+        case ']':
+            return make(TokenKind::arrayClose, position, last, false);
+        default:  // ")" "{" "}"
+            return make(TokenKind::error, position, last, false);
+    }
+}
