@@ -162,13 +162,15 @@ inline SyntaxToken SyntaxText::tokenAt(size_t position) const {
     switch (c) {
         case '/': {
             bool escaped = false;
-            SyntaxToken token = make(TokenKind::name, position, nameEnd(position, escaped), true);
+            const size_t end = nameEnd(position, escaped);
+            SyntaxToken token = make(TokenKind::name, position, end, true);
             token.escaped = escaped;
             return token;
         }
         case '(': {
             bool closed = false;
-            SyntaxToken token = make(TokenKind::literalString, position, literalEnd(position, closed), !closed);
+            const size_t end = literalEnd(position, closed);
+            SyntaxToken token = make(TokenKind::literalString, position, end, !closed);
             token.closed = closed;
             return token;
         }

@@ -117,6 +117,7 @@ TEST(OutputEncryption, TrailerNamesTheInputsEncryptionAndId) {
         {"<< /Root 1 0 R /Encrypt 6 0 R /ID [<AAbb01><02CCdd>] >>", "/Encrypt 6 0 R\n/ID [<aabb01><02ccdd>]\n"},
         {"<< /Encrypt 93 2 R /ID [(a\\000b)(c)] >>", "/Encrypt 93 2 R\n/ID [<610062><63>]\n"},
         {"<< /Encrypt 6 0 R /ID [<0102> 7] >>", "/Encrypt 6 0 R\n/ID [<0102><0102>]\n"},
+        {"<< /Encrypt 6 0 R /ID [<8A3F 21C0> <0 1\n02>] >>", "/Encrypt 6 0 R\n/ID [<8a3f21c0><0102>]\n"},
         {"<< /Encrypt 6 0 R /ID <0102> >>", "/Encrypt 6 0 R\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(encryption(kCipherRc4, c[0]).trailerKeys(), c[1]) << c[0];
