@@ -95,7 +95,7 @@ bool RawObjectReader::readRawObject(uint32_t objectNumber, std::string& out) {
     const std::vector<XRefEntry>& entries = xref_.getEntries();
     if (objectNumber >= entries.size()) return false;
     const XRefEntry& entry = entries[objectNumber];
-    if (entry.type == 1) {
+    if (entry.type == XRefEntryType::inUse) {
         RawObjectSpan span;
         if (!locateObject(objectNumber, span)) return false;
         if (windowHolds(span)) {
@@ -107,7 +107,7 @@ bool RawObjectReader::readRawObject(uint32_t objectNumber, std::string& out) {
         out.resize(got);
         return true;
     }
-    if (entry.type != 2) return false;
+    if (entry.type != XRefEntryType::compressed) return false;
     uint32_t length = 0;
     const char* text = xref_.getCompressedObjectText(static_cast<int32_t>(objectNumber), 0, length);
     if (!text || length == 0) return false;
@@ -125,7 +125,7 @@ bool RawObjectReader::readRawObject(uint32_t objectNumber, std::string& out) {
 bool RawObjectReader::locateObject(uint32_t objectNumber, RawObjectSpan& span) {
     span = RawObjectSpan();
     const std::vector<XRefEntry>& entries = xref_.getEntries();
-    if (objectNumber >= entries.size() || entries[objectNumber].type != 1) return false;
+    if (objectNumber >= entries.size() || entries[objectNumber].type != XRefEntryType::inUse) return false;
     const uint64_t position = static_cast<uint64_t>(headerStart_) + entries[objectNumber].offset;
     if (position >= file_.size()) return false;
     uint64_t end = 0;
@@ -201,12 +201,12 @@ uint64_t RawObjectReader::streamDataLength(uint32_t objectNumber, const ObjectHe
     const std::vector<XRefEntry>& entries = xref_.getEntries();
     if (head.lengthNumber >= entries.size()) return 0;
     const XRefEntry& target = entries[head.lengthNumber];
-    if (target.type == 1) {
+    if (target.type == XRefEntryType::inUse) {
         char peek[kIntegerObjectPeek];
         const uint64_t targetPosition = static_cast<uint64_t>(headerStart_) + target.offset;
         const size_t got = file_.readAt(targetPosition, reinterpret_cast<uint8_t*>(peek), sizeof peek);
         if (!holdsIntegerObject(peek, got)) return 0;
-    } else if (target.type != 2) {
+    } else if (target.type != XRefEntryType::compressed) {
         return 0;
     }
     try {
@@ -304,10 +304,10 @@ void RawObjectReader::copyRange(uint64_t position, uint64_t length, OutputWriter
 void RawObjectReader::copyHeader(OutputWriter& output) {
     const std::vector<XRefEntry>& entries = xref_.getEntries();
     size_t first = 1;
-    while (first < entries.size() && entries[first].type != 1) ++first;
+    while (first < entries.size() && entries[first].type != XRefEntryType::inUse) ++first;
     uint32_t headerLength = first < entries.size() ? entries[first].offset : 0;
     for (size_t i = first + 1; i < entries.size(); ++i) {
-        if (entries[i].type == 1 && entries[i].offset != 0) headerLength = std::min(headerLength, entries[i].offset);
+        if (entries[i].type == XRefEntryType::inUse && entries[i].offset != 0) headerLength = std::min(headerLength, entries[i].offset);
     }
     char mark[kHeaderMarkLength] = {};
     const size_t got =

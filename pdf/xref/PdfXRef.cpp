@@ -150,8 +150,8 @@ void CPdfXRef::fetch(int32_t number, uint32_t generation, CPdfElement& out) {
     const std::vector<XRefEntry>& entries = impl_->entries;
     if (number < 0 || static_cast<size_t>(number) >= entries.size()) throw CPdfException("Corrupted PDF file");
     const XRefEntry entry = entries[static_cast<size_t>(number)];
-    const bool inUse = entry.type == 1 && entry.generation == generation;
-    const bool compressed = entry.type == 2 && generation == 0;
+    const bool inUse = entry.type == XRefEntryType::inUse && entry.generation == generation;
+    const bool compressed = entry.type == XRefEntryType::compressed && generation == 0;
     if (!inUse && !compressed) {
         out.initNull();
         return;
@@ -238,7 +238,7 @@ const char* CPdfXRef::getCompressedObjectText(int32_t number, uint32_t generatio
     Impl& x = *impl_;
     if (number < 0 || static_cast<size_t>(number) >= x.entries.size()) throw CPdfException("Corrupted PDF file");
     const XRefEntry entry = x.entries[static_cast<size_t>(number)];
-    if (generation != 0 || entry.type != 2) return nullptr;
+    if (generation != 0 || entry.type != XRefEntryType::compressed) return nullptr;
     if (!x.objectTextCache || x.objectTextCache->getNumber() != entry.offset) {
         x.objectTextCache = x.decodedStreams.get(*this, entry.offset);
     }

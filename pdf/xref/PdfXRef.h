@@ -9,14 +9,20 @@
 
 class CPdfStream;
 
-// One cross-reference entry. type 0: free; 1: in use, `offset` relative to the "%PDF-" header;
-// 2: compressed, `offset` is the object stream's number and `generation` the index in it.
+// The numbers are those of a cross-reference stream's first field.
+enum class XRefEntryType : uint32_t {
+    free = 0,
+    inUse = 1,       // `offset` relative to the "%PDF-" header
+    compressed = 2,  // `offset` is the object stream's number and `generation` the index in it
+};
+
+// One cross-reference entry.
 struct XRefEntry {
     static constexpr uint32_t kUndefined = 0xFFFFFFFFu;
 
     uint32_t offset = kUndefined;
     uint32_t generation = 0;
-    uint32_t type = 0;
+    XRefEntryType type = XRefEntryType::free;
 };
 
 struct ObjectRef {

@@ -43,11 +43,11 @@ TEST(XRef, TablesStreamsAndUpdatesGiveTheNewestEntriesAndTrailer) {
                 CPdfXRef& xref = pdf.open();
                 ASSERT_EQ(xref.getEntries().size(), updated ? 13u + (updated == 2) : 10u + !widths.empty());
                 for (const int n : {1, 3, 9}) {
-                    EXPECT_EQ(xref.getEntries()[n].type, 1u) << n;
+                    EXPECT_EQ(xref.getEntries()[n].type, XRefEntryType::inUse) << n;
                     EXPECT_EQ(xref.getEntries()[n].offset, base.offsetOf(n)) << n;
                 }
                 // Without a type field every listed entry is in use, the free head included.
-                EXPECT_EQ(xref.getEntries()[0].type, !widths.empty() && widths[0] == 0 ? 1u : 0u);
+                EXPECT_EQ(xref.getEntries()[0].type, !widths.empty() && widths[0] == 0 ? XRefEntryType::inUse : XRefEntryType::free);
                 EXPECT_EQ(describe(fetchObject(xref, 5, 2)) + describe(fetchObject(xref, 3)),
                           updated ? "(new)(three)" : "(five)(three)");
                 // The newest trailer wins; its references resolve through the table.
@@ -227,9 +227,9 @@ std::map<int, XRefEntry> qpdfEntries(const std::string& listing) {
     std::istringstream lines(listing);
     for (std::string text; std::getline(lines, text);) {
         unsigned n = 0, g = 0, at = 0, index = 0;
-        if (std::sscanf(text.c_str(), "%u/%u: uncompressed; offset = %u", &n, &g, &at) == 3) entries[n] = {at, g, 1};
+        if (std::sscanf(text.c_str(), "%u/%u: uncompressed; offset = %u", &n, &g, &at) == 3) entries[n] = {at, g, XRefEntryType::inUse};
         if (std::sscanf(text.c_str(), "%u/%u: compressed; stream = %u, index = %u", &n, &g, &at, &index) == 4)
-            entries[n] = {at, index, 2};
+            entries[n] = {at, index, XRefEntryType::compressed};
     }
     return entries;
 }
