@@ -60,9 +60,7 @@ struct CPdfXRef::Impl {
     std::shared_ptr<const CPdfObjectStreamData> objectTextCache;
 
     bool encrypted = false;
-    uint8_t fileKey[kMaxKeyLength] = {};
-    int keyLength = 0;
-    int cipherKind = 0;
+    FileKey fileKey;
     bool encryptMetadata = true;
 
     // Objects being fetched right now, innermost last.
@@ -198,8 +196,8 @@ void CPdfXRef::fetchInUse(int32_t number, uint32_t generation, const XRefEntry& 
         return parsed;
     };
     try {
-        parser.getObject(out, x.encrypted ? x.fileKey : nullptr, x.cipherKind, x.keyLength, number,
-                         static_cast<int>(generation), x.encryptMetadata);
+        parser.getObject(out, x.encrypted ? &x.fileKey : nullptr, number, static_cast<int>(generation),
+                         x.encryptMetadata);
     } catch (const CPdfException&) {
         charge();
         throw;
@@ -249,20 +247,14 @@ const char* CPdfXRef::getCompressedObjectText(int32_t number, uint32_t generatio
     return reinterpret_cast<const char*>(x.objectTextCache->getData()) + begin;
 }
 
-void CPdfXRef::setEncryption(uint32_t, bool, const uint8_t* key, int keyLength, int, int cipherKind) {
+void CPdfXRef::setEncryption(uint32_t, bool, const uint8_t* key, int keyLength, int, CipherKind cipher) {
     Impl& x = *impl_;
     x.encrypted = true;
-    x.keyLength = std::clamp(keyLength, 0, kMaxKeyLength);
-    if (key && x.keyLength > 0) std::memcpy(x.fileKey, key, static_cast<size_t>(x.keyLength));
-    x.cipherKind = cipherKind;
+    x.fileKey = FileKey(key, keyLength > 0 ? static_cast<size_t>(keyLength) : 0, cipher);
 }
 
 void CPdfXRef::setEncryptMetadata(bool encryptMetadata) { impl_->encryptMetadata = encryptMetadata; }
 
 bool CPdfXRef::isEncrypted() const { return impl_->encrypted; }
 
-const uint8_t* CPdfXRef::getFileKey() const { return impl_->fileKey; }
-
-int CPdfXRef::getKeyLength() const { return impl_->keyLength; }
-
-int CPdfXRef::getCipherKind() const { return impl_->cipherKind; }
+const FileKey& CPdfXRef::getFileKey() const { return impl_->fileKey; }

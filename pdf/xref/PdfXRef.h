@@ -6,6 +6,7 @@
 
 #include "pdf/objects/PdfElement.h"
 #include "pdf/objects/PdfResolver.h"
+#include "pdf/security/FileKey.h"
 
 class CPdfStream;
 
@@ -33,7 +34,6 @@ struct ObjectRef {
 // Reads the cross-reference sections and the trailer of a file, and fetches objects by number.
 class CPdfXRef : public CPdfResolver {
 public:
-    static constexpr int kMaxKeyLength = 16;
     // Fetches that start while others are still reading (an indirect Length, an object stream)
     // deeper than this end with an exception instead of exhausting the stack.
     static constexpr size_t kMaxFetchDepth = 16;
@@ -73,13 +73,11 @@ public:
     const char* getCompressedObjectText(int32_t number, uint32_t generation, uint32_t& length);
 
     void setEncryption(uint32_t permissionFlags, bool ownerPasswordOk, const uint8_t* key, int keyLength,
-                       int encVersion, int cipherKind);
+                       int encVersion, CipherKind cipher);
     // Whether metadata streams are encrypted like every other stream (the default).
     void setEncryptMetadata(bool encryptMetadata);
     bool isEncrypted() const;
-    const uint8_t* getFileKey() const;
-    int getKeyLength() const;
-    int getCipherKind() const;
+    const FileKey& getFileKey() const;
 
 private:
     struct Impl;
