@@ -125,10 +125,11 @@ void CPdfLexer::makeElement(const SyntaxText& text, const SyntaxToken& token, CP
             out.initString(literal.data(), literal.size());
             return;
         case TokenKind::hexString: {
-            // The digits stay as they are until the value is asked for.
-            const std::string_view digits = bytes.substr(1, bytes.size() - (token.closed ? 2 : 1));
-            const char kNoDigits = '\0';
-            CPdfString string(digits.empty() ? &kNoDigits : digits.data(), digits.empty() ? 1 : static_cast<int32_t>(digits.size()));
+            // The digits stay as they are until the value is asked for; "<>" keeps one zero byte.
+            static constexpr char kNoDigits[] = "";
+            std::string_view digits = bytes.substr(1, bytes.size() - (token.closed ? 2 : 1));
+            if (digits.empty()) digits = std::string_view(kNoDigits, 1);
+            CPdfString string(digits.data(), static_cast<int32_t>(digits.size()));
             string.setDecoded(false);
             out.initHexString(string);
             return;

@@ -54,7 +54,9 @@ public:
     std::string_view text() const { return text_; }
     bool complete() const { return complete_; }
     size_t size() const { return text_.size(); }
-    std::string_view bytes(const SyntaxToken& token) const { return text_.substr(token.first, token.last - token.first); }
+    std::string_view bytes(const SyntaxToken& token) const {
+        return text_.substr(token.first, token.last - token.first);
+    }
 
     // The first byte at or after `position` that is neither white space nor in a comment.
     // `inComment` says whether a comment is open at `position`, and on return whether the
@@ -178,7 +180,8 @@ inline SyntaxToken SyntaxText::tokenAt(size_t position) const {
             if (hasNext && bytes[last] == '<') return make(TokenKind::dictionaryOpen, position, position + 2, false);
             const void* close = hasNext ? std::memchr(bytes + last, '>', n - last) : nullptr;
             if (close) {
-                return make(TokenKind::hexString, position, static_cast<size_t>(static_cast<const char*>(close) - bytes) + 1, false);
+                const size_t end = static_cast<size_t>(static_cast<const char*>(close) - bytes) + 1;
+                return make(TokenKind::hexString, position, end, false);
             }
             SyntaxToken token = make(TokenKind::hexString, position, n, true);
             token.closed = false;

@@ -245,7 +245,8 @@ void CPdfXRefReader::readXRefStreamSection(CPdfByteReader& reader, const Widths&
     const uint32_t last = static_cast<uint32_t>(first) + static_cast<uint32_t>(count);
     for (uint32_t i = static_cast<uint32_t>(first); i < last; ++i) {
         // A first field of no bytes means an object in use.
-        const uint32_t type = widths.type == 0 ? static_cast<uint32_t>(XRefEntryType::inUse) : readField(reader, widths.type);
+        const uint32_t type =
+            widths.type == 0 ? static_cast<uint32_t>(XRefEntryType::inUse) : readField(reader, widths.type);
         const uint32_t offset = readField(reader, widths.offset);
         const uint32_t generation = readField(reader, widths.generation);
         if (type > kMaxEntryType) throw CPdfException("Wrong type of xref entry while reading xref stream section");

@@ -107,7 +107,8 @@ TEST(Parser, DecryptsWholeStringsAndStreamDataUnlessKeptInPlainText) {
     const FileKey keys[] = {{key, 5, CipherKind::rc4}, {key, 16, CipherKind::rc4}, {key, 16, CipherKind::aes128}};
     for (const FileKey& fileKey : keys) {
         const CipherKind cipher = fileKey.cipher();
-        SCOPED_TRACE("cipher " + std::to_string(static_cast<int>(cipher)) + ", key of " + std::to_string(fileKey.size()) + " bytes");
+        SCOPED_TRACE("cipher " + std::to_string(static_cast<int>(cipher)) + ", key of " +
+                     std::to_string(fileKey.size()) + " bytes");
         const ObjectEncryptor encryptor(fileKey);
         const auto sealed = [&](const std::string& s) { return encryptor.encrypt(s, kNumber, kGeneration); };
         // The first object of `text` as object `as`, of this document or of a plain one.

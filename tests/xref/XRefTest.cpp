@@ -215,7 +215,8 @@ TEST(ObjectStream, ObjectsThatLeadBackToThemselvesGiveNothing) {
 
 TEST(ObjectStream, EncryptedStreamsAreDecryptedAsAWholeAndTheirStringsNotAgain) {
     const uint8_t key[5] = {9, 8, 7, 6, 5};
-    auto pdf = withObjectStream(ObjectEncryptor(FileKey(key, 5, CipherKind::rc4)).encrypt("11 0 12 9 (stored) (other)", 10, 0));
+    const FileKey fileKey(key, 5, CipherKind::rc4);
+    auto pdf = withObjectStream(ObjectEncryptor(fileKey).encrypt("11 0 12 9 (stored) (other)", 10, 0));
     pdf->xref().setEncryption(0xFFFFFFFC, false, key, 5, 1, CipherKind::rc4);
     EXPECT_EQ(both(pdf->xref(), 11), "(stored) | (stored) ");
     EXPECT_EQ(both(pdf->xref(), 12), "(other) | (other)");
