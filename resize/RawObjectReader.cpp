@@ -19,7 +19,7 @@ constexpr char kEndObj[] = "endobj";
 constexpr size_t kEndObjLength = sizeof kEndObj - 1;
 constexpr char kEndStream[] = "endstream";
 constexpr size_t kEndStreamLength = sizeof kEndStream - 1;
-// Blank bytes tolerated between a stream's data and its "endstream".
+// Blank bytes and comments tolerated between a stream's data and its "endstream".
 constexpr size_t kEndStreamSlack = 32;
 // An integer object ("n g obj 1234 endobj") fits in this many bytes.
 constexpr size_t kIntegerObjectPeek = 64;
@@ -223,9 +223,11 @@ uint64_t RawObjectReader::streamDataLength(uint32_t objectNumber, const ObjectHe
 bool RawObjectReader::endstreamFollows(uint64_t dataEnd) {
     char bytes[kEndStreamSlack + kEndStreamLength];
     const size_t got = file_.readAt(dataEnd, reinterpret_cast<uint8_t*>(bytes), sizeof bytes);
-    size_t i = 0;
-    while (i < got && i < kEndStreamSlack && isWhite(bytes[i])) ++i;
-    return got - i >= kEndStreamLength && std::memcmp(bytes + i, kEndStream, kEndStreamLength) == 0;
+    // Bytes after the window may go on with the keyword's own bytes: the parser would see them.
+    const SyntaxText text(std::string_view(bytes, got), got < sizeof bytes);
+    const SyntaxToken keyword = text.nextToken(0);
+    return keyword.first <= kEndStreamSlack && text.bytes(keyword) == kEndStream &&
+           (keyword.is(TokenKind::keyword) || keyword.is(TokenKind::partial));
 }
 
 uint32_t RawObjectReader::findBytesInFile(uint32_t start, const char* pattern, size_t patternLength) {
