@@ -93,10 +93,10 @@ void readEveryObject(CPdfXRef& xref) {
     std::vector<uint8_t> buffer(kDecodeChunk);
     for (size_t number = 0; number < count; ++number) {
         const XRefEntry entry = entries[number];
-        if (entry.type == 0) continue;
+        if (entry.type == XRefEntryType::free) continue;
         try {
             CPdfElement object;
-            xref.fetch(static_cast<int32_t>(number), entry.type == 1 ? entry.generation : 0, object);
+            xref.fetch(static_cast<int32_t>(number), entry.type == XRefEntryType::inUse ? entry.generation : 0, object);
             if (!object.is(kindStream)) continue;
             CPdfStream* stream = object.getStream();
             stream->reset();

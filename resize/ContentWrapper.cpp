@@ -6,6 +6,7 @@
 #include "pdf/objects/PdfDictionary.h"
 #include "pdf/objects/PdfElement.h"
 #include "pdf/objects/PdfException.h"
+#include "pdf/syntax/PdfSyntax.h"
 #include "resize/DictionaryScanner.h"
 #include "resize/NumberFormat.h"
 #include "resize/ObjectText.h"
@@ -17,7 +18,6 @@
 namespace {
 
 constexpr char kContentsKey[] = "/Contents";
-constexpr size_t kContentsKeyLength = sizeof kContentsKey - 1;
 constexpr char kRestoreContent[] = "Q\n";
 constexpr size_t kDictionaryOpenLength = 2;
 
@@ -30,8 +30,6 @@ bool isSingleContent(const CPdfElement& resolved, const CPdfElement& unresolved)
            (resolved.is(kindStream) || resolved.is(kindNull) || resolved.is(kindError));
 }
 
-bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\0' || isLineEnd(c); }
 bool endsContentsValue(char c) { return c == '/' || c == '<' || c == '>'; }
 
 }  // namespace
@@ -164,10 +162,10 @@ void ContentWrapper::replaceSingleReference(ObjectText& pageText, const std::str
         const std::string_view text = scanner.text();
         // The list replaces the value from the second byte after the key, and the white space
         // after the value up to the next key or the dictionary's end, line ends excepted.
-        first = std::max(entry.keyLast, std::min(entry.keyFirst + kContentsKeyLength + 1, entry.valueFirst));
+        first = std::min(entry.keyLast + 1, entry.valueFirst);
         last = entry.valueLast;
         size_t next = last;
-        while (next < text.size() && isSpace(text[next])) ++next;
+        while (next < text.size() && isWhite(text[next])) ++next;
         if (next < text.size() && endsContentsValue(text[next])) {
             last = next;
             while (last > entry.valueLast && isLineEnd(text[last - 1])) --last;

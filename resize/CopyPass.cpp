@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kInUse = 1;
-constexpr uint32_t kCompressed = 2;
 
 std::vector<bool> heldBackObjects(size_t entryCount, const std::vector<PageRecord>& records) {
     std::vector<bool> heldBack(entryCount, false);
@@ -25,7 +23,7 @@ std::vector<bool> contentsObjects(const std::vector<XRefEntry>& entries, const s
     for (const PageRecord& record : records) {
         if (!record.selected || !record.filled || record.contentsNumber >= entries.size()) continue;
         const XRefEntry& entry = entries[record.contentsNumber];
-        if (entry.type == kInUse && entry.generation == record.contentsGeneration) contents[record.contentsNumber] = true;
+        if (entry.type == XRefEntryType::inUse && entry.generation == record.contentsGeneration) contents[record.contentsNumber] = true;
     }
     return contents;
 }
@@ -54,14 +52,14 @@ std::vector<bool> copyObjects(RawObjectReader& reader, CPdfXRef& xref, OutputWri
         // A page that is rewritten gets its row when it is written, or the job fails: reading
         // it here would only be done again.
         if (output.row(number).written || heldBack[number]) continue;
-        if (entry.type == kInUse) {
+        if (entry.type == XRefEntryType::inUse) {
             RawObjectSpan span;
             if (!reader.locateObject(number, span) || span.length == 0 || span.isObjectStream) continue;
             const uint32_t offset = output.position();
             reader.copySpan(span, output);
             output.setOutputEntry(number, entry.generation, offset, true);
             if (probe) streams[number] = span.isStream && parsesAsStream(xref, number, entry.generation);
-        } else if (entry.type == kCompressed) {
+        } else if (entry.type == XRefEntryType::compressed) {
             if (!reader.readRawObject(number, bytes) || bytes.empty()) continue;
             const uint32_t offset = output.position();
             output.write(bytes);

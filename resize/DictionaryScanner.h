@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "pdf/syntax/SyntaxText.h"
+
 // Where one dictionary entry lies in an object's raw text; positions are byte indexes.
 struct TextEntry {
     size_t keyFirst = 0;    // the key's "/"
@@ -18,15 +20,15 @@ struct TextRange {
     size_t last = 0;
 };
 
-// Walks the tokens of one object's raw text, so that a key is found only at the level of the
-// dictionary it belongs to: bytes inside nested dictionaries, arrays, strings and comments, and
-// the data of a stream, never match. The scanner holds a view: the text must outlive it and
-// must not change while it is used.
+// Finds keys and values in one object's raw text through the shared PDF syntax, so that a key
+// is found only where the parser finds it, at the level of the dictionary it belongs to: bytes
+// inside nested dictionaries, arrays, strings and comments, and the data of a stream, never
+// match. The scanner holds a view: the text must outlive it and must not change while it is used.
 class DictionaryScanner {
 public:
     static constexpr size_t npos = std::string_view::npos;
 
-    explicit DictionaryScanner(std::string_view text) : text_(text) {}
+    explicit DictionaryScanner(std::string_view text) : syntax_(text) {}
 
     // The first value after the object header "n g obj", or npos when there is none.
     size_t objectValue() const;
@@ -45,31 +47,17 @@ public:
     // One past the value that starts at `position`; `position` itself when no value starts there.
     size_t valueEnd(size_t position) const;
     // The first byte at or after `position` that is neither white space nor part of a comment.
-    size_t skipBlanks(size_t position) const;
+    size_t skipBlanks(size_t position) const { return syntax_.skipBlanks(position); }
 
-    std::string_view text() const { return text_; }
-    bool isDictionaryAt(size_t position) const { return startsWith(position, "<<"); }
-    bool isArrayAt(size_t position) const { return position < text_.size() && text_[position] == '['; }
+    std::string_view text() const { return syntax_.text(); }
+    bool isDictionaryAt(size_t position) const { return syntax_.tokenAt(position).is(TokenKind::dictionaryOpen); }
+    bool isArrayAt(size_t position) const { return syntax_.tokenAt(position).is(TokenKind::arrayOpen); }
     // Whether the value from `first` up to `last` is an indirect reference "n g R".
     bool isReference(size_t first, size_t last) const;
 
 private:
-    enum class Token { end, open, close, name, integer, keyword, atom };
-
-    struct Lexeme {
-        Token token = Token::end;
-        size_t first = 0;
-        size_t last = 0;
-    };
-
-    Lexeme lexemeAt(size_t position) const;
-    size_t literalStringEnd(size_t position) const;
-    size_t referenceEnd(size_t integerEnd) const;
-    bool startsWith(size_t position, std::string_view bytes) const;
-    bool isEndKeyword(const Lexeme& lexeme) const;
-    bool nameEquals(const Lexeme& lexeme, std::string_view key) const;
     // False when no name of the text can equal `key`, so that the token walk can be skipped.
     bool mayHoldName(std::string_view key) const;
 
-    std::string_view text_;
+    SyntaxText syntax_;
 };

@@ -37,13 +37,10 @@ std::string idText(const CPdfDictionary& trailer) {
 
 std::unique_ptr<OutputEncryption> OutputEncryption::fromDocument(const CPdfXRef& xref) {
     if (!xref.isEncrypted()) return nullptr;
-    return std::make_unique<OutputEncryption>(xref.getTrailer(), xref.getFileKey(), xref.getKeyLength(),
-                                              xref.getCipherKind());
+    return std::make_unique<OutputEncryption>(xref.getTrailer(), xref.getFileKey());
 }
 
-OutputEncryption::OutputEncryption(const CPdfElement& trailer, const uint8_t* fileKey, int fileKeyLength,
-                                   int cipherKind)
-    : encryptor_(fileKey, fileKeyLength, cipherKind) {
+OutputEncryption::OutputEncryption(const CPdfElement& trailer, const FileKey& fileKey) : encryptor_(fileKey) {
     if (!trailer.is(kindDictionary)) return;
     const CPdfDictionary& dictionary = *trailer.getDictionary();
     CPdfElement encrypt;

@@ -20,8 +20,8 @@ public:
     // Null when the document's cross-reference holds no file key (a plain input).
     static std::unique_ptr<OutputEncryption> fromDocument(const CPdfXRef& xref);
 
-    // `trailer` is the input's trailer dictionary; fileKeyLength 1 to 16, cipherKind 0 (RC4) or 1 (AES).
-    OutputEncryption(const CPdfElement& trailer, const uint8_t* fileKey, int fileKeyLength, int cipherKind);
+    // `trailer` is the input's trailer dictionary.
+    OutputEncryption(const CPdfElement& trailer, const FileKey& fileKey);
 
     // "/Encrypt n g R" (or the direct dictionary) and "/ID [<...><...>]", each on its own line,
     // for the end of the output trailer.

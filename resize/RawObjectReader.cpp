@@ -1,12 +1,13 @@
 #include "resize/RawObjectReader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include "pdf/objects/PdfElement.h"
 #include "pdf/objects/PdfException.h"
 #include "pdf/stream/InputFile.h"
+#include "pdf/syntax/PdfSyntax.h"
+#include "pdf/syntax/SyntaxText.h"
 #include "resize/NumberFormat.h"
 #include "resize/ObjectHeadScanner.h"
 #include "resize/OutputEncryption.h"
@@ -18,7 +19,7 @@ constexpr char kEndObj[] = "endobj";
 constexpr size_t kEndObjLength = sizeof kEndObj - 1;
 constexpr char kEndStream[] = "endstream";
 constexpr size_t kEndStreamLength = sizeof kEndStream - 1;
-// Blank bytes tolerated between a stream's data and its "endstream".
+// Blank bytes and comments tolerated between a stream's data and its "endstream".
 constexpr size_t kEndStreamSlack = 32;
 // An integer object ("n g obj 1234 endobj") fits in this many bytes.
 constexpr size_t kIntegerObjectPeek = 64;
@@ -37,8 +38,6 @@ constexpr size_t kHeaderMarkLength = sizeof kHeaderMark - 1;
 constexpr char kSubstituteHeader[] = "%PDF-1.4\n";
 constexpr char kRebuiltTrailer[] = " endobj\r";
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isBlank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0'; }
 
 // The first occurrence of `pattern` lying wholly in [first, last), or null.
 const char* findPattern(const char* first, const char* last, const char* pattern, size_t length) {
@@ -57,24 +56,14 @@ const char* findPattern(const char* first, const char* last, const char* pattern
 // Whether the bytes are "n g obj" followed by an unsigned integer: fetching such an object
 // parses a number, never a stream whose own /Length could lead back here.
 bool holdsIntegerObject(const char* bytes, size_t length) {
-    size_t i = 0;
-    auto skipBlanks = [&] {
-        while (i < length && isBlank(bytes[i])) ++i;
-    };
-    auto digits = [&] {
-        const size_t first = i;
-        while (i < length && isDigit(bytes[i])) ++i;
-        return i > first;
-    };
-    skipBlanks();
-    if (!digits()) return false;
-    skipBlanks();
-    if (!digits()) return false;
-    skipBlanks();
-    if (length - i < 3 || std::memcmp(bytes + i, "obj", 3) != 0) return false;
-    i += 3;
-    skipBlanks();
-    return digits() && (i == length || !std::isalnum(static_cast<unsigned char>(bytes[i])));
+    const SyntaxText syntax(std::string_view(bytes, length));
+    const SyntaxToken number = syntax.nextToken(0);
+    const SyntaxToken generation = syntax.nextToken(number.last);
+    const SyntaxToken obj = syntax.nextToken(generation.last);
+    const SyntaxToken value = syntax.nextToken(obj.last);
+    return number.is(TokenKind::integer) && generation.is(TokenKind::integer) && syntax.isKeyword(obj, "obj") &&
+           value.is(TokenKind::integer) && isDigit(bytes[value.first]) &&
+           (value.last == length || !isRegular(bytes[value.last]));
 }
 
 }  // namespace
@@ -86,7 +75,7 @@ bool RawObjectReader::readRawObject(uint32_t objectNumber, std::string& out) {
     const std::vector<XRefEntry>& entries = xref_.getEntries();
     if (objectNumber >= entries.size()) return false;
     const XRefEntry& entry = entries[objectNumber];
-    if (entry.type == 1) {
+    if (entry.type == XRefEntryType::inUse) {
         RawObjectSpan span;
         if (!locateObject(objectNumber, span)) return false;
         if (windowHolds(span)) {
@@ -98,7 +87,7 @@ bool RawObjectReader::readRawObject(uint32_t objectNumber, std::string& out) {
         out.resize(got);
         return true;
     }
-    if (entry.type != 2) return false;
+    if (entry.type != XRefEntryType::compressed) return false;
     uint32_t length = 0;
     const char* text = xref_.getCompressedObjectText(static_cast<int32_t>(objectNumber), 0, length);
     if (!text || length == 0) return false;
@@ -116,7 +105,7 @@ bool RawObjectReader::readRawObject(uint32_t objectNumber, std::string& out) {
 bool RawObjectReader::locateObject(uint32_t objectNumber, RawObjectSpan& span) {
     span = RawObjectSpan();
     const std::vector<XRefEntry>& entries = xref_.getEntries();
-    if (objectNumber >= entries.size() || entries[objectNumber].type != 1) return false;
+    if (objectNumber >= entries.size() || entries[objectNumber].type != XRefEntryType::inUse) return false;
     const uint64_t position = static_cast<uint64_t>(headerStart_) + entries[objectNumber].offset;
     if (position >= file_.size()) return false;
     uint64_t end = 0;
@@ -192,12 +181,12 @@ uint64_t RawObjectReader::streamDataLength(uint32_t objectNumber, const ObjectHe
     const std::vector<XRefEntry>& entries = xref_.getEntries();
     if (head.lengthNumber >= entries.size()) return 0;
     const XRefEntry& target = entries[head.lengthNumber];
-    if (target.type == 1) {
+    if (target.type == XRefEntryType::inUse) {
         char peek[kIntegerObjectPeek];
         const uint64_t targetPosition = static_cast<uint64_t>(headerStart_) + target.offset;
         const size_t got = file_.readAt(targetPosition, reinterpret_cast<uint8_t*>(peek), sizeof peek);
         if (!holdsIntegerObject(peek, got)) return 0;
-    } else if (target.type != 2) {
+    } else if (target.type != XRefEntryType::compressed) {
         return 0;
     }
     try {
@@ -214,9 +203,11 @@ uint64_t RawObjectReader::streamDataLength(uint32_t objectNumber, const ObjectHe
 bool RawObjectReader::endstreamFollows(uint64_t dataEnd) {
     char bytes[kEndStreamSlack + kEndStreamLength];
     const size_t got = file_.readAt(dataEnd, reinterpret_cast<uint8_t*>(bytes), sizeof bytes);
-    size_t i = 0;
-    while (i < got && i < kEndStreamSlack && isBlank(bytes[i])) ++i;
-    return got - i >= kEndStreamLength && std::memcmp(bytes + i, kEndStream, kEndStreamLength) == 0;
+    // Bytes after the window may go on with the keyword's own bytes: the parser would see them.
+    const SyntaxText text(std::string_view(bytes, got), got < sizeof bytes);
+    const SyntaxToken keyword = text.nextToken(0);
+    return keyword.first <= kEndStreamSlack && text.bytes(keyword) == kEndStream &&
+           (keyword.is(TokenKind::keyword) || keyword.is(TokenKind::partial));
 }
 
 uint32_t RawObjectReader::findBytesInFile(uint32_t start, const char* pattern, size_t patternLength) {
@@ -295,10 +286,10 @@ void RawObjectReader::copyRange(uint64_t position, uint64_t length, OutputWriter
 void RawObjectReader::copyHeader(OutputWriter& output) {
     const std::vector<XRefEntry>& entries = xref_.getEntries();
     size_t first = 1;
-    while (first < entries.size() && entries[first].type != 1) ++first;
+    while (first < entries.size() && entries[first].type != XRefEntryType::inUse) ++first;
     uint32_t headerLength = first < entries.size() ? entries[first].offset : 0;
     for (size_t i = first + 1; i < entries.size(); ++i) {
-        if (entries[i].type == 1 && entries[i].offset != 0) headerLength = std::min(headerLength, entries[i].offset);
+        if (entries[i].type == XRefEntryType::inUse && entries[i].offset != 0) headerLength = std::min(headerLength, entries[i].offset);
     }
     char mark[kHeaderMarkLength] = {};
     const size_t got =

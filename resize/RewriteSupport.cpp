@@ -12,22 +12,20 @@
 
 namespace {
 
-constexpr uint32_t kTypeInUse = 1;
-constexpr uint32_t kTypeCompressed = 2;
 
 }  // namespace
 
 uint32_t fetchGeneration(const std::vector<XRefEntry>& entries, uint32_t objectNumber) {
     if (objectNumber >= entries.size()) return 0;
     const XRefEntry& entry = entries[objectNumber];
-    return entry.type == kTypeCompressed ? 0 : entry.generation;
+    return entry.type == XRefEntryType::compressed ? 0 : entry.generation;
 }
 
 void writeObjectAgain(ResizeJob& job, uint32_t objectNumber, const std::string& bytes) {
     // A copied object keeps its generation in its cross-reference line; one rebuilt from an
     // object stream has the header " 0 obj".
     uint32_t generation = 0;
-    if (objectNumber < job.entries.size() && job.entries[objectNumber].type == kTypeInUse) {
+    if (objectNumber < job.entries.size() && job.entries[objectNumber].type == XRefEntryType::inUse) {
         generation = job.entries[objectNumber].generation;
     }
     if (!job.output.setOutputEntry(objectNumber, generation, job.output.position(), true)) return;

@@ -5,16 +5,10 @@
 #include <string_view>
 
 // Replaces every string of an object's raw text, literal "(...)" or hex "<...>", by the text
-// that `replace` makes of the string's bytes; everything else, comments and dictionary
-// delimiters "<<" ">>" included, passes byte for byte. A string that is not closed before the
-// end of the text stays as it is.
+// that `replace` makes of the string's value (as the parser reads it); everything else, comments
+// and dictionary delimiters "<<" ">>" included, passes byte for byte. A string that is not
+// closed before the end of the text stays as it is.
 std::string rewriteStrings(std::string_view text, const std::function<std::string(const std::string&)>& replace);
 
-// The bytes of a literal string's body (between its outer parentheses), escapes resolved and
-// each line end read as one line feed.
-std::string decodeLiteralString(std::string_view body);
-// The bytes of a hex string's body (between "<" and ">"): white space skipped, an odd last digit
-// completed with 0.
-std::string decodeHexString(std::string_view body);
 // The bytes as a hex string, "<" and ">" included.
 std::string hexStringText(const std::string& bytes);

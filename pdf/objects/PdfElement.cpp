@@ -128,6 +128,11 @@ size_t CPdfElement::getStringLength() const { return textLength(payload_.text); 
 
 void CPdfElement::initName(const char* text) { initText(kindName, text); }
 
+void CPdfElement::initName(const char* bytes, size_t length) {
+    payload_.text = copyText(bytes, length);
+    kind_ = kindName;
+}
+
 void CPdfElement::initCommand(const char* text) {
     const char* shared = sharedCommand(text);
     if (!shared) {

@@ -71,6 +71,8 @@ public:
     void initString(const char* text);
     void initString(const char* bytes, size_t length);
     void initName(const char* text);
+    // A name of `length` bytes that hold no zero byte.
+    void initName(const char* bytes, size_t length);
     void initCommand(const char* text);
     void initHexString(const CPdfString& string);
     void initArray(CPdfResolver* xref);

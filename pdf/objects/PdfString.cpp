@@ -1,16 +1,12 @@
 #include "pdf/objects/PdfString.h"
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 
-#include "pdf/objects/PdfCharacters.h"
+#include "pdf/syntax/SyntaxDecoders.h"
 
 namespace {
-
-// Any byte that is not a hex digit, white space included, counts as 0.
-int digitOrZero(char c) {
-    const int value = hexDigitValue(c);
-    return value == kNotHexDigit ? 0 : value;
-}
 
 constexpr size_t kMarkLength = 2;
 
@@ -34,11 +30,8 @@ CPdfString* CPdfString::clone() const { return new CPdfString(*this); }
 
 void CPdfString::decodeHex() {
     if (decoded_) return;
-    std::vector<char> decoded(bytes_.size() / 2);
-    for (size_t k = 0; k < decoded.size(); ++k) {
-        decoded[k] = static_cast<char>(digitOrZero(bytes_[2 * k]) << 4 | digitOrZero(bytes_[2 * k + 1]));
-    }
-    bytes_.swap(decoded);
+    const std::string decoded = decodeHexString(std::string_view(bytes_.data(), bytes_.size()));
+    bytes_.assign(decoded.begin(), decoded.end());
     decoded_ = true;
 }
 

@@ -8,9 +8,12 @@
 #include "pdf/objects/PdfElement.h"
 
 class CPdfStream;
+class SyntaxText;
+struct SyntaxToken;
 
-// Turns the bytes of a list of streams into tokens, one CPdfElement each. Bytes are taken from
-// the streams in blocks; the lexer knows the stream position of the next byte it will hand out.
+// Turns the bytes of a stream into tokens, one CPdfElement each. Bytes are taken from the stream
+// in blocks and cut into tokens by the shared PDF syntax; a token that a block ends inside is
+// read again with more bytes. The lexer knows the stream position of the next byte it hands out.
 class CPdfLexer {
 public:
     // Takes over the caller's counted reference to `stream`.
@@ -24,47 +27,35 @@ public:
     // for any other token it is left empty.
     void readToken(CPdfElement& out, std::string& literal);
 
-    int getChar() {
-        if (next_ == end_ && !refill()) return kEnd;
-        return *next_++;
-    }
-    // The next byte of the current stream, without consuming it.
-    int peekChar() {
-        if (next_ == end_ && !refillCurrent()) return kEnd;
-        return *next_;
-    }
+    // Consumes bytes through the next line end (LF, CR or CR LF).
     void skipToNextLine();
 
-    CPdfStream* currentStream() const { return streams_[index_]; }
-    // Position, in the current stream's terms, of the next byte to be handed out.
-    uint32_t position() const { return bufferPos_ + static_cast<uint32_t>(next_ - buffer_); }
-    // Moves the current stream to `pos` (from its beginning) and forgets the bytes read ahead.
+    CPdfStream* currentStream() const { return stream_; }
+    // Position, in the stream's terms, of the next byte to be handed out.
+    uint32_t position() const { return bufferPos_ + static_cast<uint32_t>(next_); }
+    // Moves the stream to `pos` (from its beginning) and forgets the bytes read ahead.
     void setPosition(uint32_t pos);
 
 private:
-    static constexpr int kEnd = -1;
     // Large enough that a small object comes in one read, small enough to cost little per fetch.
     static constexpr size_t kBlockSize = 1024;
 
-    bool refillCurrent();
-    bool refill();
+    // Keeps the bytes not yet handed out and appends more; false when the stream has no more.
+    bool readMore();
+    void makeElement(const SyntaxText& text, const SyntaxToken& token, CPdfElement& out, std::string& literal);
+    void makeKeyword(const std::string& word, CPdfElement& out);
 
-    int skipSpaceAndComments();
-    void readLiteralString(CPdfElement& out, std::string& literal);
-    void readHexString(CPdfElement& out);
-    void readName(CPdfElement& out);
-    void readNumber(int first, CPdfElement& out);
-    // Fast ways for a name without escapes and an integer that end inside the buffer; false
-    // (nothing read) otherwise.
-    bool readPlainName(CPdfElement& out);
-    bool readPlainInteger(int first, CPdfElement& out);
-    void readBareToken(int first, CPdfElement& out);
-
-    std::vector<CPdfStream*> streams_;
-    size_t index_ = 0;
-    uint8_t buffer_[kBlockSize];
-    const uint8_t* next_ = buffer_;
-    const uint8_t* end_ = buffer_;
+    CPdfStream* stream_;
+    // The first block lives in the lexer; a token longer than half of it moves the bytes to
+    // `large_`, doubled as often as needed.
+    char block_[kBlockSize];
+    std::vector<char> large_;
+    char* buffer_ = block_;
+    size_t capacity_ = kBlockSize;
+    size_t next_ = 0;
+    size_t end_ = 0;
     uint32_t bufferPos_ = 0;
+    bool streamEnded_ = false;
+    bool inComment_ = false;
     std::string scratch_;
 };

@@ -23,7 +23,7 @@ std::string decryptString(const std::string& bytes, const ObjectDecryption& key)
     auto* memory = new CPdfMemoryStream(data, 0, static_cast<uint32_t>(bytes.size()));
     // The decrypting stream owns the memory stream from here on, also if its constructor throws.
     CPdfStreamRef decrypt(
-        new CPdfDecryptStream(memory, key.fileKey, key.cipherKind, key.keyLength, key.objectNumber, key.generation));
+        new CPdfDecryptStream(memory, *key.fileKey, key.objectNumber, key.generation));
     decrypt->reset();
     std::string plain;
     uint8_t block[256];
@@ -65,12 +65,10 @@ CPdfParser::CPdfParser(CPdfResolver* xref, CPdfStream* stream) : impl_(std::make
 
 CPdfParser::~CPdfParser() = default;
 
-void CPdfParser::getObject(CPdfElement& out, const uint8_t* fileKey, int cipherKind, int keyLength, int objectNumber,
-                           int generation, bool encryptMetadata) {
+void CPdfParser::getObject(CPdfElement& out, const FileKey* fileKey, int objectNumber, int generation,
+                           bool encryptMetadata) {
     ObjectDecryption key;
     key.fileKey = fileKey;
-    key.cipherKind = cipherKind;
-    key.keyLength = keyLength;
     key.objectNumber = objectNumber;
     key.generation = generation;
     key.encryptMetadata = encryptMetadata;

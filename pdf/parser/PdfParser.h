@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pdf/objects/PdfElement.h"
+#include "pdf/security/FileKey.h"
 
 class CPdfStream;
 class CPdfResolver;
@@ -22,11 +23,11 @@ public:
     CPdfParser& operator=(const CPdfParser&) = delete;
 
     // Parses one object into `out` (kindNone). With a `fileKey`, a literal string that forms the
-    // whole object is decrypted (cipherKind 1: AES, otherwise RC4), and so is the data of a stream
+    // whole object is decrypted, and so is the data of a stream
     // object before its filters, unless it is stored in plain text (a cross-reference stream, an
     // Identity crypt filter, or a metadata stream when `encryptMetadata` is false).
-    void getObject(CPdfElement& out, const uint8_t* fileKey = nullptr, int cipherKind = 0, int keyLength = 0,
-                   int objectNumber = 0, int generation = 0, bool encryptMetadata = true);
+    void getObject(CPdfElement& out, const FileKey* fileKey = nullptr, int objectNumber = 0, int generation = 0,
+                   bool encryptMetadata = true);
 
 private:
     struct Impl;

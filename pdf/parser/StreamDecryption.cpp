@@ -94,8 +94,8 @@ CPdfStream* makeStreamDecoder(CPdfStream* raw, const CPdfElement& dictionary, co
     const FilterChain chain(streamDictionary);
     const bool decrypt = key && key->fileKey && dataEncrypted(streamDictionary, chain, key->encryptMetadata);
     // The decrypting stream owns the raw data from here on, also if its constructor throws.
-    CPdfStreamRef data(decrypt ? new CStreamDataDecryptStream(owned.release(), key->fileKey, key->cipherKind,
-                                                              key->keyLength, key->objectNumber, key->generation)
+    CPdfStreamRef data(decrypt ? new CStreamDataDecryptStream(owned.release(), *key->fileKey, key->objectNumber,
+                                                              key->generation)
                                : owned.release());
     if (!chain.startsWithCrypt) return makeFilterStream(data.release(), dictionary);
     if (chain.remaining == 0) return data.release();

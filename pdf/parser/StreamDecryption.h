@@ -2,15 +2,15 @@
 
 #include <cstdint>
 
+#include "pdf/security/FileKey.h"
+
 class CPdfDictionary;
 class CPdfElement;
 class CPdfStream;
 
 // What decrypts the strings and stream data of one object of an encrypted document.
 struct ObjectDecryption {
-    const uint8_t* fileKey = nullptr;
-    int cipherKind = 0;  // 1: AES, otherwise RC4
-    int keyLength = 0;
+    const FileKey* fileKey = nullptr;
     int objectNumber = 0;
     int generation = 0;
     // False when the document keeps its metadata streams in plain text.

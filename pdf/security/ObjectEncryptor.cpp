@@ -16,9 +16,9 @@ constexpr size_t kGenerationBytes = 2;
 // MD5 of the object key with the object's number and generation: fixed per object, and
 // unrelated between objects.
 void deriveIv(const ObjectKey& key, uint32_t objectNumber, uint32_t generation, uint8_t* iv) {
-    uint8_t material[kMaxFileKeyLength + kObjectNumberBytes + kGenerationBytes];
-    std::memcpy(material, key.bytes, kMaxFileKeyLength);
-    size_t used = kMaxFileKeyLength;
+    uint8_t material[sizeof key.bytes + kObjectNumberBytes + kGenerationBytes];
+    std::memcpy(material, key.bytes, sizeof key.bytes);
+    size_t used = sizeof key.bytes;
     for (size_t k = 0; k < kObjectNumberBytes; ++k) material[used++] = static_cast<uint8_t>(objectNumber >> (8 * k));
     for (size_t k = 0; k < kGenerationBytes; ++k) material[used++] = static_cast<uint8_t>(generation >> (8 * k));
     static_assert(kBlockSize == kMd5DigestSize, "the IV is one MD5 digest");
@@ -27,21 +27,14 @@ void deriveIv(const ObjectKey& key, uint32_t objectNumber, uint32_t generation, 
 
 }  // namespace
 
-ObjectEncryptor::ObjectEncryptor(const uint8_t* fileKey, int fileKeyLength, int cipherKind)
-    : fileKeyLength_(fileKeyLength), cipherKind_(cipherKind) {
-    if (cipherKind != kCipherRc4 && cipherKind != kCipherAes)
-        throw CPdfException("Internal: unknown cipher for object encryption");
-    if (!fileKey || fileKeyLength < 1 || static_cast<size_t>(fileKeyLength) > kMaxFileKeyLength)
-        throw CPdfException("Internal: bad file key length for object encryption");
-    std::memcpy(fileKey_, fileKey, static_cast<size_t>(fileKeyLength));
+ObjectEncryptor::ObjectEncryptor(const FileKey& fileKey) : fileKey_(fileKey) {
+    if (fileKey.empty()) throw CPdfException("Internal: no file key for object encryption");
 }
-
-ObjectEncryptor::~ObjectEncryptor() { std::memset(fileKey_, 0, sizeof fileKey_); }
 
 std::string ObjectEncryptor::encrypt(const uint8_t* data, size_t length, uint32_t objectNumber,
                                      uint32_t generation) const {
-    const ObjectKey key = makeObjectKey(fileKey_, fileKeyLength_, cipherKind_, objectNumber, generation);
-    if (cipherKind_ == kCipherAes) {
+    const ObjectKey key = makeObjectKey(fileKey_, objectNumber, generation);
+    if (fileKey_.cipher() == CipherKind::aes128) {
         uint8_t iv[kBlockSize];
         deriveIv(key, objectNumber, generation, iv);
         return aesCbcEncrypt(key.bytes, iv, data, length);
@@ -58,6 +51,6 @@ std::string ObjectEncryptor::encrypt(const std::string& plain, uint32_t objectNu
 }
 
 size_t ObjectEncryptor::encryptedLength(size_t length) const {
-    if (cipherKind_ == kCipherAes) return kBlockSize + (length / kBlockSize + 1) * kBlockSize;
+    if (fileKey_.cipher() == CipherKind::aes128) return kBlockSize + (length / kBlockSize + 1) * kBlockSize;
     return length;
 }

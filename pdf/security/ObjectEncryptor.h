@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "pdf/security/FileKey.h"
 #include "pdf/security/ObjectKey.h"
 
 // Encrypts the bytes of new objects written into an encrypted output document, so that a
@@ -12,9 +13,8 @@
 // the object number, so equal input always gives equal output bytes.
 class ObjectEncryptor {
 public:
-    // cipherKind 0 (RC4) or 1 (AES); fileKeyLength 1 to 16. Anything else throws CPdfException.
-    ObjectEncryptor(const uint8_t* fileKey, int fileKeyLength, int cipherKind);
-    ~ObjectEncryptor();
+    // An empty key throws CPdfException.
+    explicit ObjectEncryptor(const FileKey& fileKey);
     ObjectEncryptor(const ObjectEncryptor&) = default;
     ObjectEncryptor& operator=(const ObjectEncryptor&) = default;
 
@@ -25,7 +25,5 @@ public:
     size_t encryptedLength(size_t length) const;
 
 private:
-    uint8_t fileKey_[kMaxFileKeyLength] = {};
-    int fileKeyLength_;
-    int cipherKind_;
+    FileKey fileKey_;
 };

@@ -2,13 +2,11 @@
 
 #include <cstring>
 
-CPdfDecryptStream::CPdfDecryptStream(CPdfStream* source, const uint8_t* fileKey, int cipherKind, int fileKeyLength,
-                                     int objectNumber, int generation)
+CPdfDecryptStream::CPdfDecryptStream(CPdfStream* source, const FileKey& fileKey, int objectNumber, int generation)
     : CPdfFilterStream(source),
-      cipherKind_(cipherKind),
-      objectKey_(makeObjectKey(fileKey, fileKeyLength, cipherKind, static_cast<uint32_t>(objectNumber),
-                               static_cast<uint32_t>(generation))) {
-    if (cipherKind_ == kCipherAes) aesInit(aes_, objectKey_.bytes);
+      cipher_(fileKey.cipher()),
+      objectKey_(makeObjectKey(fileKey, static_cast<uint32_t>(objectNumber), static_cast<uint32_t>(generation))) {
+    if (cipher_ == CipherKind::aes128) aesInit(aes_, objectKey_.bytes);
     // Ready to read without a separate reset(), so no read ever meets an uninitialised cipher.
     reset();
 }
@@ -19,10 +17,10 @@ CPdfDecryptStream::~CPdfDecryptStream() {
 
 void CPdfDecryptStream::reset() {
     source()->reset();
-    if (cipherKind_ == kCipherRc4) {
+    if (cipher_ == CipherKind::rc4) {
         rc4Init(objectKey_.bytes, objectKey_.length, rc4_);
         pendingByte_ = kEnd;
-    } else if (cipherKind_ == kCipherAes) {
+    } else if (cipher_ == CipherKind::aes128) {
         // The first block of the data is the initialisation vector, not cipher text.
         std::memset(aes_.chainingValue, 0, sizeof aes_.chainingValue);
         source()->read(aes_.chainingValue, sizeof aes_.chainingValue);
@@ -44,20 +42,20 @@ bool CPdfDecryptStream::fillAesOutput() {
 }
 
 int CPdfDecryptStream::getChar() {
-    if (cipherKind_ == kCipherRc4) {
+    if (cipher_ == CipherKind::rc4) {
         const int c = pendingByte_ != kEnd ? pendingByte_ : nextRc4Byte();
         pendingByte_ = kEnd;
         return c;
     }
-    if (cipherKind_ == kCipherAes) return fillAesOutput() ? aes_.output[aes_.index++] : kEnd;
+    if (cipher_ == CipherKind::aes128) return fillAesOutput() ? aes_.output[aes_.index++] : kEnd;
     return kEnd;
 }
 
 int CPdfDecryptStream::peekChar() {
-    if (cipherKind_ == kCipherRc4) {
+    if (cipher_ == CipherKind::rc4) {
         if (pendingByte_ == kEnd) pendingByte_ = nextRc4Byte();
         return pendingByte_;
     }
-    if (cipherKind_ == kCipherAes) return fillAesOutput() ? aes_.output[aes_.index] : kEnd;
+    if (cipher_ == CipherKind::aes128) return fillAesOutput() ? aes_.output[aes_.index] : kEnd;
     return kEnd;
 }

@@ -6,11 +6,10 @@
 #include "pdf/stream/PdfFilterStream.h"
 
 // Turns the encrypted bytes of one object into plain bytes under that object's key.
-// cipherKind 0: RC4; 1: AES-128-CBC with the IV in front and PKCS#5 padding.
+// RC4, or AES-128-CBC with the IV in front and PKCS#5 padding.
 class CPdfDecryptStream : public CPdfFilterStream {
 public:
-    CPdfDecryptStream(CPdfStream* source, const uint8_t* fileKey, int cipherKind, int fileKeyLength,
-                      int objectNumber, int generation);
+    CPdfDecryptStream(CPdfStream* source, const FileKey& fileKey, int objectNumber, int generation);
     ~CPdfDecryptStream() override;
 
     void reset() override;
@@ -31,7 +30,7 @@ private:
     bool fillAesOutput();
     int nextRc4Byte();
 
-    const int cipherKind_;
+    const CipherKind cipher_;
     ObjectKey objectKey_;
     Rc4State rc4_;
     int pendingByte_ = kEnd;  // RC4 byte that peekChar has already decrypted

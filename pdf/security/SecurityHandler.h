@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "pdf/security/FileKey.h"
+
 class CPdfElement;
 
 // Reads an encryption dictionary, checks passwords and computes the file key.
@@ -19,7 +21,7 @@ public:
     virtual const uint8_t* getFileKey() const = 0;
     virtual int getFileKeyLength() const = 0;
     virtual int getEncVersion() const = 0;
-    virtual int getCipherKind() const = 0;
+    virtual CipherKind getCipherKind() const = 0;
     // False when the document's metadata streams are stored in plain text.
     virtual bool getEncryptMetadata() const { return true; }
 

@@ -55,7 +55,7 @@ void rc4Undo(const uint8_t* key, int keyLength, int revision, uint8_t* data, siz
         return;
     }
     for (int pass = kRc4Passes - 1; pass >= 0; --pass) {
-        uint8_t passKey[kMaxFileKeyLength];
+        uint8_t passKey[kMd5DigestSize];
         for (size_t k = 0; k < usedLength; ++k) passKey[k] = static_cast<uint8_t>(key[k] ^ pass);
         rc4Init(passKey, usedLength, state);
         rc4Crypt(state, data, length);
@@ -80,7 +80,7 @@ CStandardSecurityHandler::CStandardSecurityHandler(const CPdfElement& trailer, c
 
     encVersion_ = version.getInteger();
     encRevision_ = revision.getInteger();
-    cipherKind_ = kCipherRc4;
+    cipher_ = CipherKind::rc4;
     keyLength_ = encRevision_ == 2 || !length.is(kindInteger) ? kDefaultKeyLength : length.getInteger() / kBitsPerByte;
     encryptMetadata_ = true;
     if (encVersion_ == 4 && encRevision_ == 4) readCryptFilter(encrypt);
@@ -97,7 +97,7 @@ CStandardSecurityHandler::CStandardSecurityHandler(const CPdfElement& trailer, c
         fileId_ = stringBytes(first);
     }
 
-    if (keyLength_ > static_cast<int>(kMaxFileKeyLength)) keyLength_ = static_cast<int>(kMaxFileKeyLength);
+    if (keyLength_ > static_cast<int>(kMd5DigestSize)) keyLength_ = static_cast<int>(kMd5DigestSize);
     // A zero or negative Length would leave RC4 without a key; read it as absent instead.
     if (keyLength_ < 1) keyLength_ = kDefaultKeyLength;
 }
@@ -128,7 +128,7 @@ void CStandardSecurityHandler::readCryptFilter(const CPdfDictionary& encrypt) {
 
     encVersion_ = 2;
     encRevision_ = 3;
-    if (isAes) cipherKind_ = kCipherAes;
+    if (isAes) cipher_ = CipherKind::aes128;
     filter.getDictionary()->lookup("Length", filterLength);
     if (filterLength.is(kindInteger)) keyLength_ = filterLength.getInteger();  // in bytes here
 }

@@ -23,7 +23,7 @@ public:
     const uint8_t* getFileKey() const override { return fileKey_; }
     int getFileKeyLength() const override { return keyLength_; }
     int getEncVersion() const override { return encVersion_; }
-    int getCipherKind() const override { return cipherKind_; }
+    CipherKind getCipherKind() const override { return cipher_; }
     int getEncRevision() const { return encRevision_; }
     bool getEncryptMetadata() const override { return encryptMetadata_; }
 
@@ -38,11 +38,12 @@ private:
 
     uint32_t permissions_ = 0;
     bool ownerPasswordOk_ = false;
-    uint8_t fileKey_[kMaxFileKeyLength] = {};
+    // Keys of these revisions are cut from one MD5 digest.
+    uint8_t fileKey_[kMd5DigestSize] = {};
     int keyLength_ = 0;
     int encVersion_ = 0;
     int encRevision_ = 0;
-    int cipherKind_ = kCipherRc4;
+    CipherKind cipher_ = CipherKind::rc4;
     bool encryptMetadata_ = true;
     std::vector<uint8_t> ownerKey_;
     std::vector<uint8_t> userKey_;

@@ -64,9 +64,7 @@ struct CPdfXRef::Impl {
     std::shared_ptr<const CPdfObjectStreamData> objectTextCache;
 
     bool encrypted = false;
-    uint8_t fileKey[kMaxKeyLength] = {};
-    int keyLength = 0;
-    int cipherKind = 0;
+    FileKey fileKey;
     bool encryptMetadata = true;
 
     // Objects being fetched right now, innermost last.
@@ -161,13 +159,13 @@ bool CPdfXRef::holdsOwnHeader(int32_t number) {
     Impl& x = *impl_;
     if (number < 0 || static_cast<size_t>(number) >= x.entries.size()) return false;
     XRefEntry entry = x.entries[static_cast<size_t>(number)];
-    if (entry.type == 2) {
+    if (entry.type == XRefEntryType::compressed) {
         // Its object stream cannot be read before decryption is set up: its own header must do.
         number = static_cast<int32_t>(entry.offset);
         if (static_cast<size_t>(number) >= x.entries.size()) return false;
         entry = x.entries[static_cast<size_t>(number)];
     }
-    if (entry.type != 1 || uint64_t{x.start} + entry.offset > UINT32_MAX) return false;
+    if (entry.type != XRefEntryType::inUse || uint64_t{x.start} + entry.offset > UINT32_MAX) return false;
     CPdfElement noDictionary;
     noDictionary.initNull();
     CPdfParser parser(this, x.stream->makeSubStream(x.start + entry.offset, 0, noDictionary));
@@ -199,7 +197,7 @@ void CPdfXRef::rebuild() {
             x.positions.resize(header.number + 1);
         }
         // Later objects of a number replace earlier ones, as an update's would.
-        x.entries[header.number] = XRefEntry{header.position - x.start, header.generation, 1};
+        x.entries[header.number] = XRefEntry{header.position - x.start, header.generation, XRefEntryType::inUse};
         x.positions[header.number] = header.position;
     }
     // Trailer dictionaries and cross-reference streams by position; the last catalog.
@@ -218,7 +216,7 @@ void CPdfXRef::rebuild() {
     }
     int32_t catalog = -1;
     for (size_t number = 0; number < x.entries.size(); ++number) {
-        if (x.entries[number].type != 1) continue;
+        if (x.entries[number].type != XRefEntryType::inUse) continue;
         CPdfElement object;
         try {
             fetch(static_cast<int32_t>(number), x.entries[number].generation, object);
@@ -253,7 +251,7 @@ void CPdfXRef::rebuild() {
     const CPdfElement* root = merged.getDictionary()->find("Root");
     const bool rootFound = root && root->is(kindReference) && root->getRefNumber() >= 0 &&
                            static_cast<size_t>(root->getRefNumber()) < x.entries.size() &&
-                           (x.entries[static_cast<size_t>(root->getRefNumber())].type == 2 ||
+                           (x.entries[static_cast<size_t>(root->getRefNumber())].type == XRefEntryType::compressed ||
                             holdsOwnHeader(root->getRefNumber()));
     if (!rootFound && catalog >= 0) {
         // A Root that names nothing borrows the last catalog found.
@@ -279,7 +277,7 @@ void CPdfXRef::addCompressedEntries() {
     Impl& x = *impl_;
     const size_t plainEntries = x.entries.size();
     for (size_t number = 0; number < plainEntries; ++number) {
-        if (x.entries[number].type != 1) continue;
+        if (x.entries[number].type != XRefEntryType::inUse) continue;
         CPdfElement object;
         try {
             fetch(static_cast<int32_t>(number), x.entries[number].generation, object);
@@ -302,8 +300,8 @@ void CPdfXRef::addCompressedEntries() {
                 x.positions.resize(stored + 1);
             }
             // A plain object written after the object stream is the newer one.
-            if (x.entries[stored].type == 1 && x.positions[stored] > streamPosition) continue;
-            x.entries[stored] = XRefEntry{static_cast<uint32_t>(number), static_cast<uint32_t>(index), 2};
+            if (x.entries[stored].type == XRefEntryType::inUse && x.positions[stored] > streamPosition) continue;
+            x.entries[stored] = XRefEntry{static_cast<uint32_t>(number), static_cast<uint32_t>(index), XRefEntryType::compressed};
             x.positions[stored] = streamPosition;
         }
     }
@@ -343,8 +341,8 @@ void CPdfXRef::fetch(int32_t number, uint32_t generation, CPdfElement& out) {
     const std::vector<XRefEntry>& entries = impl_->entries;
     if (number < 0 || static_cast<size_t>(number) >= entries.size()) throw CPdfException("Corrupted PDF file");
     const XRefEntry entry = entries[static_cast<size_t>(number)];
-    const bool inUse = entry.type == 1 && entry.generation == generation;
-    const bool compressed = entry.type == 2 && generation == 0;
+    const bool inUse = entry.type == XRefEntryType::inUse && entry.generation == generation;
+    const bool compressed = entry.type == XRefEntryType::compressed && generation == 0;
     if (!inUse && !compressed) {
         out.initNull();
         return;
@@ -391,8 +389,8 @@ void CPdfXRef::fetchInUse(int32_t number, uint32_t generation, const XRefEntry& 
         return parsed;
     };
     try {
-        parser.getObject(out, x.encrypted ? x.fileKey : nullptr, x.cipherKind, x.keyLength, number,
-                         static_cast<int>(generation), x.encryptMetadata);
+        parser.getObject(out, x.encrypted ? &x.fileKey : nullptr, number, static_cast<int>(generation),
+                         x.encryptMetadata);
     } catch (const CPdfException&) {
         charge();
         throw;
@@ -431,7 +429,7 @@ const char* CPdfXRef::getCompressedObjectText(int32_t number, uint32_t generatio
     Impl& x = *impl_;
     if (number < 0 || static_cast<size_t>(number) >= x.entries.size()) throw CPdfException("Corrupted PDF file");
     const XRefEntry entry = x.entries[static_cast<size_t>(number)];
-    if (generation != 0 || entry.type != 2) return nullptr;
+    if (generation != 0 || entry.type != XRefEntryType::compressed) return nullptr;
     if (!x.objectTextCache || x.objectTextCache->getNumber() != entry.offset) {
         x.objectTextCache = x.decodedStreams.get(*this, entry.offset);
     }
@@ -442,12 +440,10 @@ const char* CPdfXRef::getCompressedObjectText(int32_t number, uint32_t generatio
     return reinterpret_cast<const char*>(x.objectTextCache->getData()) + begin;
 }
 
-void CPdfXRef::setEncryption(uint32_t, bool, const uint8_t* key, int keyLength, int, int cipherKind) {
+void CPdfXRef::setEncryption(uint32_t, bool, const uint8_t* key, int keyLength, int, CipherKind cipher) {
     Impl& x = *impl_;
     x.encrypted = true;
-    x.keyLength = std::clamp(keyLength, 0, kMaxKeyLength);
-    if (key && x.keyLength > 0) std::memcpy(x.fileKey, key, static_cast<size_t>(x.keyLength));
-    x.cipherKind = cipherKind;
+    x.fileKey = FileKey(key, keyLength > 0 ? static_cast<size_t>(keyLength) : 0, cipher);
     // A rebuilt table could not read the object streams before their key was known.
     if (x.repaired) addCompressedEntries();
 }
@@ -456,8 +452,4 @@ void CPdfXRef::setEncryptMetadata(bool encryptMetadata) { impl_->encryptMetadata
 
 bool CPdfXRef::isEncrypted() const { return impl_->encrypted; }
 
-const uint8_t* CPdfXRef::getFileKey() const { return impl_->fileKey; }
-
-int CPdfXRef::getKeyLength() const { return impl_->keyLength; }
-
-int CPdfXRef::getCipherKind() const { return impl_->cipherKind; }
+const FileKey& CPdfXRef::getFileKey() const { return impl_->fileKey; }

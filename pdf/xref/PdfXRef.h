@@ -7,17 +7,24 @@
 
 #include "pdf/objects/PdfElement.h"
 #include "pdf/objects/PdfResolver.h"
+#include "pdf/security/FileKey.h"
 
 class CPdfStream;
 
-// One cross-reference entry. type 0: free; 1: in use, `offset` relative to the "%PDF-" header;
-// 2: compressed, `offset` is the object stream's number and `generation` the index in it.
+// The numbers are those of a cross-reference stream's first field.
+enum class XRefEntryType : uint32_t {
+    free = 0,
+    inUse = 1,       // `offset` relative to the "%PDF-" header
+    compressed = 2,  // `offset` is the object stream's number and `generation` the index in it
+};
+
+// One cross-reference entry.
 struct XRefEntry {
     static constexpr uint32_t kUndefined = 0xFFFFFFFFu;
 
     uint32_t offset = kUndefined;
     uint32_t generation = 0;
-    uint32_t type = 0;
+    XRefEntryType type = XRefEntryType::free;
 };
 
 struct ObjectRef {
@@ -28,7 +35,6 @@ struct ObjectRef {
 // Reads the cross-reference sections and the trailer of a file, and fetches objects by number.
 class CPdfXRef : public CPdfResolver {
 public:
-    static constexpr int kMaxKeyLength = 16;
     // Fetches that start while others are still reading (an indirect Length, an object stream)
     // deeper than this end with an exception instead of exhausting the stack.
     static constexpr size_t kMaxFetchDepth = 16;
@@ -78,13 +84,11 @@ public:
     const char* getCompressedObjectText(int32_t number, uint32_t generation, uint32_t& length);
 
     void setEncryption(uint32_t permissionFlags, bool ownerPasswordOk, const uint8_t* key, int keyLength,
-                       int encVersion, int cipherKind);
+                       int encVersion, CipherKind cipher);
     // Whether metadata streams are encrypted like every other stream (the default).
     void setEncryptMetadata(bool encryptMetadata);
     bool isEncrypted() const;
-    const uint8_t* getFileKey() const;
-    int getKeyLength() const;
-    int getCipherKind() const;
+    const FileKey& getFileKey() const;
 
 private:
     struct Impl;

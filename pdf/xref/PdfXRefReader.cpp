@@ -21,7 +21,7 @@ constexpr uint32_t kTailLength = 1023;
 constexpr char kStartXRef[] = "startxref";
 constexpr size_t kStartXRefLength = sizeof kStartXRef - 1;
 constexpr int kWidthCount = 3;
-constexpr uint32_t kMaxEntryType = 2;
+constexpr uint32_t kMaxEntryType = static_cast<uint32_t>(XRefEntryType::compressed);
 
 [[noreturn]] void damaged() { throw CPdfException("PDF file was damaged"); }
 
@@ -161,18 +161,18 @@ bool CPdfXRefReader::readXRefTable(CPdfParser& parser, uint32_t& prev) {
             const CPdfElement generation = readObject(parser);
             if (!generation.is(kindInteger)) throw CPdfException(kBadTable);
             const CPdfElement kind = readObject(parser);
-            uint32_t type;
+            XRefEntryType type;
             if (kind.isCommand("n")) {
-                type = 1;
+                type = XRefEntryType::inUse;
             } else if (kind.isCommand("f")) {
-                type = 0;
+                type = XRefEntryType::free;
             } else {
                 throw CPdfException(kBadTable);
             }
             XRefEntry& entry = entries_[i];
             if (!isUndefined(entry)) continue;
             entry = {static_cast<uint32_t>(offset.getInteger()), static_cast<uint32_t>(generation.getInteger()), type};
-            if (type == 0) freedByTable.push_back(i);
+            if (type == XRefEntryType::free) freedByTable.push_back(i);
         }
     }
     const CPdfElement dictionary = readObject(parser);
@@ -244,11 +244,13 @@ void CPdfXRefReader::readXRefStreamSection(CPdfByteReader& reader, const Widths&
     checkRange(first, count, widths.total());
     const uint32_t last = static_cast<uint32_t>(first) + static_cast<uint32_t>(count);
     for (uint32_t i = static_cast<uint32_t>(first); i < last; ++i) {
-        const uint32_t type = widths.type == 0 ? 1 : readField(reader, widths.type);
+        // A first field of no bytes means an object in use.
+        const uint32_t type =
+            widths.type == 0 ? static_cast<uint32_t>(XRefEntryType::inUse) : readField(reader, widths.type);
         const uint32_t offset = readField(reader, widths.offset);
         const uint32_t generation = readField(reader, widths.generation);
         if (type > kMaxEntryType) throw CPdfException("Wrong type of xref entry while reading xref stream section");
-        const XRefEntry entry{offset, generation, type};
+        const XRefEntry entry{offset, generation, static_cast<XRefEntryType>(type)};
         if (pending) {
             pending->emplace_back(i, entry);
             continue;
@@ -281,7 +283,7 @@ void CPdfXRefReader::readHybridStream(uint32_t position, const std::vector<uint3
         growTo(uint64_t{i} + 1);
         XRefEntry& target = entries_[i];
         if (isUndefined(target) ||
-            (target.type == 0 && std::binary_search(freedByTable.begin(), freedByTable.end(), i))) {
+            (target.type == XRefEntryType::free && std::binary_search(freedByTable.begin(), freedByTable.end(), i))) {
             target = entry;
         }
     }

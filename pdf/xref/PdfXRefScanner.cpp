@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "pdf/stream/PdfStream.h"
+#include "pdf/syntax/PdfSyntax.h"
 
 namespace {
 
@@ -23,10 +24,9 @@ constexpr std::string_view kEndStream = "endstream";
 constexpr std::string_view kTrailer = "trailer";
 constexpr std::string_view kEnd = "end";
 
-// TODO(syntax): the shared byte classes replace these two.
-bool isWhite(uint8_t c) { return c == 0 || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' '; }
-bool isDelimiter(uint8_t c) { return std::strchr("()<>[]{}/%", c) != nullptr && c != 0; }
-bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+bool isWhite(uint8_t c) { return ::isWhite(static_cast<char>(c)); }
+bool isDelimiter(uint8_t c) { return byteClass(static_cast<char>(c)) == ByteClass::delimiter; }
+bool isDigit(uint8_t c) { return ::isDigit(c); }
 bool endsToken(const std::vector<uint8_t>& block, size_t at) {
     return at >= block.size() || isWhite(block[at]) || isDelimiter(block[at]);
 }

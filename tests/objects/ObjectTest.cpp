@@ -152,8 +152,8 @@ TEST(Dictionary, FirstKeyWinsAndKeysRunInUnsignedByteOrder) {
 
 TEST(String, HexDigitsDecodeInPairsOnceAndTextLosesAByteOrderMark) {
     const std::pair<std::string, std::string> decoded[] = {
-        {"48656C6c6F", "Hello"}, {"48656C6C6", "Hell"},  // the odd last digit has no partner
-        {"48 65", "\x48\x06"}, {"4G", "\x40"},           // white space and other non-digits count as 0
+        {"48656C6c6F", "Hello"}, {"48656C6C6", "Hell`"},  // an odd last digit pairs with 0
+        {"48 65", "He"}, {"4G", "\x40"},                   // white space and other non-digits are skipped
         {"FF00", std::string("\xFF\x00", 2)}, {"3431", "41"},  // decoded once only
     };
     for (const auto& [digits, bytes] : decoded) {

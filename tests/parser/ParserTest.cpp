@@ -28,7 +28,7 @@ TEST(Parser, TokensAndObjects) {
          "2147483647 -2147483648 2147483647 2147483647 -2147483648 2147483647"},
         {"--5 +5 1.5.5 3-4", "0 -5 cmd(+5) real(1.5) 3 -4"},
         {"(a(b)c) (a\\)b) (\\101) (\\0618) (\\7) (\\777) (\\1012) ()", "(a(b)c) (a)b) (A) (18) (\x07) (\xFF) (A2) ()"},
-        {"(a\\\nb) (a\\\r\nb) (a\\\rb) (a\rb\nc)", "(ab) (ab) (ab) (a\rb\nc)"},
+        {"(a\\\nb) (a\\\r\nb) (a\\\rb) (a\rb\nc\r\nd)", "(ab) (ab) (ab) (a\nb\nc\nd)"},  // any line end is one LF
         {"(\\n\\r\\t\\b\\f) (\\q\\(\\\\)", "(\n\r\t\b\f) (q(\\)"},
         {"(open (inner)", "(open (inner))"},
         {"(a\\", "(a)"},
@@ -104,16 +104,18 @@ TEST(Parser, DecryptsWholeStringsAndStreamDataUnlessKeptInPlainText) {
     const uint8_t key[16] = {0x3a, 0x11, 0x90, 5, 0xfe, 0x42, 0x7c, 8, 0x61, 0xd3, 0x2b, 0x99, 0, 0x14, 0xe7, 0x5c};
     const std::string plain = "BT /F1 12 Tf 72 720 Td (encrypted content) Tj ET\n", packed = deflateBytes(plain);
     const std::string expected = "stream(" + plain + ")";
-    const struct { int cipher, keyLength; } ciphers[] = {{kCipherRc4, 5}, {kCipherRc4, 16}, {kCipherAes, 16}};
-    for (const auto& [cipher, keyLength] : ciphers) {
-        SCOPED_TRACE("cipher " + std::to_string(cipher) + ", key of " + std::to_string(keyLength) + " bytes");
-        const ObjectEncryptor encryptor(key, keyLength, cipher);
+    const FileKey keys[] = {{key, 5, CipherKind::rc4}, {key, 16, CipherKind::rc4}, {key, 16, CipherKind::aes128}};
+    for (const FileKey& fileKey : keys) {
+        const CipherKind cipher = fileKey.cipher();
+        SCOPED_TRACE("cipher " + std::to_string(static_cast<int>(cipher)) + ", key of " +
+                     std::to_string(fileKey.size()) + " bytes");
+        const ObjectEncryptor encryptor(fileKey);
         const auto sealed = [&](const std::string& s) { return encryptor.encrypt(s, kNumber, kGeneration); };
         // The first object of `text` as object `as`, of this document or of a plain one.
         const auto read = [&](const std::string& text, int as = kNumber, bool metadata = true, bool keyed = true) {
             ParsedText input(text);
             CPdfElement object;
-            input.parser.getObject(object, keyed ? key : nullptr, cipher, keyLength, as, kGeneration, metadata);
+            input.parser.getObject(object, keyed ? &fileKey : nullptr, as, kGeneration, metadata);
             return describe(object);
         };
         const struct { const char* entries; std::string data; bool metadata; } rows[] = {
@@ -138,7 +140,7 @@ TEST(Parser, DecryptsWholeStringsAndStreamDataUnlessKeptInPlainText) {
 
         // Every byte counts: a zero byte in the plain text, and for RC4 one in the cipher text (at 3).
         std::string secret("secret\0text here", 16);
-        if (cipher == kCipherRc4) secret[3] = sealed(std::string(16, '\0'))[3];
+        if (cipher == CipherKind::rc4) secret[3] = sealed(std::string(16, '\0'))[3];
         std::string literal = "(";  // the delimiters escaped
         for (const char c : sealed(secret)) literal += std::string(c == '(' || c == ')' || c == '\\', '\\') + c;
         literal += ")";

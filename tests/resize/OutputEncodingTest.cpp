@@ -57,23 +57,25 @@ CPdfMemoryStream* memoryOf(const std::string& bytes) {
     return new CPdfMemoryStream(reinterpret_cast<const uint8_t*>(bytes.data()), 0, static_cast<uint32_t>(bytes.size()));
 }
 
-const uint8_t kFileKey[kMaxFileKeyLength] = {7, 1, 4, 2, 8, 5, 7, 1, 4, 2, 8, 5, 7, 1, 4, 2};
+const uint8_t kFileKey[16] = {7, 1, 4, 2, 8, 5, 7, 1, 4, 2, 8, 5, 7, 1, 4, 2};
 
-OutputEncryption encryption(int cipherKind, const std::string& trailer = "<< /Encrypt 6 0 R >>") {
+FileKey fileKey(CipherKind cipher) { return FileKey(kFileKey, sizeof kFileKey, cipher); }
+
+OutputEncryption encryption(CipherKind cipherKind, const std::string& trailer = "<< /Encrypt 6 0 R >>") {
     CPdfParser parser(nullptr, memoryOf(trailer));
     CPdfElement value;
     parser.getObject(value);
-    return OutputEncryption(value, kFileKey, kMaxFileKeyLength, cipherKind);
+    return OutputEncryption(value, fileKey(cipherKind));
 }
 
-std::string decrypt(int cipherKind, const std::string& data, uint32_t number) {
-    CPdfDecryptStream stream(memoryOf(data), kFileKey, cipherKind, kMaxFileKeyLength, static_cast<int>(number), 0);
+std::string decrypt(CipherKind cipherKind, const std::string& data, uint32_t number) {
+    CPdfDecryptStream stream(memoryOf(data), fileKey(cipherKind), static_cast<int>(number), 0);
     std::string plain;
     for (int c; (c = stream.getChar()) != CPdfStream::kEnd;) plain += static_cast<char>(c);
     return plain;
 }
 
-class OutputEncryptionTest : public ::testing::TestWithParam<int> {};
+class OutputEncryptionTest : public ::testing::TestWithParam<CipherKind> {};
 
 TEST_P(OutputEncryptionTest, NewStreamDataDecryptsUnderItsOwnObjectKey) {
     for (const std::string plain : {"q\n0.50 0 0 0.50 0 0 cm\n", "Q\n", "0123456789abcdef", ""}) {
@@ -82,7 +84,7 @@ TEST_P(OutputEncryptionTest, NewStreamDataDecryptsUnderItsOwnObjectKey) {
         EXPECT_EQ(encryption(GetParam()).encryptStreamData(plain, 40), stored) << "the same input gives the same bytes";
         EXPECT_TRUE(plain.empty() || decrypt(GetParam(), stored, 41) != plain) << "another object's key";
         // AES: a 16-byte IV in front and padding to whole blocks.
-        EXPECT_TRUE(GetParam() != kCipherAes || stored.size() == 16 + (plain.size() / 16 + 1) * 16);
+        EXPECT_TRUE(GetParam() != CipherKind::aes128 || stored.size() == 16 + (plain.size() / 16 + 1) * 16);
     }
 }
 
@@ -110,16 +112,17 @@ TEST_P(OutputEncryptionTest, RebuiltStringsBecomeHexStringsEncryptedForTheirObje
     EXPECT_NE(encryption(GetParam()).encryptRebuiltStrings(dictionary, 7), dictionary);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ciphers, OutputEncryptionTest, ::testing::Values(kCipherRc4, kCipherAes));
+INSTANTIATE_TEST_SUITE_P(Ciphers, OutputEncryptionTest, ::testing::Values(CipherKind::rc4, CipherKind::aes128));
 
 TEST(OutputEncryption, TrailerNamesTheInputsEncryptionAndId) {
     const char* cases[][2] = {  // the input's trailer, the keys the output's trailer ends with
         {"<< /Root 1 0 R /Encrypt 6 0 R /ID [<AAbb01><02CCdd>] >>", "/Encrypt 6 0 R\n/ID [<aabb01><02ccdd>]\n"},
         {"<< /Encrypt 93 2 R /ID [(a\\000b)(c)] >>", "/Encrypt 93 2 R\n/ID [<610062><63>]\n"},
         {"<< /Encrypt 6 0 R /ID [<0102> 7] >>", "/Encrypt 6 0 R\n/ID [<0102><0102>]\n"},
+        {"<< /Encrypt 6 0 R /ID [<8A3F 21C0> <0 1\n02>] >>", "/Encrypt 6 0 R\n/ID [<8a3f21c0><0102>]\n"},
         {"<< /Encrypt 6 0 R /ID <0102> >>", "/Encrypt 6 0 R\n"},
     };
-    for (const auto& c : cases) EXPECT_EQ(encryption(kCipherRc4, c[0]).trailerKeys(), c[1]) << c[0];
+    for (const auto& c : cases) EXPECT_EQ(encryption(CipherKind::rc4, c[0]).trailerKeys(), c[1]) << c[0];
 }
 
 }  // namespace

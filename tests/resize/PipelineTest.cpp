@@ -107,7 +107,7 @@ TEST_F(Pipeline, CopiesEveryObjectWholeAndWrapsEveryPage) {
     std::string rows;
     for (const XRefEntry& entry : out.entries()) {
         char row[21];
-        std::snprintf(row, sizeof row, "%010u %05u %c \r", entry.offset, entry.generation, entry.type ? 'n' : 'f');
+        std::snprintf(row, sizeof row, "%010u %05u %c \r", entry.offset, entry.generation, entry.type != XRefEntryType::free ? 'n' : 'f');
         rows += row;
     }
     const size_t start = job.output.rfind("xref\n0 26\r");

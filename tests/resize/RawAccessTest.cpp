@@ -54,6 +54,7 @@ TEST(RawObjectReader, EndsStreamsAfterTheirData) {
         {"<< /Length 6 0 R >>\nstream\n", true}, {"<< /Length 7 0 R >>\nstream\n", true},  // 7: in an object stream
         {"<< /Length1 300 /DecodeParms << /Length 9 >> % /Length 77\n /Length " + length + " >>\nstream\n", true},
         {"<< /Length " + length + " /Length 3 >>\nstream\n", true},  // the first of two equal keys
+        {"<< /Len#67th " + length + " >>\nstream\n", true}, {"<< /Length 6 0 %c\nR >>\nstream\n", true},
         {"<< /T (a >> stream \\) (b) ) /H <3E3E> /Length " + length + " >>\nstream\n", true},
         {"<< >>\nstream\n", false},           {"<< /Length /Eleven >>\nstream\n", false},
         {"<< /Length 999999 >>\nstream\n", false}, {"<< /Length 3 >>\nstream\n", false},

@@ -87,10 +87,10 @@ TEST(Ciphers, MatchPublishedVectors) {
               hex(iv) + "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2");
 }
 
-std::unique_ptr<CPdfDecryptStream> decryptor(const std::string& data, const std::string& key, int cipher, int number,
-                                             int generation = 0) {
+std::unique_ptr<CPdfDecryptStream> decryptor(const std::string& data, const std::string& key, CipherKind cipher,
+                                             int number, int generation = 0) {
     auto* source = new CPdfMemoryStream(bytes(data), 0, static_cast<uint32_t>(data.size()));
-    return std::make_unique<CPdfDecryptStream>(source, bytes(key), cipher, int(key.size()), number, generation);
+    return std::make_unique<CPdfDecryptStream>(source, FileKey(bytes(key), key.size(), cipher), number, generation);
 }
 
 // Reads to the end, or to a bound far above every input here, so that a stream that never ends fails.
@@ -100,7 +100,7 @@ std::string readAll(CPdfStream& stream) {
     return out;
 }
 
-std::string decrypt(const std::string& data, const std::string& key, int cipher, int number, int generation = 0) {
+std::string decrypt(const std::string& data, const std::string& key, CipherKind cipher, int number, int generation = 0) {
     const auto stream = decryptor(data, key, cipher, number, generation);
     stream->reset();
     return readAll(*stream);
@@ -109,14 +109,14 @@ std::string decrypt(const std::string& data, const std::string& key, int cipher,
 // Info strings of corpus files under the file keys qpdf reports: a 5-byte RC4 file key (so a
 // 10-byte object key), a 16-byte one, and AES with two blocks, the last padded with nine 9s.
 TEST(DecryptStream, DecryptsCorpusStringsAndPeeksEachByteOnce) {
-    struct Row { const char *key, *encrypted, *plain; int cipherKind, objectNumber; };
+    struct Row { const char *key, *encrypted, *plain; CipherKind cipherKind; int objectNumber; };
     const Row rows[] = {
-        {"8d4aa87ff7", "8add7f1189d3db95a732432f0bd7760b3bbdeb47475c99", "D:20031010180520-03'00'", kCipherRc4, 89},
+        {"8d4aa87ff7", "8add7f1189d3db95a732432f0bd7760b3bbdeb47475c99", "D:20031010180520-03'00'", CipherKind::rc4, 89},
         {"3f54c11cc0c68dee27fa25422bba524d", "e83c4f0db0b28f7fac9891ed8e4e881735de88d2a20c56",
-         "D:20031010181210-03'00'", kCipherRc4, 89},
+         "D:20031010181210-03'00'", CipherKind::rc4, 89},
         {"474258b004f2ce0017adeb6e79574357",
          "0e1c2a38465462707e8c9aa8b6c4d2e0e9899cdac1e580de96cee46c62bbe494cccd4890015eb51e9ebe9e163bd4e9db",
-         "D:20031010180432-03'00'", kCipherAes, 2},
+         "D:20031010180432-03'00'", CipherKind::aes128, 2},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.key);
@@ -132,31 +132,30 @@ TEST(DecryptStream, DecryptsCorpusStringsAndPeeksEachByteOnce) {
         stream->reset();
         EXPECT_EQ(readAll(*stream), row.plain);
     }
-    EXPECT_EQ(decrypt("some bytes", unhex("8d4aa87ff7"), 2, 1), "");  // unknown cipher: nothing
 
-    // Object keys take the three low bytes of the number and two of the generation; file key
-    // lengths outside 0..16 are clamped, not read past.
+    // Object keys take the three low bytes of the number and two of the generation, and are
+    // five bytes longer than the file key, at most 16.
     const std::string key16 = unhex(rows[1].key);
-    const auto objectKey = [&key16](int keyLength, uint32_t number, uint32_t generation) {
-        const ObjectKey key = makeObjectKey(bytes(key16), keyLength, kCipherRc4, number, generation);
+    const auto objectKey = [&key16](size_t keyLength, uint32_t number, uint32_t generation) {
+        const ObjectKey key = makeObjectKey(FileKey(bytes(key16), keyLength, CipherKind::rc4), number, generation);
         return hex(key.bytes, key.length);
     };
     const std::string lowBytes = objectKey(5, 0x000123, 7);
     EXPECT_EQ(objectKey(5, 0x7F000123, 0x50007), lowBytes);
     EXPECT_NE(objectKey(5, 0x010123, 7), lowBytes);
     EXPECT_NE(objectKey(5, 0x000123, 0x107), lowBytes);
-    EXPECT_EQ(objectKey(40, 1, 0), objectKey(16, 1, 0));
-    EXPECT_EQ(objectKey(-3, 1, 0).size(), 2 * 5u);
+    EXPECT_EQ(objectKey(16, 1, 0).size(), 2 * 16u);
+    EXPECT_EQ(objectKey(0, 1, 0).size(), 2 * 5u);
 }
 
 TEST(DecryptStream, AesDropsTheIvThePaddingAndAPartialTail) {
     const std::string fileKey = unhex("474258b004f2ce0017adeb6e79574357");
-    const ObjectKey key = makeObjectKey(bytes(fileKey), 16, kCipherAes, 3, 0);
+    const ObjectKey key = makeObjectKey(FileKey(bytes(fileKey), fileKey.size(), CipherKind::aes128), 3, 0);
     const std::string iv = "0123456789abcdef", text = "sixteen bytes!!!";
     const std::string padded = aesCbcEncrypt(key.bytes, bytes(iv), bytes(text), text.size());  // + sixteen 16s
-    EXPECT_EQ(decrypt(padded, fileKey, kCipherAes, 3), text);
-    EXPECT_EQ(decrypt(padded + "12345", fileKey, kCipherAes, 3), text + std::string(16, '\x10'));
-    EXPECT_EQ(decrypt(iv, fileKey, kCipherAes, 3) + decrypt(iv.substr(0, 9), fileKey, kCipherAes, 3), "");
+    EXPECT_EQ(decrypt(padded, fileKey, CipherKind::aes128, 3), text);
+    EXPECT_EQ(decrypt(padded + "12345", fileKey, CipherKind::aes128, 3), text + std::string(16, '\x10'));
+    EXPECT_EQ(decrypt(iv, fileKey, CipherKind::aes128, 3) + decrypt(iv.substr(0, 9), fileKey, CipherKind::aes128, 3), "");
     // The last plain byte n leaves 16 - n bytes when below 16, none from 16 on.
     const CAes128 aes(key.bytes);
     for (const auto& [last, kept] : {std::pair<int, size_t>{1, 15}, {15, 1}, {17, 0}, {255, 0}, {0, 16}}) {
@@ -164,7 +163,7 @@ TEST(DecryptStream, AesDropsTheIvThePaddingAndAPartialTail) {
         block[15] = char(last);
         const std::string plain(block, kept);
         aes.encryptBlock(reinterpret_cast<uint8_t*>(block), reinterpret_cast<uint8_t*>(block));
-        EXPECT_EQ(decrypt(std::string(16, '\0') + std::string(block, 16), fileKey, kCipherAes, 3), plain) << last;
+        EXPECT_EQ(decrypt(std::string(16, '\0') + std::string(block, 16), fileKey, CipherKind::aes128, 3), plain) << last;
     }
 }
 
@@ -237,7 +236,7 @@ std::string outcome(const std::string& encrypt, const std::string& owner = "", c
         const size_t keyLength = static_cast<size_t>(handler->getFileKeyLength());
         if (!handler->checkEncryption(owner, user)) return "fails " + std::to_string(keyLength);
         return hex(handler->getFileKey(), keyLength) + " V" + std::to_string(handler->getEncVersion()) +
-               (handler->getCipherKind() == kCipherAes ? " AES" : " RC4") +
+               (handler->getCipherKind() == CipherKind::aes128 ? " AES" : " RC4") +
                (handler->getOwnerPasswordOk() ? " owner" : "");
     } catch (const CPdfException& e) {
         return e.getMessage();

@@ -43,11 +43,11 @@ TEST(XRef, TablesStreamsAndUpdatesGiveTheNewestEntriesAndTrailer) {
                 CPdfXRef& xref = pdf.open();
                 ASSERT_EQ(xref.getEntries().size(), updated ? 13u + (updated == 2) : 10u + !widths.empty());
                 for (const int n : {1, 3, 9}) {
-                    EXPECT_EQ(xref.getEntries()[n].type, 1u) << n;
+                    EXPECT_EQ(xref.getEntries()[n].type, XRefEntryType::inUse) << n;
                     EXPECT_EQ(xref.getEntries()[n].offset, base.offsetOf(n)) << n;
                 }
                 // Without a type field every listed entry is in use, the free head included.
-                EXPECT_EQ(xref.getEntries()[0].type, !widths.empty() && widths[0] == 0 ? 1u : 0u);
+                EXPECT_EQ(xref.getEntries()[0].type, !widths.empty() && widths[0] == 0 ? XRefEntryType::inUse : XRefEntryType::free);
                 EXPECT_EQ(describe(fetchObject(xref, 5, 2)) + describe(fetchObject(xref, 3)),
                           updated ? "(new)(three)" : "(five)(three)");
                 // The newest trailer wins; its references resolve through the table.
@@ -215,8 +215,9 @@ TEST(ObjectStream, ObjectsThatLeadBackToThemselvesGiveNothing) {
 
 TEST(ObjectStream, EncryptedStreamsAreDecryptedAsAWholeAndTheirStringsNotAgain) {
     const uint8_t key[5] = {9, 8, 7, 6, 5};
-    auto pdf = withObjectStream(ObjectEncryptor(key, 5, kCipherRc4).encrypt("11 0 12 9 (stored) (other)", 10, 0));
-    pdf->xref().setEncryption(0xFFFFFFFC, false, key, 5, 1, kCipherRc4);
+    const FileKey fileKey(key, 5, CipherKind::rc4);
+    auto pdf = withObjectStream(ObjectEncryptor(fileKey).encrypt("11 0 12 9 (stored) (other)", 10, 0));
+    pdf->xref().setEncryption(0xFFFFFFFC, false, key, 5, 1, CipherKind::rc4);
     EXPECT_EQ(both(pdf->xref(), 11), "(stored) | (stored) ");
     EXPECT_EQ(both(pdf->xref(), 12), "(other) | (other)");
 }
@@ -227,9 +228,9 @@ std::map<int, XRefEntry> qpdfEntries(const std::string& listing) {
     std::istringstream lines(listing);
     for (std::string text; std::getline(lines, text);) {
         unsigned n = 0, g = 0, at = 0, index = 0;
-        if (std::sscanf(text.c_str(), "%u/%u: uncompressed; offset = %u", &n, &g, &at) == 3) entries[n] = {at, g, 1};
+        if (std::sscanf(text.c_str(), "%u/%u: uncompressed; offset = %u", &n, &g, &at) == 3) entries[n] = {at, g, XRefEntryType::inUse};
         if (std::sscanf(text.c_str(), "%u/%u: compressed; stream = %u, index = %u", &n, &g, &at, &index) == 4)
-            entries[n] = {at, index, 2};
+            entries[n] = {at, index, XRefEntryType::compressed};
     }
     return entries;
 }
