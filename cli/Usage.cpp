@@ -64,7 +64,9 @@ constexpr const char* usageLines[] = {
 
 // Options that came after the lines above, one line each ("-name\tmeaning\n"), appended in the
 // order they were added so that the text above stays as it always was.
-constexpr std::initializer_list<const char*> laterOptionLines = {};
+constexpr std::initializer_list<const char*> laterOptionLines = {
+    "-keepgoing\twith a list file: go on after a file that fails, then sum up\n",
+};
 
 }  // namespace
 
