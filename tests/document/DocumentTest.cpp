@@ -17,6 +17,7 @@
 #include "pdf/objects/PdfException.h"
 #include "pdf/stream/PdfStream.h"
 #include "pdf/xref/PdfXRef.h"
+#include "tests/support/GeneratedPdfs.h"
 #include "tests/support/PdfBuilder.h"
 #include "tests/support/TestTools.h"
 
@@ -309,13 +310,14 @@ TEST(Outline, ChainsStopAtLastAndWhereTheyCannotGoOn) {
     EXPECT_EQ(openBytes(outlineFile({}, 0, {{5, "<< /First 500 0 R >>"}})), "Corrupted PDF file");
 }
 
-// Real files from other programs: what this reader sees agrees with what qpdf sees.
-class CorpusAgreesWithQpdf : public testing::TestWithParam<std::string> {};
+// Generated files and real ones from other programs: what this reader sees agrees with what qpdf sees.
+class AgreesWithQpdf : public testing::TestWithParam<std::string> {};
 
-TEST_P(CorpusAgreesWithQpdf, PagesRotationsAndOutlineTitles) {
-    const std::string& path = GetParam();
-    SCOPED_TRACE(path);
+TEST_P(AgreesWithQpdf, PagesRotationsAndOutlineTitles) {
+    if (GetParam().empty()) GTEST_SKIP() << noCorpusNote();
     if (!haveTool("qpdf") || !haveTool("python3")) GTEST_SKIP() << "qpdf or python3 missing";
+    const std::string path = pdfPath(GetParam());
+    SCOPED_TRACE(path);
     // Only files qpdf reads cleanly and without a password are a fair comparison.
     if (runCommand("qpdf --check " + shellQuote(path)).status != 0) GTEST_SKIP() << "qpdf does not read it cleanly";
     // Its object-stream indexes contradict the object stream's header: qpdf repairs, this reader trusts the index.
@@ -325,6 +327,11 @@ TEST_P(CorpusAgreesWithQpdf, PagesRotationsAndOutlineTitles) {
     ASSERT_EQ(facts.status, 0) << facts.output;
     CPdfDocument document;
     const std::string opened = openPath(path, &document);
+    // AES-256 is not read yet: once it is, this file must agree like the others.
+    if (GetParam() == "qpdf-aes-256") {
+        EXPECT_EQ(opened, "Unsupported version/revision of Standard security handler");
+        return;
+    }
     // Encryption beyond RC4 and AES-128, or that the empty password does not open, is no disagreement about structure.
     if ((opened != "opened" || !document.isOk()) && runCommand("qpdf --is-encrypted " + shellQuote(path)).status == 0)
         GTEST_SKIP() << "encrypted, not read: " << opened;
@@ -346,22 +353,32 @@ TEST_P(CorpusAgreesWithQpdf, PagesRotationsAndOutlineTitles) {
     EXPECT_EQ(ours.substr(0, titles), facts.output.substr(0, titles));
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, CorpusAgreesWithQpdf, testing::ValuesIn(corpusFiles()));
+std::string fileName(const testing::TestParamInfo<std::string>& info) { return testNameOf(info.param); }
+INSTANTIATE_TEST_SUITE_P(Generated, AgreesWithQpdf, testing::ValuesIn(generatedNames()), fileName);
+INSTANTIATE_TEST_SUITE_P(Corpus, AgreesWithQpdf, testing::ValuesIn(ifCorpus(corpusFiles(), std::string())), fileName);
 
-// Stored encrypted (RC4 or AES, before Flate) or in clear (under EncryptMetadata false or behind the Identity
-// crypt filter), metadata comes out plain.
+// Stored encrypted (RC4 or AES, before Flate, alone or in an object stream) or in clear (under
+// EncryptMetadata false or behind the Identity crypt filter), metadata comes out plain.
 TEST(EncryptedStreams, ComeOutPlainWhateverWayTheyAreStored) {
-    for (const char* file : {"V4", "V4-clearmeta", "V4-aes", "V4-aes-clearmeta", "metadata-crypt-filter"}) {
+    if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
+    std::vector<std::string> paths;
+    for (const char* name : {"qpdf-rc4-40", "qpdf-rc4-128", "qpdf-rc4-128-clear-metadata", "qpdf-aes-128",
+                             "qpdf-aes-128-object-streams"})
+        paths.push_back(generatedPdf(name));
+    // A named Identity crypt filter on the metadata alone comes only in the corpus.
+    for (const char* file : {"V4", "V4-clearmeta", "V4-aes", "V4-aes-clearmeta", "metadata-crypt-filter"})
+        if (!corpusFiles().empty()) paths.push_back(corpusFolder() + "/qpdf__qpdf_qtest_qpdf_" + file + ".pdf");
+    for (const std::string& path : paths) {
         CPdfDocument document;
-        const std::string path = std::string(QUILLMOR_CORPUS_DIR) + "/qpdf__qpdf_qtest_qpdf_" + file + ".pdf";
-        ASSERT_EQ(openPath(path, &document), "opened") << file;
-        ASSERT_TRUE(document.isOk() && document.getXRef()->isEncrypted()) << file;
-        CPdfElement metadata;
-        document.getXRef()->fetch(3, 0, metadata);
+        ASSERT_EQ(openPath(path, &document), "opened") << path;
+        ASSERT_TRUE(document.isOk() && document.getXRef()->isEncrypted()) << path;
+        CPdfElement catalog, metadata;
+        document.getXRef()->getTrailer().getDictionary()->lookup("Root", catalog);
+        catalog.getDictionary()->lookup("Metadata", metadata);
         std::string start;
         for (int c; metadata.is(kindStream) && start.size() < 16 && (c = metadata.getStream()->getChar()) >= 0;)
             start += static_cast<char>(c);
-        EXPECT_EQ(start, "<?xpacket begin=") << file;
+        EXPECT_EQ(start, "<?xpacket begin=") << path;
     }
 }
 

@@ -1,6 +1,7 @@
-// Renders pages before and after a resize with mutool and compares the pixels: what the program
-// writes must look like the input, scaled, and centred where it was asked to centre. Encrypted
-// inputs must also stay encrypted the same way, open with the empty password and keep their strings.
+// Renders pages of generated files, and of corpus files when there are any, before and after a resize
+// with mutool and compares the pixels: what the program writes must look like the input, scaled, and
+// centred where it was asked to centre. Encrypted inputs must also stay encrypted the same way, open
+// with the empty password and keep their strings.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "tests/integration/Jobs.h"
+#include "tests/support/GeneratedPdfs.h"
 
 namespace {
 
@@ -99,15 +101,34 @@ std::string infoNumber(const std::string& pdf) {
 enum Kind { plain, encrypted, centred };
 
 struct Sample {
-    const char* file;
+    const char* file;  // a generated file's name, or a corpus file's; nullptr: no corpus
     int page;
     const char* what;
     Kind kind;  // centred: also checked on A4, for it has no CropBox and the rendering is its MediaBox
+    bool corpus = true;
 };
 
-void PrintTo(const Sample& sample, std::ostream* out) { *out << sample.file << ", page " << sample.page; }
+void PrintTo(const Sample& sample, std::ostream* out) { *out << (sample.file ? sample.file : "-") << ", page " << sample.page; }
 
-const Sample kSamples[] = {
+const std::vector<Sample> kGeneratedSamples = {
+    {"classic", 1, "text and shapes", centred, false},
+    {"classic", 2, "tiling and shading patterns", centred, false},
+    {"classic", 3, "inherited landscape box and rotation", centred, false},
+    {"classic", 4, "a rotated page, two content streams", centred, false},
+    {"classic", 5, "a stamp with its appearance, a CropBox", plain, false},
+    {"xref-stream", 3, "a page in an object stream", centred, false},
+    {"incremental", 1, "content replaced by an update", centred, false},
+    {"incremental", 4, "rotation changed by an update", centred, false},
+    {"junk-crlf", 2, "junk before the header, CR LF line ends", centred, false},
+    {"qpdf-linearized", 2, "linearized", centred, false},
+    {"qpdf-rc4-40", 1, "RC4 40 bits", encrypted, false},
+    {"qpdf-rc4-128", 2, "RC4 128 bits", encrypted, false},
+    {"qpdf-rc4-128-clear-metadata", 3, "RC4 crypt filter, plain metadata", encrypted, false},
+    {"qpdf-aes-128", 5, "AES-128", encrypted, false},
+    {"qpdf-aes-128-object-streams", 4, "AES-128, object streams", encrypted, false},
+};
+
+const std::vector<Sample> kCorpusSamples = {
     {"pdfcpu__pkg_testdata_go.pdf", 1, "tiling patterns", centred},
     {"pdfcpu__pkg_samples_signatures_adbe.x509.rsa_sha1_sample01.pdf", 1, "tiling patterns", centred},
     {"py-pdf__009-pdflatex-geotopo_GeoTopo-komprimiert.pdf", 56, "shading patterns", centred},
@@ -139,7 +160,9 @@ const Sample kSamples[] = {
 class Visual : public ::testing::TestWithParam<Sample> {
 protected:
     void SetUp() override {
+        if (!GetParam().file) GTEST_SKIP() << noCorpusNote();
         if (!haveTool("mutool") || !haveTool("qpdf")) GTEST_SKIP() << "mutool and qpdf are needed";
+        input = GetParam().corpus ? corpusFolder() + "/" + GetParam().file : generatedPdf(GetParam().file);
     }
 
     // The output of the job; the input is rendered as `before`, the output as `after`.
@@ -150,7 +173,7 @@ protected:
         return job.output;
     }
 
-    const std::string input = std::string(QUILLMOR_CORPUS_DIR) + "/" + GetParam().file;
+    std::string input;
     TempDir dir;
 };
 
@@ -216,17 +239,22 @@ TEST_P(Centring, FittedPageIsCentredOnA4) {
 }
 
 std::string sampleName(const testing::TestParamInfo<Sample>& info) {
-    return std::to_string(info.index) + "_page" + std::to_string(info.param.page);
+    return info.param.file ? std::to_string(info.index) + "_page" + std::to_string(info.param.page) : "NoCorpus";
 }
 
-std::vector<Sample> centringSamples() {
-    std::vector<Sample> samples;
-    std::copy_if(std::begin(kSamples), std::end(kSamples), std::back_inserter(samples),
-                 [](const Sample& sample) { return sample.kind == centred; });
-    return samples;
+std::vector<Sample> centredOnes(const std::vector<Sample>& samples) {
+    std::vector<Sample> chosen;
+    std::copy_if(samples.begin(), samples.end(), std::back_inserter(chosen),
+                 [](const Sample& sample) { return sample.kind == Kind::centred; });
+    return chosen;
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, Visual, ::testing::ValuesIn(kSamples), sampleName);
-INSTANTIATE_TEST_SUITE_P(Corpus, Centring, ::testing::ValuesIn(centringSamples()), sampleName);
+const Sample kNoCorpus = {nullptr, 0, "", plain};
+
+INSTANTIATE_TEST_SUITE_P(Generated, Visual, ::testing::ValuesIn(kGeneratedSamples), sampleName);
+INSTANTIATE_TEST_SUITE_P(Generated, Centring, ::testing::ValuesIn(centredOnes(kGeneratedSamples)), sampleName);
+INSTANTIATE_TEST_SUITE_P(Corpus, Visual, ::testing::ValuesIn(ifCorpus(kCorpusSamples, kNoCorpus)), sampleName);
+INSTANTIATE_TEST_SUITE_P(Corpus, Centring, ::testing::ValuesIn(ifCorpus(centredOnes(kCorpusSamples), kNoCorpus)),
+                         sampleName);
 
 }  // namespace

@@ -79,10 +79,19 @@ std::string shellQuote(const std::string& text) {
     return quoted + "'";
 }
 
+std::string corpusFolder() {
+    const char* chosen = std::getenv("QUILLMOR_CORPUS");
+    return chosen && *chosen ? chosen : QUILLMOR_SOURCE_DIR "/../shared/corpus";
+}
+
+std::string noCorpusNote() {
+    return "no corpus of real PDF files in " + corpusFolder() + " (set QUILLMOR_CORPUS to run these checks)";
+}
+
 std::vector<std::string> corpusFiles() {
     std::vector<std::string> files;
     std::error_code error;
-    for (fs::directory_iterator it(QUILLMOR_CORPUS_DIR, error), end; !error && it != end;
+    for (fs::directory_iterator it(corpusFolder(), error), end; !error && it != end;
          it.increment(error)) {
         if (it->is_regular_file() && it->path().extension() == ".pdf")
             files.push_back(it->path().string());

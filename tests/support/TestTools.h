@@ -34,7 +34,19 @@ CommandResult runCommand(const std::string& command);
 // Wraps a path in single quotes for the shell.
 std::string shellQuote(const std::string& text);
 
-std::vector<std::string> corpusFiles();          // sorted full paths of the corpus's *.pdf
+// Real PDF files of other programs live outside the project: in the folder QUILLMOR_CORPUS names, or by
+// default in ../shared/corpus beside the source folder. Without it the tests that read them skip.
+std::string corpusFolder();
+std::vector<std::string> corpusFiles();          // sorted full paths of the corpus's *.pdf, or none
+std::string noCorpusNote();                      // the line a skipped test gives: where the corpus is looked for
+#define SKIP_WITHOUT_CORPUS() \
+    if (corpusFiles().empty()) GTEST_SKIP() << noCorpusNote()
+// Parameters of a corpus suite: the rows when the corpus is there, else the one placeholder that skips,
+// so that a clone without it lists one skipped test instead of one per file.
+template <typename T>
+std::vector<T> ifCorpus(const std::vector<T>& rows, const T& placeholder) {
+    return corpusFiles().empty() ? std::vector<T>{placeholder} : rows;
+}
 bool haveTool(const char* name);                 // e.g. haveTool("qpdf"); skip (GTEST_SKIP) when absent
 
 // zlib format (RFC 1950) compression and decompression, for fixtures and checks.
