@@ -82,6 +82,7 @@ std::string updatedDocument() {
     second.setTrailer("/Root 1 0 R /Info 41 0 R");
     PdfBuilder::Options stream;
     stream.xrefStream = true;
+    stream.widths = {0, 4, 2};  // no type field: every entry is in use
     return second.appendUpdate(first.appendUpdate(richDocument({}), {}), stream);
 }
 
@@ -112,6 +113,7 @@ std::string builderLayout(const std::string& name) {
     }
     options.xrefStream = name == "xref-stream", options.xrefPredictor = options.xrefStream;
     options.hybrid = name == "hybrid";
+    if (options.hybrid) options.widths = {2, 8, 3};
     // The catalog and a page in an object stream too, where the whole stream replaces the table.
     return richDocument(options, options.hybrid ? std::vector<int>{3, 31, 32, 33}
                                                 : std::vector<int>{1, 3, 6, 9, 12, 31, 32, 33, 41});

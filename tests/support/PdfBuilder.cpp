@@ -114,6 +114,10 @@ void PdfBuilder::putInObjectStream(int streamNumber, const std::vector<int>& obj
     objectStreams_[streamNumber] = ObjectStreamPlan{objectNumbers, compress};
 }
 
+void PdfBuilder::addCompressedEntry(int number, int streamNumber, int index) {
+    compressedEntries_[number] = {streamNumber, index};
+}
+
 void PdfBuilder::setTrailer(const std::string& entries) { trailer_ = entries; }
 
 std::string PdfBuilder::build() const { return build(Options{}); }
@@ -200,7 +204,7 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
                                      int64_t previous, const Options& options) const {
     const std::string& eol = options.eol;
     const bool wantStream = options.xrefStream || options.hybrid;
-    if (!objectStreams_.empty() && !wantStream)
+    if ((!objectStreams_.empty() || !compressedEntries_.empty()) && !wantStream)
         throw std::invalid_argument("objects in object streams need a cross-reference stream");
     if (options.widths.size() < 3)
         throw std::invalid_argument("a cross-reference stream needs three widths");
@@ -220,6 +224,10 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
     for (const auto& plan : objectStreams_)
         for (size_t index = 0; index < plan.second.members.size(); ++index)
             streamRows[plan.second.members[index]] = XRefRow{2, static_cast<uint64_t>(plan.first), index};
+    for (const auto& [number, place] : compressedEntries_) {
+        streamRows[number] = XRefRow{2, static_cast<uint64_t>(place.first), static_cast<uint64_t>(place.second)};
+        minimumSize = std::max<uint32_t>(minimumSize, static_cast<uint32_t>(number) + 1);
+    }
 
     int highest = static_cast<int>(minimumSize) - 1;
     for (const auto& object : objects_) highest = std::max(highest, object.first);

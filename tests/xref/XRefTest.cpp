@@ -1,5 +1,5 @@
-// Classic tables, cross-reference streams, incremental updates, hybrid files, where entries lead, objects
-// inside object streams with the caches that serve them, and real files against qpdf.
+// Hybrid files, where entries lead, objects inside object streams with the caches that serve them, and every
+// layout (classic tables, streams of any widths, updates, hybrid files) in generated and real files against qpdf.
 
 #include <gtest/gtest.h>
 
@@ -21,46 +21,6 @@ PdfBuilder smallBuilder() {
     builder.addObject(9, "<< /Title (info) >>");
     builder.setTrailer("/Root 1 0 R /Info 9 0 R");
     return builder;
-}
-
-// Each layout alone, and followed by an update in either form that replaces object 5 and the trailer.
-TEST(XRef, TablesStreamsAndUpdatesGiveTheNewestEntriesAndTrailer) {
-    const PdfBuilder base = smallBuilder();
-    PdfBuilder update;
-    update.addObject(5, "(new)", 2);
-    update.addObject(12, "<< /Type /Catalog >>");
-    update.setTrailer("/Root 12 0 R");
-    for (const std::vector<int>& widths : std::vector<std::vector<int>>{{}, {1, 4, 2}, {2, 8, 3}, {0, 4, 2}}) {
-        for (const bool predictor : {false, true}) {
-            if (widths.empty() && predictor) continue;  // a classic table
-            for (const int updated : {0, 1, 2}) {  // no update, a table, a stream
-                SCOPED_TRACE(::testing::PrintToString(widths) + (predictor ? " Up" : "") + std::to_string(updated));
-                PdfBuilder::Options options, updateOptions;
-                options.xrefStream = !widths.empty(), options.xrefPredictor = predictor;
-                if (!widths.empty()) options.widths = widths;
-                updateOptions.xrefStream = updated == 2;
-                const std::string file = base.build(options);
-                OpenedPdf pdf(updated ? update.appendUpdate(file, updateOptions) : file);
-                CPdfXRef& xref = pdf.open();
-                ASSERT_EQ(xref.getEntries().size(), updated ? 13u + (updated == 2) : 10u + !widths.empty());
-                for (const int n : {1, 3, 9}) {
-                    EXPECT_EQ(xref.getEntries()[n].type, 1u) << n;
-                    EXPECT_EQ(xref.getEntries()[n].offset, base.offsetOf(n)) << n;
-                }
-                // Without a type field every listed entry is in use, the free head included.
-                EXPECT_EQ(xref.getEntries()[0].type, !widths.empty() && widths[0] == 0 ? 1u : 0u);
-                EXPECT_EQ(describe(fetchObject(xref, 5, 2)) + describe(fetchObject(xref, 3)),
-                          updated ? "(new)(three)" : "(five)(three)");
-                // The newest trailer wins; its references resolve through the table.
-                CPdfElement root;
-                xref.getTrailer().getDictionary()->lookup("Root", root);
-                EXPECT_EQ(describe(root), "<</Type /Catalog>>");
-                EXPECT_EQ(xref.getRootRef().number, updated ? 12 : 1);
-                const int info = xref.getInfoRef().number;
-                EXPECT_EQ(info ? describe(fetchObject(xref, info)) : "none", updated ? "none" : "<</Title (info)>>");
-            }
-        }
-    }
 }
 
 TEST(XRef, AHybridStreamFillsOnlyWhatItsTableLeftUndefinedOrFree) {
