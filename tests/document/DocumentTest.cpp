@@ -318,8 +318,8 @@ TEST_P(AgreesWithQpdf, PagesRotationsAndOutlineTitles) {
     if (!haveTool("qpdf") || !haveTool("python3")) GTEST_SKIP() << "qpdf or python3 missing";
     const std::string path = pdfPath(GetParam());
     SCOPED_TRACE(path);
-    // Only files qpdf reads cleanly and without a password are a fair comparison.
-    if (runCommand("qpdf --check " + shellQuote(path)).status != 0) GTEST_SKIP() << "qpdf does not read it cleanly";
+    // Only files qpdf reads without repairs and without a password are a fair comparison.
+    if (runCommand("qpdf --show-npages " + shellQuote(path)).status != 0) GTEST_SKIP() << "qpdf repairs it or needs a password";
     // Its object-stream indexes contradict the object stream's header: qpdf repairs, this reader trusts the index.
     if (path.find("qpdf_object-stream-self-ref.pdf") != std::string::npos) GTEST_SKIP() << "known to differ";
     const std::string script = shellQuote(QUILLMOR_SOURCE_DIR "/tests/document/qpdf_facts.py");
