@@ -116,24 +116,13 @@ std::string deflateBytes(const std::string& data) {
 }
 
 std::string inflateBytes(const std::string& data) {
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK)
-        throw std::runtime_error("zlib initialisation failed");
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    stream.avail_in = static_cast<uInt>(data.size());
-    std::string result;
-    char block[16384];
-    int status = Z_OK;
-    while (status == Z_OK) {
-        stream.next_out = reinterpret_cast<Bytef*>(block);
-        stream.avail_out = sizeof block;
-        status = inflate(&stream, Z_NO_FLUSH);
-        result.append(block, sizeof block - stream.avail_out);
-        if (status == Z_BUF_ERROR && stream.avail_in == 0)
-            break;
+    // zlib says Z_BUF_ERROR only when the output did not fit; cut or damaged data is Z_DATA_ERROR.
+    for (uLongf capacity = 4 * data.size() + 1024;; capacity *= 4) {
+        std::string out(capacity, '\0');
+        uLongf size = capacity;
+        const int status = uncompress(reinterpret_cast<Bytef*>(&out[0]), &size,
+                                      reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()));
+        if (status == Z_OK) return out.substr(0, size);
+        if (status != Z_BUF_ERROR) throw std::runtime_error("malformed zlib data");
     }
-    inflateEnd(&stream);
-    if (status != Z_STREAM_END)
-        throw std::runtime_error("malformed zlib data");
-    return result;
 }
