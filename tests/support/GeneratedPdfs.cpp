@@ -152,12 +152,7 @@ std::string generatedPdf(const std::string& name) {
     return made[name] = path;
 }
 
-std::string pdfPath(const std::string& nameOrPath) {
-    return nameOrPath.find('/') == std::string::npos ? generatedPdf(nameOrPath) : nameOrPath;
-}
-
-std::string testNameOf(const std::string& nameOrPath) {
-    std::string name = nameOrPath.empty() ? "NoCorpus" : nameOrPath.substr(nameOrPath.rfind('/') + 1);
+std::string testNameOf(std::string name) {
     for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
     return name;
 }

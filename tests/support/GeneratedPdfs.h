@@ -16,8 +16,5 @@ const std::vector<std::string>& generatedNames();
 // when it comes from qpdf and qpdf is not installed. Throws std::invalid_argument for an unknown name.
 std::string generatedPdf(const std::string& name);
 
-// A generated file by name, or a corpus file by its full path.
-std::string pdfPath(const std::string& nameOrPath);
-
-// A test name for a parameter that is a generated file's name or a corpus file's path (empty: no corpus).
-std::string testNameOf(const std::string& nameOrPath);
+// The name as a test name can have it: letters, digits and underscores.
+std::string testNameOf(std::string name);

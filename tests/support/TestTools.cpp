@@ -3,6 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -98,6 +101,29 @@ std::vector<std::string> corpusFiles() {
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::vector<std::string> judgeInParallel(size_t count,
+                                         const std::function<std::string(size_t, const std::string&)>& judge) {
+    TempDir dir;
+    std::atomic<size_t> next{0};
+    std::mutex lock;
+    std::vector<std::string> problems;
+    auto work = [&](int worker) {
+        const std::string folder = dir.file(std::to_string(worker));
+        for (size_t i = next++; i < count; i = next++) {
+            fs::create_directory(folder);
+            const std::string problem = judge(i, folder);
+            fs::remove_all(folder);
+            const std::lock_guard<std::mutex> guard(lock);
+            if (!problem.empty()) problems.push_back(problem);
+        }
+    };
+    std::thread other(work, 1);
+    work(0);
+    other.join();
+    std::sort(problems.begin(), problems.end());
+    return problems;
 }
 
 bool haveTool(const char* name) {

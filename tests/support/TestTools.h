@@ -2,6 +2,7 @@
 // Small helpers shared by every test program: temporary folders, whole-file
 // reads and writes, running external checkers, the corpus of real PDF files.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,12 +42,11 @@ std::vector<std::string> corpusFiles();          // sorted full paths of the cor
 std::string noCorpusNote();                      // the line a skipped test gives: where the corpus is looked for
 #define SKIP_WITHOUT_CORPUS() \
     if (corpusFiles().empty()) GTEST_SKIP() << noCorpusNote()
-// Parameters of a corpus suite: the rows when the corpus is there, else the one placeholder that skips,
-// so that a clone without it lists one skipped test instead of one per file.
-template <typename T>
-std::vector<T> ifCorpus(const std::vector<T>& rows, const T& placeholder) {
-    return corpusFiles().empty() ? std::vector<T>{placeholder} : rows;
-}
+
+// Calls judge(i, folder) for every i below count on two workers (the machines have two cores), each
+// call with a fresh empty folder. Returns the non-empty answers, sorted.
+std::vector<std::string> judgeInParallel(size_t count,
+                                         const std::function<std::string(size_t, const std::string&)>& judge);
 bool haveTool(const char* name);                 // e.g. haveTool("qpdf"); skip (GTEST_SKIP) when absent
 
 // zlib format (RFC 1950) compression and decompression, for fixtures and checks.
