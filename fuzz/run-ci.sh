@@ -17,7 +17,7 @@ cmake --build "$build" -j"$(nproc)" --target parser_fuzzer flate_fuzzer document
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-corpus_dir=../shared/corpus
+corpus_dir=${QUILLMOR_CORPUS:-../shared/corpus}
 findings=$build/findings
 status=0
 for target in parser flate document resize aes256; do

@@ -4,13 +4,8 @@
 // never a changed input, a stray file, a crash or a hang.
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
-#include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "tests/support/TestTools.h"
 
@@ -59,29 +54,4 @@ inline Job runJob(const std::string& input, const std::string& folder, const std
     }
     if (!job.problem.empty()) job.problem += ": " + console;
     return job;
-}
-
-// Calls judge(i, folder) for every i below count on two workers (the machines have two cores), each
-// call with a fresh empty folder. Returns the non-empty answers, sorted.
-inline std::vector<std::string> judgeInParallel(size_t count,
-                                                const std::function<std::string(size_t, const std::string&)>& judge) {
-    TempDir dir;
-    std::atomic<size_t> next{0};
-    std::mutex lock;
-    std::vector<std::string> problems;
-    auto work = [&](int worker) {
-        const std::string folder = dir.file(std::to_string(worker));
-        for (size_t i = next++; i < count; i = next++) {
-            std::filesystem::create_directory(folder);
-            const std::string problem = judge(i, folder);
-            std::filesystem::remove_all(folder);
-            const std::lock_guard<std::mutex> guard(lock);
-            if (!problem.empty()) problems.push_back(problem);
-        }
-    };
-    std::thread other(work, 1);
-    work(0);
-    other.join();
-    std::sort(problems.begin(), problems.end());
-    return problems;
 }

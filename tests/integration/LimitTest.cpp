@@ -57,37 +57,20 @@ std::string deflateWithFill(const std::string& prefix, uint64_t fill) {
     return compressed;
 }
 
-// The page tree root (object 5) lies in object stream 6, which inflates to `fill` more bytes after
-// it. The cross-reference stream (7, widths 1 4 2) is written here: the builder compresses members itself.
+// The page tree root (object 5) lies in object stream 6, which inflates to `fill` more bytes after it.
 std::string objectStreamBomb(uint64_t fill) {
     const std::string data = deflateWithFill("5 0 << /Type /Pages /Kids [3 0 R] /Count 1 >>", fill);
-    const std::vector<std::string> bodies = {
-        "<< /Type /Catalog /Pages 5 0 R >>", "",
-        "<< /Type /Page /Parent 5 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>",
-        "<< /Length 3 >>\nstream\nq Q\nendstream", "",
-        "<< /Type /ObjStm /N 1 /First 4 /Filter /FlateDecode /Length " + std::to_string(data.size()) +
-            " >>\nstream\n" + data + "\nendstream"};
-    std::string pdf = "%PDF-1.5\n";
-    std::string rows;
-    auto row = [&rows](char type, uint32_t offset, int index) {
-        rows += type;
-        for (int shift = 24; shift >= 0; shift -= 8) rows += static_cast<char>(offset >> shift & 0xFF);
-        rows += {static_cast<char>(index >> 8), static_cast<char>(index & 0xFF)};
-    };
-    row(0, 0, 0xFFFF);
-    for (size_t i = 0; i < bodies.size(); ++i) {
-        const int number = static_cast<int>(i) + 1;
-        if (bodies[i].empty()) {
-            number == 5 ? row(2, 6, 0) : row(0, 0, 0xFFFF);
-            continue;
-        }
-        row(1, static_cast<uint32_t>(pdf.size()), 0);
-        pdf += std::to_string(number) + " 0 obj\n" + bodies[i] + "\nendobj\n";
-    }
-    const std::string xrefAt = std::to_string(pdf.size());
-    row(1, static_cast<uint32_t>(pdf.size()), 0);
-    return pdf + "7 0 obj\n<< /Type /XRef /Size 8 /W [1 4 2] /Root 1 0 R /Length " + std::to_string(rows.size()) +
-           " >>\nstream\n" + rows + "\nendstream\nendobj\nstartxref\n" + xrefAt + "\n%%EOF\n";
+    PdfBuilder pdf;
+    pdf.addObject(1, "<< /Type /Catalog /Pages 5 0 R >>");
+    pdf.addObject(3, "<< /Type /Page /Parent 5 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>");
+    pdf.addStream(4, "", "q Q");
+    pdf.addRawObject(6, "6 0 obj\n<< /Type /ObjStm /N 1 /First 4 /Filter /FlateDecode /Length " +
+                            std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream\nendobj\n");
+    pdf.addCompressedEntry(5, 6, 0);
+    pdf.setTrailer("/Root 1 0 R");
+    PdfBuilder::Options options;
+    options.xrefStream = true;
+    return pdf.build(options);
 }
 
 PdfBuilder onePageBuilder(const std::string& pagesBody) {
@@ -161,20 +144,9 @@ TEST(Limits, LongPrevChainsAreNotFollowedAndShortOnesRead) {
 TEST(Limits, ObjectsWithoutEndobjDoNotEachSearchTheRestOfTheFile) {
     // Left out of the output one by one; searched naively, 300,000 of them read the file 300,000 times.
     constexpr int kLoose = 300000;
-    const char* const bodies[] = {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                                  "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>",
-                                  "<< /Length 3 >>\nstream\nq Q\nendstream"};
-    std::string pdf = "%PDF-1.4\n";
-    std::string table = "xref\n0 " + std::to_string(kLoose + 5) + "\n0000000000 65535 f \n";
-    for (int number = 1; number < 5 + kLoose; ++number) {
-        char row[32];
-        std::snprintf(row, sizeof row, "%010zu 00000 n \n", pdf.size());
-        table += row;
-        pdf += std::to_string(number) + " 0 obj\n";
-        pdf += number < 5 ? bodies[number - 1] + std::string("\nendobj\n") : "[1 2]\n";
-    }
-    const std::string tail = "trailer\n<< /Size " + std::to_string(kLoose + 5) + " /Root 1 0 R >>\nstartxref\n";
-    expectJob(pdf + table + tail + std::to_string(pdf.size()) + "\n%%EOF\n", 0);
+    PdfBuilder pdf = onePageBuilder("<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    for (int number = 5; number < 5 + kLoose; ++number) pdf.addRawObject(number, std::to_string(number) + " 0 obj\n[1 2]\n");
+    expectJob(pdf.build(), 0);
 }
 
 // A huge /Count reserves nothing: the pages the tree holds are the ones resized.

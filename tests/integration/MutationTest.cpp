@@ -1,7 +1,7 @@
-// Damaged copies of real files: truncations, and single bytes flipped or overwritten in the
-// cross-reference section, the trailer and the object headers. Each job must end cleanly (see
-// Jobs.h), and an output must be one qpdf accepts unless qpdf rejects the damaged input too. The
-// mutants come from fixed seeds, so every run sees the same ones.
+// Damaged copies of sound files, generated ones and real ones from the corpus: truncations, and single
+// bytes flipped or overwritten in the cross-reference section, the trailer and the object headers. Each
+// job must end cleanly (see Jobs.h), and an output must be one qpdf accepts unless qpdf rejects the
+// damaged input too. The mutants come from fixed seeds, so every run sees the same ones.
 
 #include <gtest/gtest.h>
 
@@ -15,12 +15,13 @@
 #include <vector>
 
 #include "tests/integration/Jobs.h"
+#include "tests/support/GeneratedPdfs.h"
 
 namespace {
 
 // Varied producers and layouts: classic tables, cross-reference streams, object streams,
 // incremental updates, a hybrid file, linearized files, encryption, junk before the header.
-const char* const kFiles[] = {
+const char* const kCorpusFiles[] = {
     "qpdf__qpdf_qtest_qpdf_minimal.pdf",
     "qpdf__qpdf_qtest_qpdf_object-stream.pdf",
     "qpdf__qpdf_qtest_qpdf_incremental-2.pdf",
@@ -97,13 +98,14 @@ std::vector<Mutant> mutantsOf(const std::string& file, const std::string& origin
     return mutants;
 }
 
-TEST(Mutation, DamagedFilesEndCleanly) {
+// The mutants of every file; `paths` are full paths.
+void expectDamagedFilesEndCleanly(const std::vector<std::string>& paths) {
     const bool checkWithQpdf = haveTool("qpdf");
     if (!checkWithQpdf) std::fprintf(stderr, "qpdf not found: outputs are not checked with it\n");
     std::vector<Mutant> mutants;
     uint32_t seed = 1;
-    for (const char* name : kFiles) {
-        for (Mutant& mutant : mutantsOf(name, readFile(std::string(QUILLMOR_CORPUS_DIR) + "/" + name), ++seed)) {
+    for (const std::string& path : paths) {
+        for (Mutant& mutant : mutantsOf(path.substr(path.rfind('/') + 1), readFile(path), ++seed)) {
             mutants.push_back(std::move(mutant));
         }
     }
@@ -131,6 +133,21 @@ TEST(Mutation, DamagedFilesEndCleanly) {
     std::fprintf(stderr, "%zu mutants: %zu finished, %zu refused, %zu broken\n", mutants.size(), finished.load(),
                  refused.load(), problems.size());
     for (const std::string& problem : problems) ADD_FAILURE() << problem;
+}
+
+TEST(Mutation, DamagedGeneratedFilesEndCleanly) {
+    std::vector<std::string> paths;
+    for (const std::string& name : generatedNames()) {
+        if (!generatedPdf(name).empty()) paths.push_back(generatedPdf(name));
+    }
+    expectDamagedFilesEndCleanly(paths);
+}
+
+TEST(Mutation, DamagedCorpusFilesEndCleanly) {
+    SKIP_WITHOUT_CORPUS();
+    std::vector<std::string> paths;
+    for (const char* name : kCorpusFiles) paths.push_back(corpusFolder() + "/" + name);
+    expectDamagedFilesEndCleanly(paths);
 }
 
 }  // namespace

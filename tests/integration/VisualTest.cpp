@@ -1,6 +1,7 @@
-// Renders pages before and after a resize with mutool and compares the pixels: what the program
-// writes must look like the input, scaled, and centred where it was asked to centre. Encrypted
-// inputs must also stay encrypted the same way, open with the empty password and keep their strings.
+// Renders pages of generated files, and of corpus files when there are any, before and after a resize
+// with mutool and compares the pixels: what the program writes must look like the input, scaled, and
+// centred where it was asked to centre. Encrypted inputs must also stay encrypted the same way, open
+// with the empty password and keep their strings.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "tests/integration/Jobs.h"
+#include "tests/support/GeneratedPdfs.h"
 
 namespace {
 
@@ -99,15 +101,34 @@ std::string infoNumber(const std::string& pdf) {
 enum Kind { plain, encrypted, centred };
 
 struct Sample {
-    const char* file;
+    const char* file;  // a generated file's name, or a corpus file's
     int page;
     const char* what;
     Kind kind;  // centred: also checked on A4, for it has no CropBox and the rendering is its MediaBox
+    bool corpus = true;
 };
 
 void PrintTo(const Sample& sample, std::ostream* out) { *out << sample.file << ", page " << sample.page; }
 
-const Sample kSamples[] = {
+const std::vector<Sample> kGeneratedSamples = {
+    {"classic", 1, "text and shapes", centred, false},
+    {"classic", 2, "tiling and shading patterns", centred, false},
+    {"classic", 3, "inherited landscape box and rotation", centred, false},
+    {"classic", 4, "a rotated page, two content streams", centred, false},
+    {"classic", 5, "a stamp with its appearance, a CropBox", plain, false},
+    {"xref-stream", 3, "a page in an object stream", centred, false},
+    {"incremental", 1, "content replaced by an update", centred, false},
+    {"incremental", 4, "rotation changed by an update", centred, false},
+    {"junk-crlf", 2, "junk before the header, CR LF line ends", centred, false},
+    {"qpdf-linearized", 2, "linearized", centred, false},
+    {"qpdf-rc4-40", 1, "RC4 40 bits", encrypted, false},
+    {"qpdf-rc4-128", 2, "RC4 128 bits", encrypted, false},
+    {"qpdf-rc4-128-clear-metadata", 3, "RC4 crypt filter, plain metadata", encrypted, false},
+    {"qpdf-aes-128", 5, "AES-128", encrypted, false},
+    {"qpdf-aes-128-object-streams", 4, "AES-128, object streams", encrypted, false},
+};
+
+const std::vector<Sample> kCorpusSamples = {
     {"pdfcpu__pkg_testdata_go.pdf", 1, "tiling patterns", centred},
     {"pdfcpu__pkg_samples_signatures_adbe.x509.rsa_sha1_sample01.pdf", 1, "tiling patterns", centred},
     {"py-pdf__009-pdflatex-geotopo_GeoTopo-komprimiert.pdf", 56, "shading patterns", centred},
@@ -136,30 +157,23 @@ const Sample kSamples[] = {
     {"qpdf__qpdf_qtest_qpdf_minimal-signed-restricted.pdf", 1, "encrypted and signed", encrypted},
 };
 
-class Visual : public ::testing::TestWithParam<Sample> {
-protected:
-    void SetUp() override {
-        if (!haveTool("mutool") || !haveTool("qpdf")) GTEST_SKIP() << "mutool and qpdf are needed";
-    }
+// The output of the job in `dir`; the test fails where the job did.
+std::string resized(const std::string& input, const TempDir& dir, const std::string& options) {
+    const Job job = runJob(input, dir.path(), options);
+    EXPECT_EQ(job.problem, "");
+    EXPECT_EQ(job.run.status, 0) << job.run.output;
+    return job.output;
+}
 
-    // The output of the job; the input is rendered as `before`, the output as `after`.
-    std::string resize(const std::string& options) {
-        const Job job = runJob(input, dir.path(), options);
-        EXPECT_EQ(job.problem, "");
-        EXPECT_EQ(job.run.status, 0) << job.run.output;
-        return job.output;
-    }
+std::string inputOf(const Sample& sample) {
+    return sample.corpus ? corpusFolder() + "/" + sample.file : generatedPdf(sample.file);
+}
 
-    const std::string input = std::string(QUILLMOR_CORPUS_DIR) + "/" + GetParam().file;
+void expectDoubledPageLooksLikeTheInput(const Sample& sample) {
     TempDir dir;
-};
-
-class Centring : public Visual {};
-
-TEST_P(Visual, DoubledPageAtHalfResolutionLooksLikeTheInput) {
-    const std::string output = resize("-scale200");
-    const Image before = render(dir, input, kFullResolution, GetParam().page, "before");
-    const Image after = render(dir, output, kHalfResolution, GetParam().page, "after");
+    const std::string input = inputOf(sample), output = resized(input, dir, "-scale200");
+    const Image before = render(dir, input, kFullResolution, sample.page, "before");
+    const Image after = render(dir, output, kHalfResolution, sample.page, "after");
     ASSERT_GT(before.width, 0);
     ASSERT_EQ(after.width, before.width);
     ASSERT_EQ(after.height, before.height);
@@ -172,9 +186,9 @@ TEST_P(Visual, DoubledPageAtHalfResolutionLooksLikeTheInput) {
         ink += kWhite - a;
     }
     ASSERT_GT(ink, 0) << "a blank page proves nothing";
-    EXPECT_LT(difference / before.gray.size(), kMaxMeanDifference) << GetParam().what;
-    EXPECT_LT(difference / ink, kMaxDifferenceShareOfInk) << GetParam().what;
-    if (GetParam().kind != encrypted) return;
+    EXPECT_LT(difference / before.gray.size(), kMaxMeanDifference) << sample.what;
+    EXPECT_LT(difference / ink, kMaxDifferenceShareOfInk) << sample.what;
+    if (sample.kind != encrypted) return;
 
     EXPECT_EQ(qpdfShows("encryption", output), qpdfShows("encryption", input));
     const CommandResult decrypt =
@@ -187,10 +201,11 @@ TEST_P(Visual, DoubledPageAtHalfResolutionLooksLikeTheInput) {
     EXPECT_EQ(qpdfShows("object=" + info, output), qpdfShows("object=" + info, input));
 }
 
-TEST_P(Centring, FittedPageIsCentredOnA4) {
-    const std::string output = resize("-page a4 -con -center");
-    const Image before = render(dir, input, kFullResolution, GetParam().page, "before");
-    const Image after = render(dir, output, kFullResolution, GetParam().page, "after");
+void expectFittedPageCentredOnA4(const Sample& sample) {
+    TempDir dir;
+    const std::string input = inputOf(sample), output = resized(input, dir, "-page a4 -con -center");
+    const Image before = render(dir, input, kFullResolution, sample.page, "before");
+    const Image after = render(dir, output, kFullResolution, sample.page, "after");
     ASSERT_GT(before.width, 0);
     ASSERT_GT(after.width, 0);
 
@@ -209,24 +224,47 @@ TEST_P(Centring, FittedPageIsCentredOnA4) {
     // between opposite margins is the input's, scaled; the free space splits evenly.
     const double factor = std::min(width / before.width, height / before.height);
     const double tolerance = kPixelTolerance + 2 * kFactorRounding * std::max(width, height);
-    EXPECT_NEAR(out.left - out.right, factor * (in.left - in.right), tolerance) << GetParam().what;
-    EXPECT_NEAR(out.top - out.bottom, factor * (in.top - in.bottom), tolerance) << GetParam().what;
+    EXPECT_NEAR(out.left - out.right, factor * (in.left - in.right), tolerance) << sample.what;
+    EXPECT_NEAR(out.top - out.bottom, factor * (in.top - in.bottom), tolerance) << sample.what;
     const double inkWidth = before.width - in.left - in.right;
-    EXPECT_NEAR(after.width - out.left - out.right, factor * inkWidth, tolerance) << GetParam().what;
+    EXPECT_NEAR(after.width - out.left - out.right, factor * inkWidth, tolerance) << sample.what;
 }
+
+class Visual : public ::testing::TestWithParam<Sample> {
+protected:
+    void SetUp() override {
+        if (!haveTool("mutool") || !haveTool("qpdf")) GTEST_SKIP() << "mutool and qpdf are needed";
+    }
+};
+
+class Centring : public Visual {};
+
+TEST_P(Visual, DoubledPageAtHalfResolutionLooksLikeTheInput) { expectDoubledPageLooksLikeTheInput(GetParam()); }
+
+TEST_P(Centring, FittedPageIsCentredOnA4) { expectFittedPageCentredOnA4(GetParam()); }
 
 std::string sampleName(const testing::TestParamInfo<Sample>& info) {
     return std::to_string(info.index) + "_page" + std::to_string(info.param.page);
 }
 
-std::vector<Sample> centringSamples() {
-    std::vector<Sample> samples;
-    std::copy_if(std::begin(kSamples), std::end(kSamples), std::back_inserter(samples),
-                 [](const Sample& sample) { return sample.kind == centred; });
-    return samples;
+std::vector<Sample> centredOnes(const std::vector<Sample>& samples) {
+    std::vector<Sample> chosen;
+    std::copy_if(samples.begin(), samples.end(), std::back_inserter(chosen),
+                 [](const Sample& sample) { return sample.kind == Kind::centred; });
+    return chosen;
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, Visual, ::testing::ValuesIn(kSamples), sampleName);
-INSTANTIATE_TEST_SUITE_P(Corpus, Centring, ::testing::ValuesIn(centringSamples()), sampleName);
+INSTANTIATE_TEST_SUITE_P(Generated, Visual, ::testing::ValuesIn(kGeneratedSamples), sampleName);
+INSTANTIATE_TEST_SUITE_P(Generated, Centring, ::testing::ValuesIn(centredOnes(kGeneratedSamples)), sampleName);
+
+TEST(CorpusVisual, EverySampleLooksLikeTheInputScaledAndCentred) {
+    SKIP_WITHOUT_CORPUS();
+    if (!haveTool("mutool") || !haveTool("qpdf")) GTEST_SKIP() << "mutool and qpdf are needed";
+    for (const Sample& sample : kCorpusSamples) {
+        SCOPED_TRACE(std::string(sample.file) + ", page " + std::to_string(sample.page));
+        expectDoubledPageLooksLikeTheInput(sample);
+        if (sample.kind == centred) expectFittedPageCentredOnA4(sample);
+    }
+}
 
 }  // namespace

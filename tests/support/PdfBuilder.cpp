@@ -3,6 +3,7 @@
 #include "tests/support/TestTools.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,10 +29,8 @@ struct XRefRow {
 std::vector<std::pair<int, int>> consecutiveRuns(const std::map<int, XRefRow>& rows) {
     std::vector<std::pair<int, int>> runs;
     for (const auto& row : rows) {
-        if (!runs.empty() && runs.back().first + runs.back().second == row.first)
-            ++runs.back().second;
-        else
-            runs.emplace_back(row.first, 1);
+        if (!runs.empty() && runs.back().first + runs.back().second == row.first) ++runs.back().second;
+        else runs.emplace_back(row.first, 1);
     }
     return runs;
 }
@@ -54,15 +53,9 @@ std::string streamObject(int number, int generation, const std::string& dictEntr
                          const std::string& data, bool compress,
                          const std::string& filterEntries, const std::string& eol) {
     const std::string stored = compress ? deflateBytes(data) : data;
-    std::string dict = "<<";
-    if (!dictEntries.empty())
-        dict += " " + dictEntries;
-    dict += " /Length " + std::to_string(stored.size());
-    if (compress)
-        dict += " /Filter /FlateDecode";
-    if (!filterEntries.empty())
-        dict += " " + filterEntries;
-    dict += " >>";
+    const std::string dict = "<<" + (dictEntries.empty() ? "" : " " + dictEntries) + " /Length " +
+                             std::to_string(stored.size()) + (compress ? " /Filter /FlateDecode" : "") +
+                             (filterEntries.empty() ? "" : " " + filterEntries) + " >>";
     return objectHeader(number, generation, eol) + dict + eol + "stream" +
            afterStreamKeyword(eol) + stored + eol + "endstream" + eol + "endobj" + eol;
 }
@@ -88,17 +81,13 @@ std::string pngUpRows(const std::string& raw, size_t columns) {
     return encoded;
 }
 
-// The number that follows the last occurrence of keyword, or -1.
+// The number that follows the last occurrence of keyword (after white space), or -1.
 int64_t numberAfterLast(const std::string& text, const std::string& keyword) {
     const size_t at = text.rfind(keyword);
-    if (at == std::string::npos)
-        return -1;
-    size_t pos = at + keyword.size();
-    while (pos < text.size() && std::strchr(" \t\r\n\f", text[pos]) && text[pos] != '\0')
-        ++pos;
-    if (pos >= text.size() || text[pos] < '0' || text[pos] > '9')
-        return -1;
-    return std::strtoll(text.c_str() + pos, nullptr, 10);
+    if (at == std::string::npos) return -1;
+    const size_t digit = text.find_first_not_of(" \t\r\n\f", at + keyword.size());
+    return digit < text.size() && std::isdigit(static_cast<unsigned char>(text[digit]))
+               ? std::strtoll(text.c_str() + digit, nullptr, 10) : -1;
 }
 
 }  // namespace
@@ -108,34 +97,25 @@ void PdfBuilder::setHeader(const std::string& header) { header_ = header; }
 void PdfBuilder::setLeadingJunk(const std::string& junk) { junk_ = junk; }
 
 void PdfBuilder::addObject(int number, const std::string& body, int generation) {
-    ObjectSource& source = objects_[number];
-    source = ObjectSource{};
-    source.generation = generation;
-    source.body = body;
+    objects_[number] = ObjectSource{generation, ObjectSource::Form::plain, body, "", false};
 }
 
 void PdfBuilder::addStream(int number, const std::string& dictEntries, const std::string& data,
                            bool compress, int generation) {
-    ObjectSource& source = objects_[number];
-    source = ObjectSource{};
-    source.generation = generation;
-    source.form = ObjectSource::Form::stream;
-    source.body = dictEntries;
-    source.data = data;
-    source.compress = compress;
+    objects_[number] = ObjectSource{generation, ObjectSource::Form::stream, dictEntries, data, compress};
 }
 
 void PdfBuilder::addRawObject(int number, const std::string& bytes, int generation) {
-    ObjectSource& source = objects_[number];
-    source = ObjectSource{};
-    source.generation = generation;
-    source.form = ObjectSource::Form::raw;
-    source.body = bytes;
+    objects_[number] = ObjectSource{generation, ObjectSource::Form::raw, bytes, "", false};
 }
 
 void PdfBuilder::putInObjectStream(int streamNumber, const std::vector<int>& objectNumbers,
                                    bool compress) {
     objectStreams_[streamNumber] = ObjectStreamPlan{objectNumbers, compress};
+}
+
+void PdfBuilder::addCompressedEntry(int number, int streamNumber, int index) {
+    compressedEntries_[number] = {streamNumber, index};
 }
 
 void PdfBuilder::setTrailer(const std::string& entries) { trailer_ = entries; }
@@ -183,9 +163,7 @@ std::string PdfBuilder::renderObjectStream(int number, const ObjectStreamPlan& p
             throw std::invalid_argument("object stream " + std::to_string(number) +
                                         ": member " + std::to_string(member) +
                                         " must be a plain object of generation 0");
-        if (!pairs.empty())
-            pairs += " ";
-        pairs += std::to_string(member) + " " + std::to_string(bodies.size());
+        pairs += (pairs.empty() ? "" : " ") + std::to_string(member) + " " + std::to_string(bodies.size());
         bodies += found->second.body + options.eol;
     }
     pairs += options.eol;
@@ -197,29 +175,21 @@ std::string PdfBuilder::renderObjectStream(int number, const ObjectStreamPlan& p
 std::map<int, PdfBuilder::WrittenObject> PdfBuilder::renderObjects(const Options& options) const {
     std::map<int, WrittenObject> written;
     std::map<int, bool> compressed;
-    for (const auto& plan : objectStreams_) {
-        for (int member : plan.second.members)
-            compressed[member] = true;
-    }
+    for (const auto& plan : objectStreams_)
+        for (int member : plan.second.members) compressed[member] = true;
     for (const auto& object : objects_) {
         if (compressed.count(object.first))
             continue;
         const ObjectSource& source = object.second;
         WrittenObject& target = written[object.first];
         target.generation = source.generation;
-        switch (source.form) {
-        case ObjectSource::Form::plain:
-            target.bytes = objectHeader(object.first, source.generation, options.eol) + source.body +
-                           options.eol + "endobj" + options.eol;
-            break;
-        case ObjectSource::Form::stream:
+        if (source.form == ObjectSource::Form::raw) target.bytes = source.body;
+        else if (source.form == ObjectSource::Form::stream)
             target.bytes = streamObject(object.first, source.generation, source.body, source.data,
                                         source.compress, "", options.eol);
-            break;
-        case ObjectSource::Form::raw:
-            target.bytes = source.body;
-            break;
-        }
+        else
+            target.bytes = objectHeader(object.first, source.generation, options.eol) + source.body +
+                           options.eol + "endobj" + options.eol;
     }
     for (const auto& plan : objectStreams_) {
         if (written.count(plan.first) || compressed.count(plan.first))
@@ -234,7 +204,7 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
                                      int64_t previous, const Options& options) const {
     const std::string& eol = options.eol;
     const bool wantStream = options.xrefStream || options.hybrid;
-    if (!objectStreams_.empty() && !wantStream)
+    if ((!objectStreams_.empty() || !compressedEntries_.empty()) && !wantStream)
         throw std::invalid_argument("objects in object streams need a cross-reference stream");
     if (options.widths.size() < 3)
         throw std::invalid_argument("a cross-reference stream needs three widths");
@@ -251,16 +221,17 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
         tableRows[object.first] = XRefRow{1, offset, static_cast<uint64_t>(object.second.generation)};
         out += object.second.bytes;
     }
-    for (const auto& plan : objectStreams_) {
+    for (const auto& plan : objectStreams_)
         for (size_t index = 0; index < plan.second.members.size(); ++index)
             streamRows[plan.second.members[index]] = XRefRow{2, static_cast<uint64_t>(plan.first), index};
+    for (const auto& [number, place] : compressedEntries_) {
+        streamRows[number] = XRefRow{2, static_cast<uint64_t>(place.first), static_cast<uint64_t>(place.second)};
+        minimumSize = std::max<uint32_t>(minimumSize, static_cast<uint32_t>(number) + 1);
     }
 
     int highest = static_cast<int>(minimumSize) - 1;
-    for (const auto& object : objects_)
-        highest = std::max(highest, object.first);
-    for (const auto& plan : objectStreams_)
-        highest = std::max(highest, plan.first);
+    for (const auto& object : objects_) highest = std::max(highest, object.first);
+    for (const auto& plan : objectStreams_) highest = std::max(highest, plan.first);
     const int xrefStreamNumber = highest + 1;
     const int size = wantStream ? xrefStreamNumber + 1 : highest + 1;
     const std::string sizeEntry = "/Size " + std::to_string(size);
@@ -294,11 +265,7 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
                         std::to_string(runs[i].second);
             dict += "]";
         }
-        if (!options.hybrid) {
-            if (!trailer_.empty())
-                dict += " " + trailer_;
-            dict += prevEntry;
-        }
+        if (!options.hybrid) dict += (trailer_.empty() ? "" : " " + trailer_) + prevEntry;
         std::string decodeParms;
         if (options.xrefPredictor) {
             const int columns = std::accumulate(options.widths.begin(), options.widths.begin() + 3, 0);
@@ -328,12 +295,8 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
             out += line + rowEnd;
         }
     }
-    out += "trailer" + eol + "<< " + sizeEntry;
-    if (!trailer_.empty())
-        out += " " + trailer_;
-    out += prevEntry;
-    if (options.hybrid)
-        out += " /XRefStm " + std::to_string(streamOffset);
+    out += "trailer" + eol + "<< " + sizeEntry + (trailer_.empty() ? "" : " " + trailer_) + prevEntry;
+    if (options.hybrid) out += " /XRefStm " + std::to_string(streamOffset);
     out += " >>" + eol + "startxref" + eol + std::to_string(tableOffset) + eol + "%%EOF" + eol;
 }
 

@@ -29,6 +29,9 @@ public:
     void putInObjectStream(int streamNumber, const std::vector<int>& objectNumbers,
                            bool compress = true);
 
+    // Lists the object as the index-th of an object stream that the test writes itself (addRawObject).
+    void addCompressedEntry(int number, int streamNumber, int index);
+
     // Trailer entries such as "/Root 1 0 R /Info 9 0 R"; /Size and /Prev are added.
     void setTrailer(const std::string& entries);
 
@@ -76,6 +79,7 @@ private:
     std::string trailer_;
     std::map<int, ObjectSource> objects_;
     std::map<int, ObjectStreamPlan> objectStreams_;
+    std::map<int, std::pair<int, int>> compressedEntries_;
     mutable std::map<int, uint32_t> offsets_;
 };
 

@@ -3,6 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -79,16 +82,48 @@ std::string shellQuote(const std::string& text) {
     return quoted + "'";
 }
 
+std::string corpusFolder() {
+    const char* chosen = std::getenv("QUILLMOR_CORPUS");
+    return chosen && *chosen ? chosen : QUILLMOR_SOURCE_DIR "/../shared/corpus";
+}
+
+std::string noCorpusNote() {
+    return "no corpus of real PDF files in " + corpusFolder() + " (set QUILLMOR_CORPUS to run these checks)";
+}
+
 std::vector<std::string> corpusFiles() {
     std::vector<std::string> files;
     std::error_code error;
-    for (fs::directory_iterator it(QUILLMOR_CORPUS_DIR, error), end; !error && it != end;
+    for (fs::directory_iterator it(corpusFolder(), error), end; !error && it != end;
          it.increment(error)) {
         if (it->is_regular_file() && it->path().extension() == ".pdf")
             files.push_back(it->path().string());
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::vector<std::string> judgeInParallel(size_t count,
+                                         const std::function<std::string(size_t, const std::string&)>& judge) {
+    TempDir dir;
+    std::atomic<size_t> next{0};
+    std::mutex lock;
+    std::vector<std::string> problems;
+    auto work = [&](int worker) {
+        const std::string folder = dir.file(std::to_string(worker));
+        for (size_t i = next++; i < count; i = next++) {
+            fs::create_directory(folder);
+            const std::string problem = judge(i, folder);
+            fs::remove_all(folder);
+            const std::lock_guard<std::mutex> guard(lock);
+            if (!problem.empty()) problems.push_back(problem);
+        }
+    };
+    std::thread other(work, 1);
+    work(0);
+    other.join();
+    std::sort(problems.begin(), problems.end());
+    return problems;
 }
 
 bool haveTool(const char* name) {
@@ -107,24 +142,13 @@ std::string deflateBytes(const std::string& data) {
 }
 
 std::string inflateBytes(const std::string& data) {
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK)
-        throw std::runtime_error("zlib initialisation failed");
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    stream.avail_in = static_cast<uInt>(data.size());
-    std::string result;
-    char block[16384];
-    int status = Z_OK;
-    while (status == Z_OK) {
-        stream.next_out = reinterpret_cast<Bytef*>(block);
-        stream.avail_out = sizeof block;
-        status = inflate(&stream, Z_NO_FLUSH);
-        result.append(block, sizeof block - stream.avail_out);
-        if (status == Z_BUF_ERROR && stream.avail_in == 0)
-            break;
+    // zlib says Z_BUF_ERROR only when the output did not fit; cut or damaged data is Z_DATA_ERROR.
+    for (uLongf capacity = 4 * data.size() + 1024;; capacity *= 4) {
+        std::string out(capacity, '\0');
+        uLongf size = capacity;
+        const int status = uncompress(reinterpret_cast<Bytef*>(&out[0]), &size,
+                                      reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()));
+        if (status == Z_OK) return out.substr(0, size);
+        if (status != Z_BUF_ERROR) throw std::runtime_error("malformed zlib data");
     }
-    inflateEnd(&stream);
-    if (status != Z_STREAM_END)
-        throw std::runtime_error("malformed zlib data");
-    return result;
 }

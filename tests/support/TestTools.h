@@ -2,6 +2,7 @@
 // Small helpers shared by every test program: temporary folders, whole-file
 // reads and writes, running external checkers, the corpus of real PDF files.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,18 @@ CommandResult runCommand(const std::string& command);
 // Wraps a path in single quotes for the shell.
 std::string shellQuote(const std::string& text);
 
-std::vector<std::string> corpusFiles();          // sorted full paths of the corpus's *.pdf
+// Real PDF files of other programs live outside the project: in the folder QUILLMOR_CORPUS names, or by
+// default in ../shared/corpus beside the source folder. Without it the tests that read them skip.
+std::string corpusFolder();
+std::vector<std::string> corpusFiles();          // sorted full paths of the corpus's *.pdf, or none
+std::string noCorpusNote();                      // the line a skipped test gives: where the corpus is looked for
+#define SKIP_WITHOUT_CORPUS() \
+    if (corpusFiles().empty()) GTEST_SKIP() << noCorpusNote()
+
+// Calls judge(i, folder) for every i below count on two workers (the machines have two cores), each
+// call with a fresh empty folder. Returns the non-empty answers, sorted.
+std::vector<std::string> judgeInParallel(size_t count,
+                                         const std::function<std::string(size_t, const std::string&)>& judge);
 bool haveTool(const char* name);                 // e.g. haveTool("qpdf"); skip (GTEST_SKIP) when absent
 
 // zlib format (RFC 1950) compression and decompression, for fixtures and checks.

@@ -1,5 +1,5 @@
-// Classic tables, cross-reference streams, incremental updates, hybrid files, where entries lead, objects
-// inside object streams with the caches that serve them, and real files against qpdf.
+// Hybrid files, where entries lead, objects inside object streams with the caches that serve them, and every
+// layout (classic tables, streams of any widths, updates, hybrid files) in generated and real files against qpdf.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "pdf/security/ObjectEncryptor.h"
+#include "tests/support/GeneratedPdfs.h"
 #include "tests/support/PdfBuilder.h"
 #include "tests/xref/XRefFixtures.h"
 
@@ -20,46 +21,6 @@ PdfBuilder smallBuilder() {
     builder.addObject(9, "<< /Title (info) >>");
     builder.setTrailer("/Root 1 0 R /Info 9 0 R");
     return builder;
-}
-
-// Each layout alone, and followed by an update in either form that replaces object 5 and the trailer.
-TEST(XRef, TablesStreamsAndUpdatesGiveTheNewestEntriesAndTrailer) {
-    const PdfBuilder base = smallBuilder();
-    PdfBuilder update;
-    update.addObject(5, "(new)", 2);
-    update.addObject(12, "<< /Type /Catalog >>");
-    update.setTrailer("/Root 12 0 R");
-    for (const std::vector<int>& widths : std::vector<std::vector<int>>{{}, {1, 4, 2}, {2, 8, 3}, {0, 4, 2}}) {
-        for (const bool predictor : {false, true}) {
-            if (widths.empty() && predictor) continue;  // a classic table
-            for (const int updated : {0, 1, 2}) {  // no update, a table, a stream
-                SCOPED_TRACE(::testing::PrintToString(widths) + (predictor ? " Up" : "") + std::to_string(updated));
-                PdfBuilder::Options options, updateOptions;
-                options.xrefStream = !widths.empty(), options.xrefPredictor = predictor;
-                if (!widths.empty()) options.widths = widths;
-                updateOptions.xrefStream = updated == 2;
-                const std::string file = base.build(options);
-                OpenedPdf pdf(updated ? update.appendUpdate(file, updateOptions) : file);
-                CPdfXRef& xref = pdf.open();
-                ASSERT_EQ(xref.getEntries().size(), updated ? 13u + (updated == 2) : 10u + !widths.empty());
-                for (const int n : {1, 3, 9}) {
-                    EXPECT_EQ(xref.getEntries()[n].type, XRefEntryType::inUse) << n;
-                    EXPECT_EQ(xref.getEntries()[n].offset, base.offsetOf(n)) << n;
-                }
-                // Without a type field every listed entry is in use, the free head included.
-                EXPECT_EQ(xref.getEntries()[0].type, !widths.empty() && widths[0] == 0 ? XRefEntryType::inUse : XRefEntryType::free);
-                EXPECT_EQ(describe(fetchObject(xref, 5, 2)) + describe(fetchObject(xref, 3)),
-                          updated ? "(new)(three)" : "(five)(three)");
-                // The newest trailer wins; its references resolve through the table.
-                CPdfElement root;
-                xref.getTrailer().getDictionary()->lookup("Root", root);
-                EXPECT_EQ(describe(root), "<</Type /Catalog>>");
-                EXPECT_EQ(xref.getRootRef().number, updated ? 12 : 1);
-                const int info = xref.getInfoRef().number;
-                EXPECT_EQ(info ? describe(fetchObject(xref, info)) : "none", updated ? "none" : "<</Title (info)>>");
-            }
-        }
-    }
 }
 
 TEST(XRef, AHybridStreamFillsOnlyWhatItsTableLeftUndefinedOrFree) {
@@ -235,25 +196,28 @@ std::map<int, XRefEntry> qpdfEntries(const std::string& listing) {
     return entries;
 }
 
-// Real files from other programs, where qpdf has no doubts (the others are left to the whole-program
-// tests). qpdf lists offsets from the header, as we keep them (a file with leading junk shows it).
-TEST(CorpusXRef, EntriesAgreeWithQpdfAndRootIsADictionary) {
-    if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
+// Files where qpdf has no doubts (the others are left to the whole-program tests) agree with its listing.
+// qpdf lists offsets from the header, as we keep them (a file with leading junk shows it). Returns how
+// many files were compared.
+int expectEntriesAgreeWithQpdf(const std::vector<std::string>& paths) {
     // Its object stream's header lists object 1 at the Root's index; we take compressed objects by
     // index and check the number, while qpdf looks the number up.
     const std::string rootNotFetched = "qpdf__qpdf_qtest_qpdf_object-stream-self-ref.pdf";
     int compared = 0;
-    for (const std::string& path : corpusFiles()) {
+    for (const std::string& path : paths) {
         const std::string name = path.substr(path.find_last_of('/') + 1);
         SCOPED_TRACE(name);
         const CommandResult check = runCommand("qpdf --check " + shellQuote(path) + " 2>&1");
         if (check.status != 0 || check.output.find("WARNING") != std::string::npos) continue;
         const std::map<int, XRefEntry> expected = qpdfEntries(runCommand("qpdf --show-xref " + shellQuote(path)).output);
-        ASSERT_FALSE(expected.empty());
+        EXPECT_FALSE(expected.empty());
         OpenedPdf pdf(readFile(path));
-        ASSERT_EQ(messageOf([&] { pdf.open(); }), "ok");
+        EXPECT_EQ(messageOf([&] { pdf.open(); }), "ok");
         for (const auto& [number, want] : expected) {
-            ASSERT_LT(static_cast<size_t>(number), pdf.xref().getEntries().size());
+            if (static_cast<size_t>(number) >= pdf.xref().getEntries().size()) {
+                ADD_FAILURE() << number << " is beyond the table";
+                break;
+            }
             const XRefEntry& got = pdf.xref().getEntries()[number];
             EXPECT_EQ(std::tie(got.type, got.offset, got.generation), std::tie(want.type, want.offset, want.generation))
                 << number;
@@ -264,7 +228,20 @@ TEST(CorpusXRef, EntriesAgreeWithQpdfAndRootIsADictionary) {
         EXPECT_EQ(catalog.is(kindDictionary), name != rootNotFetched) << describe(catalog);
         ++compared;
     }
-    EXPECT_GT(compared, 0);
+    return compared;
+}
+
+TEST(XRefAgreesWithQpdf, GeneratedFiles) {
+    if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
+    std::vector<std::string> paths;
+    for (const std::string& name : generatedNames()) paths.push_back(generatedPdf(name));
+    EXPECT_EQ(expectEntriesAgreeWithQpdf(paths), static_cast<int>(paths.size())) << "qpdf doubts a generated file";
+}
+
+TEST(XRefAgreesWithQpdf, CorpusFiles) {
+    SKIP_WITHOUT_CORPUS();
+    if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
+    EXPECT_GT(expectEntriesAgreeWithQpdf(corpusFiles()), 0);
 }
 
 }  // namespace

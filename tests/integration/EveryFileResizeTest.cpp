@@ -1,6 +1,6 @@
-// Runs the real program over every PDF of the corpus with the option sets users reach for, and
-// has qpdf judge each output: it must be a sound PDF with the input's page count, or the job must
-// have failed cleanly with a known message for a reason listed below.
+// Runs the real program over every generated file, and every PDF of the corpus when there is one, with
+// the option sets users reach for, and has qpdf judge each output: it must be a sound PDF with the
+// input's page count, or the job must fail cleanly with the message listed for its file below.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/integration/Jobs.h"
+#include "tests/support/GeneratedPdfs.h"
 
 namespace {
 
@@ -21,6 +22,8 @@ struct Known {
 };
 
 const Known kExpectedFailures[] = {
+    // AES-256 is not read yet: once it is, delete this row and the file must resize like the others.
+    {"qpdf-aes-256.pdf", "Unsupported version/revision of Standard security handler", "AES-256 (revision 6)"},
     {"qpdf__qpdf_qtest_qpdf_bad-encryption-length.pdf", "Encrypted PDF file needs a password",
      "the encryption dictionary has no Length: read as 40 bits, the empty user password does not match"},
     {"qpdf__qpdf_qtest_qpdf_enc-R3_V2_U_view_O_view.pdf", "Encrypted PDF file needs a password",
@@ -54,6 +57,8 @@ const OptionSet kOptionSets[] = {
     {"Offsets", "-offsetx10 -offsety-20"},
 };
 
+void PrintTo(const OptionSet& set, std::ostream* out) { *out << set.options; }
+
 const Known* find(const Known* begin, const Known* end, const std::string& file, const std::string& text) {
     for (const Known* known = begin; known != end; ++known) {
         if (file == known->file && text.find(known->text) != std::string::npos) return known;
@@ -76,11 +81,14 @@ std::string judge(const std::string& input, long inputPages, const std::string& 
     const std::string file = input.substr(input.find_last_of('/') + 1);
     const Job job = runJob(input, folder, options);
     if (!job.problem.empty()) return job.problem;
+    const Known* failure = nullptr;
+    for (const Known& known : kExpectedFailures) failure = file == known.file ? &known : failure;
     if (job.run.status != 0) {
-        const bool known = find(std::begin(kExpectedFailures), std::end(kExpectedFailures), file, job.run.output);
-        return known ? "" : "failed: " + job.run.output;
+        const bool expected = failure && job.run.output.find(failure->text) != std::string::npos;
+        return expected ? "" : "failed: " + job.run.output;
     }
-    const CommandResult check = runCommand("qpdf --check --show-npages " + shellQuote(job.output));
+    if (failure) return std::string("resized, but expected to fail with: ") + failure->text;
+    const CommandResult check = runCommand("qpdf --password= --check --show-npages " + shellQuote(job.output));
     if (check.status != 0 && check.status != kQpdfWarnings) return "qpdf --check fails: " + check.output;
     std::istringstream lines(check.output);
     for (std::string line; std::getline(lines, line);) {
@@ -94,27 +102,37 @@ std::string judge(const std::string& input, long inputPages, const std::string& 
     return "";
 }
 
-class CorpusResize : public ::testing::TestWithParam<OptionSet> {};
-
-TEST_P(CorpusResize, EveryFileGivesASoundOutputOrAKnownMessage) {
-    if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
-    static const std::vector<std::string> files = corpusFiles();
-    ASSERT_FALSE(files.empty()) << "no corpus in " << QUILLMOR_CORPUS_DIR;
-    static const std::map<std::string, long> inputPages = [] {
-        std::map<std::string, long> counts;
-        for (const std::string& path : files) {
-            counts[path] = pageCountIn(runCommand("qpdf --show-npages " + shellQuote(path)).output);
-        }
-        return counts;
-    }();
-    const auto problems = judgeInParallel(files.size(), [&](size_t i, const std::string& folder) {
-        const std::string problem = judge(files[i], inputPages.at(files[i]), folder, GetParam().options);
-        return problem.empty() ? problem : files[i] + ": " + problem;
+// Every file under every option set, two jobs at a time.
+void expectSoundOutputsOrKnownMessages(const std::vector<std::string>& files, const std::vector<long>& pages,
+                                       const std::vector<OptionSet>& sets) {
+    const auto problems = judgeInParallel(files.size() * sets.size(), [&](size_t i, const std::string& folder) {
+        const size_t file = i % files.size();
+        const std::string problem = judge(files[file], pages[file], folder, sets[i / files.size()].options);
+        return problem.empty() ? problem : files[file] + ", " + sets[i / files.size()].options + ": " + problem;
     });
     for (const std::string& problem : problems) ADD_FAILURE() << problem;
 }
 
-INSTANTIATE_TEST_SUITE_P(OptionSets, CorpusResize, ::testing::ValuesIn(kOptionSets),
+class Resize : public ::testing::TestWithParam<OptionSet> {};
+
+TEST_P(Resize, EveryGeneratedFileGivesASoundOutputOrAKnownMessage) {
+    if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
+    std::vector<std::string> files;
+    for (const std::string& name : generatedNames()) files.push_back(generatedPdf(name));
+    expectSoundOutputsOrKnownMessages(files, std::vector<long>(files.size(), kGeneratedPages), {GetParam()});
+}
+
+INSTANTIATE_TEST_SUITE_P(OptionSets, Resize, ::testing::ValuesIn(kOptionSets),
                          [](const testing::TestParamInfo<OptionSet>& info) { return std::string(info.param.name); });
+
+TEST(CorpusResize, EveryFileGivesASoundOutputOrAKnownMessage) {
+    SKIP_WITHOUT_CORPUS();
+    if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
+    const std::vector<std::string> files = corpusFiles();
+    std::vector<long> pages;
+    for (const std::string& path : files)
+        pages.push_back(pageCountIn(runCommand("qpdf --show-npages " + shellQuote(path)).output));
+    expectSoundOutputsOrKnownMessages(files, pages, {std::begin(kOptionSets), std::end(kOptionSets)});
+}
 
 }  // namespace
