@@ -103,6 +103,8 @@ bool applyOption(const char* argument, const char* next, ResizeSettings& setting
     } else if (isWord(argument, "-pagesize")) {
         applyPageSize(next, settings);
         return true;
+    } else if (isWord(argument, "-incremental")) {
+        settings.incremental = true;
     } else if (isWord(argument, keepGoingOption)) {
         // The batch driver's option: nothing for the job itself.
     } else if (std::strncmp(argument, "-s", 2) == 0) {

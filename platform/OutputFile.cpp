@@ -1,6 +1,8 @@
 #include "platform/OutputFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 
 #if QUILLMOR_HAVE_UNISTD_H && QUILLMOR_HAVE_OPEN
@@ -10,6 +12,8 @@
 #endif
 
 namespace {
+
+constexpr size_t kCopyBlock = size_t{1} << 20;
 
 #if QUILLMOR_DESCRIPTORS
 // Read and write for everyone, narrowed by the user's umask, as the C library's fopen creates files.
@@ -44,6 +48,31 @@ bool OutputFile::write(const char* data, size_t length) {
         length -= static_cast<size_t>(written);
     }
     return true;
+}
+
+bool OutputFile::copyFrom(const std::string& source, uint64_t length) {
+    const int input = ::open(source.c_str(), O_RDONLY);
+    if (input < 0) return false;
+    uint64_t left = length;
+#if QUILLMOR_HAVE_COPY_FILE_RANGE
+    while (left > 0) {
+        const ssize_t copied = ::copy_file_range(input, nullptr, native_->descriptor, nullptr,
+                                                 static_cast<size_t>(std::min<uint64_t>(left, SSIZE_MAX)), 0);
+        if (copied < 0 && errno == EINTR) continue;
+        // Refused (another file system, an old kernel): what is left goes by reads and writes.
+        if (copied <= 0) break;
+        left -= static_cast<uint64_t>(copied);
+    }
+#endif
+    std::unique_ptr<char[]> block(new char[kCopyBlock]);
+    while (left > 0) {
+        const ssize_t got = ::read(input, block.get(), static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock)));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0 || !write(block.get(), static_cast<size_t>(got))) break;
+        left -= static_cast<uint64_t>(got);
+    }
+    ::close(input);
+    return left == 0;
 }
 
 bool OutputFile::syncData() {
@@ -86,6 +115,20 @@ std::unique_ptr<OutputFile> OutputFile::createNew(const std::string& name, Creat
 
 bool OutputFile::write(const char* data, size_t length) {
     return std::fwrite(data, 1, length, native_->file) == length;
+}
+
+bool OutputFile::copyFrom(const std::string& source, uint64_t length) {
+    std::FILE* input = std::fopen(source.c_str(), "rb");
+    if (!input) return false;
+    std::unique_ptr<char[]> block(new char[kCopyBlock]);
+    uint64_t left = length;
+    while (left > 0) {
+        const size_t got = std::fread(block.get(), 1, static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock)), input);
+        if (got == 0 || !write(block.get(), got)) break;
+        left -= got;
+    }
+    std::fclose(input);
+    return left == 0;
 }
 
 // The C library can hand the data to the system, not put it on the disk.

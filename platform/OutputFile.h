@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -20,6 +21,9 @@ public:
 
     // False when not every byte was written (a full disk, say).
     bool write(const char* data, size_t length);
+    // Appends the first `length` bytes of the file `source`, inside the kernel where it can, by
+    // reads and writes where it cannot (other file systems, pipes). False when not all of them came.
+    bool copyFrom(const std::string& source, uint64_t length);
     // Puts the data written so far on the disk, not only in the system's cache.
     bool syncData();
     bool close();

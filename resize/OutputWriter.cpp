@@ -85,6 +85,14 @@ void OutputWriter::commitRoom(size_t filled) {
     buffered_ += filled;
 }
 
+void OutputWriter::copyFile(const std::string& source, uint64_t length) {
+    if (!file_) throw CPdfException(kWriteError);
+    if (position_ + length > kMaxSize) throw CPdfException(kTooLarge);
+    flush();
+    if (!file_->copyFrom(source, length)) throw CPdfException(kWriteError);
+    position_ += length;
+}
+
 void OutputWriter::flush() {
     // Under a recorded signal the job stops here, at its next write, and its file goes with it.
     if (SignalCleanup::receivedSignal() != 0) throw CPdfException(kInterrupted);

@@ -41,8 +41,13 @@ public:
     static constexpr size_t kRoomSize = 1 << 20;
     char* room(size_t length);
     void commitRoom(size_t filled);
-    // The current output offset: where the next byte goes.
-    uint32_t position() const { return static_cast<uint32_t>(position_); }
+    // Appends the first `length` bytes of the file `source` (kernel-side where the system can).
+    void copyFile(const std::string& source, uint64_t length);
+    // The current output offset: where the next byte goes, counted from the origin.
+    uint32_t position() const { return static_cast<uint32_t>(position_ - origin_); }
+    // Offsets count from this byte of the output on: an update after an input's bytes counts from
+    // where that input's own offsets count, its "%PDF-" header.
+    void setOffsetOrigin(uint32_t origin) { origin_ = origin; }
 
     // The offset table: one zero row per input entry at the start of the job.
     void resetTable(size_t inputEntryCount);
@@ -78,5 +83,6 @@ private:
     std::unique_ptr<char[]> buffer_;
     size_t buffered_ = 0;
     uint64_t position_ = 0;
+    uint64_t origin_ = 0;
     std::vector<OutputEntry> table_;
 };

@@ -4,11 +4,13 @@
 #include <utility>
 
 #include "pdf/document/PdfDocument.h"
+#include "pdf/document/PdfSignatures.h"
 #include "pdf/objects/PdfDictionary.h"
 #include "pdf/objects/PdfElement.h"
 #include "pdf/objects/PdfException.h"
 #include "pdf/stream/InputFile.h"
 #include "resize/CopyPass.h"
+#include "resize/DirectObjectText.h"
 #include "resize/OutputEncryption.h"
 #include "resize/OutputWriter.h"
 #include "resize/PageCollector.h"
@@ -16,6 +18,7 @@
 #include "resize/PageScale.h"
 #include "resize/PageSelection.h"
 #include "resize/RawObjectReader.h"
+#include "resize/UpdateSection.h"
 
 namespace {
 
@@ -44,13 +47,68 @@ void CQuillmorHandler::resizeFile() {
         std::printf("Warning: the cross-reference data of the input is damaged: rebuilt from the objects in the file\n");
     }
 
+    const bool update = job_.settings.incremental && !xref_->wasRepaired();
+    if (job_.settings.incremental && !update) {
+        std::printf("Warning: a repaired input cannot take an update: the output is written whole\n");
+    }
+    reportSignatures(update);
+
     reader_.reset(new RawObjectReader(*document_->getInputFile(), *xref_, xref_->getStart()));
     reader_->setRebuiltStringEncryption(encryption_.get());
-    reader_->copyHeader(*output_);
+    if (update) {
+        copyInputForUpdate();
+    } else {
+        reader_->copyHeader(*output_);
+    }
     selectPages(pages.pageCount);
-    knownStreams_ = copyObjects(*reader_, *xref_, *output_, entries, records_);
+    // An update copies no object: the rewrite finds out itself which contents are streams.
+    if (!update) knownStreams_ = copyObjects(*reader_, *xref_, *output_, entries, records_);
     rewritePages();
-    finishOutput();
+    if (update) {
+        finishUpdate();
+    } else {
+        finishOutput();
+    }
+}
+
+void CQuillmorHandler::reportSignatures(bool update) const {
+    if (!documentIsSigned(*xref_)) return;
+    if (update) {
+        std::printf("Note: the input's signatures stay valid for its revision before this change; viewers will show "
+                    "its pages as changed after signing\n");
+    } else {
+        std::printf("Warning: the input is signed: its signatures will not validate in the output; -incremental "
+                    "keeps them\n");
+    }
+}
+
+void CQuillmorHandler::copyInputForUpdate() {
+    CInputFile& input = *document_->getInputFile();
+    output_->copyFile(job_.inputFileName, input.size());
+    uint8_t last = 0;
+    const bool endsLine = input.size() > 0 && input.readAt(input.size() - 1, &last, 1) == 1 &&
+                          (last == '\n' || last == '\r');
+    if (!endsLine) output_->write("\n");
+    // The update's offsets count from where the input's own do.
+    output_->setOffsetOrigin(xref_->getStart());
+}
+
+void CQuillmorHandler::finishUpdate() {
+    UpdateSection::Trailer trailer;
+    trailer.root = root_;
+    trailer.info = info_;
+    trailer.previous = xref_->getNewestSection().position;
+    const CPdfDictionary& inputTrailer = *xref_->getTrailer().getDictionary();
+    CPdfElement size;
+    inputTrailer.lookup("Size", size);
+    if (size.is(kindInteger) && size.getInteger() > 0) trailer.inputSize = static_cast<uint32_t>(size.getInteger());
+    if (encryption_) {
+        trailer.extraKeys = encryption_->trailerKeys();
+    } else if (const CPdfElement* id = inputTrailer.find("ID")) {
+        trailer.extraKeys = "/ID " + directObjectText(*id) + "\n";
+    }
+    UpdateSection::write(*output_, xref_->getNewestSection().form, trailer);
+    closeAndCommit();
 }
 
 void CQuillmorHandler::openInput() {
@@ -122,7 +180,10 @@ void CQuillmorHandler::finishOutput() {
     const uint32_t startXRef = output_->position();
     output_->writeXRefTable();
     output_->writeTrailer(startXRef, info_, root_, encryption_ ? encryption_->trailerKeys() : std::string());
+    closeAndCommit();
+}
 
+void CQuillmorHandler::closeAndCommit() {
     reader_.reset();
     xref_ = nullptr;
     document_->close();

@@ -37,6 +37,13 @@ private:
     void leaveUnresizablePages();
     void rewritePages();
     void finishOutput();
+    // The signature line: signatures stay valid under an update, not under a whole new file.
+    void reportSignatures(bool update) const;
+    // An update starts with the input's bytes, whole, and a line end if they lack one.
+    void copyInputForUpdate();
+    void finishUpdate();
+    // Closes the input and names the output.
+    void closeAndCommit();
 
     const JobRequest job_;  // read-only for the whole job
     std::unique_ptr<CPdfDocument> document_;

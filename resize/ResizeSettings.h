@@ -15,6 +15,7 @@ struct ResizeSettings {
     double scaleY = 100;
     bool evenPagesOnly = false;
     bool oddPagesOnly = false;
+    bool incremental = false;  // the output is the input's bytes and an update after them
     std::string pageRanges;
     std::string paperName;
 

@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr char kTableKeyword[] = "xref";
+
 // The last few large objects fetched, parsed once and then handed out as copies (counted parts
 // shared): documents point at one large resource dictionary from every page. Streams stay out,
 // since each reader moves a stream's position.
@@ -55,6 +57,7 @@ struct CPdfXRef::Impl {
     CPdfElement trailer;
     bool ok = false;
     bool repaired = false;
+    NewestSection newest;
     // Of a rebuilt table: where each entry's object was found, to tell which of two is newer.
     std::vector<uint32_t> positions;
 
@@ -113,6 +116,7 @@ void CPdfXRef::open(CPdfStream* stream) {
     x.rootRef = ObjectRef();
     x.infoRef = ObjectRef();
     x.repaired = false;
+    x.newest = NewestSection();
     x.objectStreamCache.reset();
     x.objectTextCache.reset();
     x.decodedStreams.clear();
@@ -140,6 +144,13 @@ void CPdfXRef::readSections() {
     if (position == 0) throw CPdfException("PDF file was damaged");
     reader.readChain(position);
     takeTrailer(x.trailer);
+    x.newest.position = position;
+    char keyword[sizeof kTableKeyword - 1] = {};
+    x.stream->setPos(x.start + position, CPdfStream::kFromStart);
+    const bool table = x.stream->read(reinterpret_cast<uint8_t*>(keyword), sizeof keyword) == sizeof keyword &&
+                       std::memcmp(keyword, kTableKeyword, sizeof keyword) == 0;
+    using Form = NewestSection::Form;
+    x.newest.form = !table ? Form::stream : x.trailer.getDictionary()->find("XRefStm") ? Form::hybrid : Form::table;
 }
 
 void CPdfXRef::takeTrailer(const CPdfElement& trailerElement) {
@@ -312,6 +323,8 @@ void CPdfXRef::addCompressedEntries() {
 bool CPdfXRef::isOk() const { return impl_->ok; }
 
 bool CPdfXRef::wasRepaired() const { return impl_->repaired; }
+
+NewestSection CPdfXRef::getNewestSection() const { return impl_->newest; }
 
 void CPdfXRef::readRebuilding(const std::function<void()>& read) {
     try {

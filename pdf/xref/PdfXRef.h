@@ -27,6 +27,14 @@ struct XRefEntry {
     XRefEntryType type = XRefEntryType::free;
 };
 
+// The section that startxref names: where it is (from the header) and its form. An update
+// appended to the file names it as its /Prev and takes the same form.
+struct NewestSection {
+    enum class Form { table, stream, hybrid };
+    uint32_t position = 0;
+    Form form = Form::table;
+};
+
 struct ObjectRef {
     int32_t number = 0;
     uint32_t generation = 0;
@@ -63,6 +71,8 @@ public:
     void rebuild();
     // The table was rebuilt from the file's objects instead of read from its sections.
     bool wasRepaired() const;
+    // Of a table read from its sections (not a rebuilt one).
+    NewestSection getNewestSection() const;
     // Runs `read`, which reads objects through this table. Sections that read well may still point
     // at the wrong bytes: when `read` fails on such a table, it is rebuilt from the objects and
     // `read` runs again. When that fails too, the first failure is the one reported.

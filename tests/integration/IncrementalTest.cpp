@@ -1,0 +1,173 @@
+// -incremental: the output is the input's bytes, whole, and an update after them, which readers
+// must take for the same document as the whole new file the job writes without the option.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "tests/integration/Jobs.h"
+#include "tests/support/PdfBuilder.h"
+
+namespace {
+
+constexpr char kOptions[] = "-page a4 -con -center";
+constexpr char kSignedNote[] = "Note: the input's signatures stay valid";
+constexpr char kSignedWarning[] = "Warning: the input is signed";
+
+// Two pages, the second in an object stream where the layout allows, and a link annotation.
+PdfBuilder twoPages(bool objectStreams) {
+    PdfBuilder builder;
+    builder.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    builder.addObject(2, "<< /Type /Pages /Kids [3 0 R 5 0 R] /Count 2 >>");
+    builder.addObject(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Annots [7 0 R] >>");
+    builder.addStream(4, "", "0 0 1 rg 100 600 200 100 re f");
+    builder.addObject(5, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 400] /Contents 6 0 R >>");
+    builder.addStream(6, "", "1 0 0 rg 10 10 100 100 re f", true);
+    builder.addObject(7, "<< /Type /Annot /Subtype /Link /Rect [100 600 300 700] /Border [0 0 2] >>");
+    builder.setTrailer("/Root 1 0 R /ID [<0102030405060708><0102030405060708>]");
+    if (objectStreams) builder.putInObjectStream(8, {5});
+    return builder;
+}
+
+// What a reader makes of a file: mutool's page boxes and a rendering of each page.
+std::string asRead(const TempDir& dir, const std::string& pdf) {
+    const std::string pages = runCommand("mutool pages " + shellQuote(pdf) + " 2>/dev/null").output;
+    std::string drawn;
+    for (const char* page : {"1", "2"}) {
+        const std::string image = dir.file("page.pgm");
+        runCommand("mutool draw -q -r 20 -c gray -o " + shellQuote(image) + " " + shellQuote(pdf) + " " + page);
+        drawn += readFile(image);
+    }
+    return pages.substr(pages.find('\n')) + drawn;
+}
+
+struct Outputs {
+    Job whole;
+    Job update;
+};
+
+Outputs resizeBothWays(const TempDir& dir, const std::string& input, const std::string& options) {
+    writeFile(dir.file("in.pdf"), input);
+    Outputs outputs;
+    for (Job* job : {&outputs.whole, &outputs.update}) {
+        const std::string folder = dir.file(job == &outputs.whole ? "whole" : "update");
+        std::filesystem::create_directory(folder);
+        *job = runJob(dir.file("in.pdf"), folder, options + (job == &outputs.update ? " -incremental" : ""));
+    }
+    return outputs;
+}
+
+}  // namespace
+
+TEST(Incremental, TheUpdateFollowsTheInputsBytesAndReadsLikeTheWholeOutput) {
+    if (!haveTool("qpdf") || !haveTool("mutool")) GTEST_SKIP() << "qpdf and mutool are needed";
+    PdfBuilder::Options table;
+    PdfBuilder::Options stream;
+    stream.xrefStream = true;
+    PdfBuilder::Options hybrid;
+    hybrid.hybrid = true;
+    PdfBuilder junk = twoPages(false);
+    junk.setLeadingJunk("junk before the header\n");
+    const std::vector<std::tuple<const char*, std::string, const char*>> inputs = {  // name, bytes, update form
+        {"classic table", twoPages(false).build(table), "xref\n"},
+        {"cross-reference stream", twoPages(true).build(stream), "/Type /XRef"},
+        {"hybrid", twoPages(true).build(hybrid), "xref\n"},
+        {"junk before the header", junk.build(table), "xref\n"},
+        {"an update already", twoPages(false).appendUpdate(twoPages(false).build(table), table), "xref\n"},
+    };
+    for (const auto& [name, input, form] : inputs) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const Outputs outputs = resizeBothWays(dir, input, kOptions);
+        ASSERT_EQ(outputs.update.problem, "");
+        ASSERT_EQ(outputs.update.run.status, 0) << outputs.update.run.output;
+        const std::string bytes = readFile(outputs.update.output);
+        EXPECT_EQ(bytes.compare(0, input.size(), input), 0) << "the input's bytes come first, unchanged";
+        EXPECT_NE(bytes.find(form, input.size()), std::string::npos) << "the update takes the input's form";
+        const CommandResult check = runCommand("qpdf --check " + shellQuote(outputs.update.output));
+        EXPECT_EQ(check.status, 0) << check.output;
+        EXPECT_TRUE(asRead(dir, outputs.update.output) == asRead(dir, outputs.whole.output)) << "read differently";
+    }
+}
+
+TEST(Incremental, EncryptedAndInPlaceInputsStayWhole) {
+    if (!haveTool("qpdf") || !haveTool("mutool")) GTEST_SKIP() << "qpdf and mutool are needed";
+    TempDir dir;
+    PdfBuilder::Options stream;
+    stream.xrefStream = true;
+    writeFile(dir.file("plain.pdf"), twoPages(true).build(stream));
+    ASSERT_EQ(runCommand("qpdf --encrypt '' owner 128 --use-aes=y -- " + shellQuote(dir.file("plain.pdf")) + " " +
+                         shellQuote(dir.file("encrypted.pdf"))).status, 0);
+    const std::string encrypted = readFile(dir.file("encrypted.pdf"));
+    const Outputs outputs = resizeBothWays(dir, encrypted, kOptions);
+    ASSERT_EQ(outputs.update.run.status, 0) << outputs.update.run.output;
+    EXPECT_EQ(readFile(outputs.update.output).compare(0, encrypted.size(), encrypted), 0);
+    const CommandResult check = runCommand("qpdf --check " + shellQuote(outputs.update.output));
+    EXPECT_EQ(check.status, 0) << check.output;
+    EXPECT_NE(check.output.find("R = 4"), std::string::npos) << "still encrypted: " << check.output;
+    EXPECT_TRUE(asRead(dir, outputs.update.output) == asRead(dir, outputs.whole.output)) << "read differently";
+
+    // In place: the file grows by the update.
+    const std::string original = twoPages(false).build();
+    writeFile(dir.file("same.pdf"), original);
+    const CommandResult inPlace = runCommand(shellQuote(QUILLMOR_BINARY) + " " + shellQuote(dir.file("same.pdf")) +
+                                             " " + shellQuote(dir.file("same.pdf")) + " -scale50 -incremental");
+    EXPECT_EQ(inPlace.status, 0) << inPlace.output;
+    const std::string resized = readFile(dir.file("same.pdf"));
+    EXPECT_GT(resized.size(), original.size());
+    EXPECT_EQ(resized.compare(0, original.size(), original), 0);
+}
+
+// A signature field with a value: the job says what becomes of the signatures either way. An input
+// that had to be repaired cannot take an update and is written whole.
+TEST(Incremental, SignedAndRepairedInputsAreToldApart) {
+    PdfBuilder signedForm = twoPages(false);
+    signedForm.addObject(1, "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [9 0 R] >> >>");
+    signedForm.addObject(9, "<< /FT /Sig /T (Signature1) /V << /Type /Sig /Contents <00> >> >>");
+    const std::string signedInput = signedForm.build();
+    TempDir dir;
+    const Outputs outputs = resizeBothWays(dir, signedInput, kOptions);
+    EXPECT_NE(outputs.update.run.output.find(kSignedNote), std::string::npos) << outputs.update.run.output;
+    EXPECT_NE(outputs.whole.run.output.find(kSignedWarning), std::string::npos) << outputs.whole.run.output;
+    EXPECT_EQ(outputs.whole.run.output.find(kSignedNote), std::string::npos);
+
+    const std::string unsignedInput = twoPages(false).build();
+    const std::string damaged = unsignedInput.substr(0, unsignedInput.rfind("startxref")) + "startxref\n9\n%%EOF\n";
+    TempDir other;
+    const Outputs repaired = resizeBothWays(other, damaged, kOptions);
+    EXPECT_EQ(repaired.update.run.status, 0) << repaired.update.run.output;
+    EXPECT_NE(repaired.update.run.output.find("cannot take an update"), std::string::npos);
+    EXPECT_EQ(repaired.update.run.output.find(kSignedWarning), std::string::npos) << "not signed";
+    EXPECT_EQ(readFile(repaired.update.output), readFile(repaired.whole.output));
+}
+
+// Real signed documents: every signature pdfsig finds valid in the input stays valid in the update.
+TEST(Incremental, RealSignaturesStayValid) {
+    if (!haveTool("pdfsig")) GTEST_SKIP() << "pdfsig (poppler-utils) is needed";
+    const std::vector<std::string> files = corpusFiles();
+    if (files.empty()) GTEST_SKIP() << "no corpus in " << QUILLMOR_CORPUS_DIR;
+    int checked = 0;
+    for (const std::string& path : files) {
+        if (path.find("sign") == std::string::npos) continue;
+        const std::string before = runCommand("pdfsig " + shellQuote(path) + " 2>&1").output;
+        const auto valid = [](const std::string& report) {
+            size_t count = 0;
+            for (size_t at = report.find("Signature is Valid."); at != std::string::npos;
+                 at = report.find("Signature is Valid.", at + 1)) {
+                ++count;
+            }
+            return count;
+        };
+        if (valid(before) == 0) continue;
+        TempDir dir;
+        const Job job = runJob(path, dir.path(), std::string(kOptions) + " -incremental");
+        ASSERT_EQ(job.run.status, 0) << path << job.run.output;
+        EXPECT_NE(job.run.output.find(kSignedNote), std::string::npos) << path;
+        EXPECT_EQ(valid(runCommand("pdfsig " + shellQuote(job.output) + " 2>&1").output), valid(before)) << path;
+        ++checked;
+    }
+    EXPECT_GT(checked, 0) << "the corpus holds signed files";
+}
