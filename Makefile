@@ -4,7 +4,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD_PACKAGES = cmake g++ make
-TEST_PACKAGES = libgtest-dev zlib1g-dev qpdf mupdf-tools poppler-utils lintian parallel
+TEST_PACKAGES = libgtest-dev zlib1g-dev qpdf mupdf-tools poppler-utils lintian parallel python3
 BENCH_PACKAGES = bc time
 QUILLMOR = $(BUILD_DIR)/quillmor
 

@@ -127,6 +127,27 @@ for kind in a b c d; do
   verdict "$kind: peak $(awk -v k="${!peak_var}" 'BEGIN { printf "%.1f", k / 1024 }') MB <= 32 MB" "${!peak_var}" "<=" $((32 * 1024))
 done
 
+echo
+echo "-incremental beside cp, each writing a new output (medians of $runs runs):"
+printf '%-4s %8s %8s %6s\n' file cp_s incr_s ratio
+for kind in a b; do
+  in="$data/$kind.pdf"
+  cp_walls=() i_walls=()
+  for _ in $(seq "$runs"); do
+    rm -f "$out"
+    read -r wall _ <<<"$(timed cp "$in" "$out")"
+    cp_walls+=("$wall")
+    rm -f "$out"
+    read -r wall _ <<<"$(timed "$quillmor" "$in" "$out" -page a4 -con -center -incremental)"
+    i_walls+=("$wall")
+  done
+  cp_wall=$(printf '%s\n' "${cp_walls[@]}" | median)
+  i_wall=$(printf '%s\n' "${i_walls[@]}" | median)
+  ratio=$(awk -v a="$i_wall" -v b="$cp_wall" 'BEGIN { printf "%.2f", a / b }')
+  printf '%-4s %8.3f %8.3f %6s\n' "$kind" "$cp_wall" "$i_wall" "$ratio"
+  verdict "$kind: -incremental/cp $ratio <= 1.15" "$ratio" "<=" 1.15
+done
+
 if [ -x "$build/bench/flate_bench" ]; then
   echo
   echo "Flate decoder:"

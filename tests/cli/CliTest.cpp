@@ -203,7 +203,8 @@ TEST(ProgramEntry, UsageHelpAndVersion) {
               "\"c:\\my test\\test file.pdf\"\n"
               "\nWildcards * are not permitted, if you want to process many files then do: dir /B *.pdf > list.txt, "
               "then Quillmor list.txt -fout -scale200\n\r\n\r\n"
-              "-keepgoing\twith a list file: go on after a file that fails, then sum up\n";
+              "-keepgoing\twith a list file: go on after a file that fails, then sum up\n"
+              "-incremental\tkeep the input's bytes and signatures: append the change as an update\n";
     // Asked for alone, help and version answer with status 0; in other places they are names.
     const std::pair<Texts, std::string> rows[] = {
         {{}, "0 " + usage}, {{"--help"}, "0 " + usage}, {{"-h"}, "0 " + usage},
