@@ -16,14 +16,10 @@ public:
     int getChar() override;
     int peekChar() override;
     CPdfDictionary* getDict() override { return nullptr; }
-    void setPos(uint32_t, int) override {}
-    using CPdfFilterStream::setPos;
     uint32_t getStart() override { return 0; }
     void moveStart(uint32_t) override {}
     uint32_t getLength() override { return 0; }
-    CPdfStream* makeSubStream(uint32_t, uint32_t, const CPdfElement&) override { return nullptr; }
     CPdfStream* getUndecodedStream() override { return this; }
-    virtual bool isDecoding() const { return true; }
 
 private:
     // Decrypts the next AES block when the output is used up; false at the end of the data.

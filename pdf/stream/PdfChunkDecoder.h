@@ -16,13 +16,6 @@ public:
     void reset() override;
     int getChar() override;
     int peekChar() override;
-    void setPos(uint32_t, int) override {}
-    using CPdfFilterStream::setPos;
-    uint32_t getStart() override { return source()->getStart(); }
-    void moveStart(uint32_t delta) override { source()->moveStart(delta); }
-    uint32_t getLength() override { return source()->getLength(); }
-    CPdfStream* makeSubStream(uint32_t, uint32_t, const CPdfElement&) override { return nullptr; }
-    virtual bool isDecoding() const { return true; }
 
 protected:
     static constexpr size_t kChunkCapacity = 128;

@@ -19,14 +19,7 @@ public:
     int getChar() override;
     int getRawChar() override;
     int peekChar() override;
-    void setPos(uint32_t, int) override {}
-    using CPdfFilterStream::setPos;
-    uint32_t getStart() override { return source()->getStart(); }
-    void moveStart(uint32_t delta) override { source()->moveStart(delta); }
-    uint32_t getLength() override { return source()->getLength(); }
-    CPdfStream* makeSubStream(uint32_t, uint32_t, const CPdfElement&) override { return nullptr; }
     size_t read(uint8_t* destination, size_t count) override;
-    virtual bool isDecoding() const { return true; }
 
 private:
     FlateInflater inflater_;

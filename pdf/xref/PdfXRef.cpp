@@ -180,6 +180,10 @@ bool CPdfXRef::holdsOwnHeader(int32_t number) {
     CPdfElement noDictionary;
     noDictionary.initNull();
     CPdfParser parser(this, x.stream->makeSubStream(x.start + entry.offset, 0, noDictionary));
+    return readOwnHeader(parser, number, entry.generation);
+}
+
+bool CPdfXRef::readOwnHeader(CPdfParser& parser, int32_t number, uint32_t generation) {
     CPdfElement objectNumber;
     CPdfElement objectGeneration;
     CPdfElement keyword;
@@ -187,7 +191,7 @@ bool CPdfXRef::holdsOwnHeader(int32_t number) {
     parser.getObject(objectGeneration);
     parser.getObject(keyword);
     return objectNumber.is(kindInteger) && objectNumber.getInteger() == number && objectGeneration.is(kindInteger) &&
-           static_cast<uint32_t>(objectGeneration.getInteger()) == entry.generation && keyword.isCommand("obj");
+           static_cast<uint32_t>(objectGeneration.getInteger()) == generation && keyword.isCommand("obj");
 }
 
 void CPdfXRef::rebuild() {
@@ -226,24 +230,17 @@ void CPdfXRef::rebuild() {
         if (trailer.is(kindDictionary)) trailers.emplace_back(position, std::move(trailer));
     }
     int32_t catalog = -1;
-    for (size_t number = 0; number < x.entries.size(); ++number) {
-        if (x.entries[number].type != XRefEntryType::inUse) continue;
-        CPdfElement object;
-        try {
-            fetch(static_cast<int32_t>(number), x.entries[number].generation, object);
-        } catch (const CPdfException&) {
-            continue;
-        }
+    forEachPlainObject(x.entries.size(), [&](uint32_t number, const CPdfElement& object) {
         CPdfDictionary* dictionary = object.is(kindDictionary) ? object.getDictionary()
                                      : object.is(kindStream)   ? object.getStream()->getDict()
                                                                : nullptr;
-        if (!dictionary) continue;
+        if (!dictionary) return;
         if (dictionary->isType("Catalog")) catalog = static_cast<int32_t>(number);
-        if (!object.is(kindStream) || !dictionary->isType("XRef")) continue;
+        if (!object.is(kindStream) || !dictionary->isType("XRef")) return;
         CPdfElement found;
         found.initDictionary(dictionary);
         trailers.emplace_back(x.positions[number], std::move(found));
-    }
+    });
     // The newest of each key: a section added by an update may repeat only some of them.
     std::stable_sort(trailers.begin(), trailers.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
@@ -278,29 +275,19 @@ void CPdfXRef::rebuild() {
         }
         merged = std::move(patched);
     }
-    x.recentLarge.clear();
-    x.parsedBytes = 0;
     takeTrailer(merged);
     x.ok = true;
 }
 
 void CPdfXRef::addCompressedEntries() {
     Impl& x = *impl_;
-    const size_t plainEntries = x.entries.size();
-    for (size_t number = 0; number < plainEntries; ++number) {
-        if (x.entries[number].type != XRefEntryType::inUse) continue;
-        CPdfElement object;
-        try {
-            fetch(static_cast<int32_t>(number), x.entries[number].generation, object);
-        } catch (const CPdfException&) {
-            continue;
-        }
-        if (!object.is(kindStream) || !object.getStream()->getDict()->isType("ObjStm")) continue;
+    forEachPlainObject(x.entries.size(), [&](uint32_t number, const CPdfElement& object) {
+        if (!object.is(kindStream) || !object.getStream()->getDict()->isType("ObjStm")) return;
         std::shared_ptr<const CPdfObjectStreamData> data;
         try {
-            data = x.decodedStreams.get(*this, static_cast<uint32_t>(number));
+            data = x.decodedStreams.get(*this, number);
         } catch (const CPdfException&) {
-            continue;
+            return;
         }
         const uint32_t streamPosition = x.positions[number];
         for (int32_t index = 0; index < data->getCount(); ++index) {
@@ -312,10 +299,25 @@ void CPdfXRef::addCompressedEntries() {
             }
             // A plain object written after the object stream is the newer one.
             if (x.entries[stored].type == XRefEntryType::inUse && x.positions[stored] > streamPosition) continue;
-            x.entries[stored] = XRefEntry{static_cast<uint32_t>(number), static_cast<uint32_t>(index), XRefEntryType::compressed};
+            x.entries[stored] = XRefEntry{number, static_cast<uint32_t>(index), XRefEntryType::compressed};
             x.positions[stored] = streamPosition;
         }
+    });
+}
+
+void CPdfXRef::forEachPlainObject(size_t end, const std::function<void(uint32_t, const CPdfElement&)>& visit) {
+    Impl& x = *impl_;
+    for (size_t number = 0; number < end; ++number) {
+        if (x.entries[number].type != XRefEntryType::inUse) continue;
+        CPdfElement object;
+        try {
+            fetch(static_cast<int32_t>(number), x.entries[number].generation, object);
+        } catch (const CPdfException&) {
+            continue;  // a damaged object has nothing to tell
+        }
+        visit(static_cast<uint32_t>(number), object);
     }
+    // What these reads parsed is not what the job will: nothing is kept, nothing is charged.
     x.recentLarge.clear();
     x.parsedBytes = 0;
 }
@@ -384,14 +386,7 @@ void CPdfXRef::fetchInUse(int32_t number, uint32_t generation, const XRefEntry& 
     noDictionary.initNull();
     CPdfStream* objectBytes = x.stream->makeSubStream(static_cast<uint32_t>(at), 0, noDictionary);
     CPdfParser parser(this, objectBytes);
-    CPdfElement objectNumber;
-    CPdfElement objectGeneration;
-    CPdfElement keyword;
-    parser.getObject(objectNumber);
-    parser.getObject(objectGeneration);
-    parser.getObject(keyword);
-    if (!objectNumber.is(kindInteger) || objectNumber.getInteger() != number || !objectGeneration.is(kindInteger) ||
-        static_cast<uint32_t>(objectGeneration.getInteger()) != generation || !keyword.isCommand("obj")) {
+    if (!readOwnHeader(parser, number, generation)) {
         out.initNull();
         return;
     }

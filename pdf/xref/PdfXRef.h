@@ -9,6 +9,7 @@
 #include "pdf/objects/PdfResolver.h"
 #include "pdf/security/FileKey.h"
 
+class CPdfParser;
 class CPdfStream;
 
 // The numbers are those of a cross-reference stream's first field.
@@ -107,9 +108,13 @@ private:
     void readSections();
     // Whether the bytes at the entry's offset start with the object's own "n g obj".
     bool holdsOwnHeader(int32_t number);
+    // Reads "number generation obj" from the parser; whether they name this object.
+    static bool readOwnHeader(CPdfParser& parser, int32_t number, uint32_t generation);
     void takeTrailer(const CPdfElement& trailer);
     // Objects of the object streams a rebuilt table found, where no later plain object has the number.
     void addCompressedEntries();
+    // Calls `visit` with every object in use below `end` that can be read, in number order.
+    void forEachPlainObject(size_t end, const std::function<void(uint32_t, const CPdfElement&)>& visit);
     void fetchInUse(int32_t number, uint32_t generation, const XRefEntry& entry, CPdfElement& out);
     void fetchCompressed(int32_t number, const XRefEntry& entry, CPdfElement& out);
     void chargeParse(uint64_t bytes);
