@@ -205,6 +205,23 @@ void fuzzDocument(const uint8_t* data, size_t size) {
     }
 }
 
+// Every input through the table rebuilt from its objects, whether its sections are sound or not.
+void fuzzRepair(const uint8_t* data, size_t size) {
+    const ScratchDir dir;
+    const std::string input = dir.file("in.pdf");
+    writeBytes(input, data, size);
+    try {
+        CPdfDocument document;
+        document.open(input.c_str(), nullptr, nullptr);
+        CPdfXRef* xref = document.getXRef();
+        if (!xref) return;
+        if (!xref->wasRepaired()) xref->rebuild();
+        readEveryObject(*xref);
+        if (document.isOk()) document.getCatalog();
+    } catch (const CPdfException&) {
+    }
+}
+
 // Beyond not crashing, a job keeps its promises: the input stays as it was, a failed job leaves no
 // file behind, and a finished one leaves exactly the output, which the reader can open again.
 void fuzzResize(const uint8_t* data, size_t size) {

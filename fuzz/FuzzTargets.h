@@ -10,3 +10,4 @@ void fuzzFlate(const uint8_t* data, size_t size);
 void fuzzDocument(const uint8_t* data, size_t size);
 void fuzzResize(const uint8_t* data, size_t size);
 void fuzzAes256(const uint8_t* data, size_t size);
+void fuzzRepair(const uint8_t* data, size_t size);

@@ -13,7 +13,7 @@ TEST(FuzzRegressions, EveryInputRunsToItsEnd) {
     namespace fs = std::filesystem;
     const std::pair<const char*, void (*)(const uint8_t*, size_t)> targets[] = {
         {"parser", fuzzParser}, {"flate", fuzzFlate}, {"document", fuzzDocument}, {"resize", fuzzResize},
-        {"aes256", fuzzAes256}};
+        {"aes256", fuzzAes256}, {"repair", fuzzRepair}};
     int replayed = 0;
     for (const auto& [name, target] : targets) {
         const fs::path folder = fs::path(QUILLMOR_SOURCE_DIR) / "fuzz" / "regressions" / name;
