@@ -156,7 +156,7 @@ void CPdfXRef::readSections() {
 void CPdfXRef::takeTrailer(const CPdfElement& trailerElement) {
     Impl& x = *impl_;
     if (!trailerElement.is(kindDictionary)) throw CPdfException("PDF file was damaged");
-    if (&trailerElement != &x.trailer) x.trailer.copyFrom(trailerElement);
+    if (&trailerElement != &x.trailer) x.trailer = trailerElement;
     CPdfDictionary& trailer = *x.trailer.getDictionary();
     const CPdfElement* root = trailer.find("Root");
     if (!root || !root->is(kindReference)) throw CPdfException("PDF file was damaged");
