@@ -26,17 +26,13 @@ TEST(Parser, TokensAndObjects) {
         {"-.5 5. 1.2.3 . -. - 007 -17", "real(-0.5) real(5) real(1.2) real(0) real(0) 0 7 -17"},
         {"99999999999 -99999999999 2147483647 2147483648 -2147483648 123456789012345678901234567890",
          "2147483647 -2147483648 2147483647 2147483647 -2147483648 2147483647"},
-        {"--5 +5 1.5.5 3-4", "0 -5 cmd(+5) real(1.5) 3 -4"},
-        {"(a(b)c) (a\\)b) (\\101) (\\0618) (\\7) (\\777) (\\1012) ()", "(a(b)c) (a)b) (A) (18) (\x07) (\xFF) (A2) ()"},
+        {"(a(b)c) (\\7) (\\777) (\\1012) () (\\n\\r\\t\\b\\f) (\\q\\(\\\\) (a\\", "(a(b)c) (\x07) (\xFF) (A2) () (\n\r\t\b\f) (q(\\) (a)"},
         {"(a\\\nb) (a\\\r\nb) (a\\\rb) (a\rb\nc\r\nd)", "(ab) (ab) (ab) (a\nb\nc\nd)"},  // any line end is one LF
-        {"(\\n\\r\\t\\b\\f) (\\q\\(\\\\)", "(\n\r\t\b\f) (q(\\)"},
-        {"(open (inner)", "(open (inner))"},
-        {"(a\\", "(a)"},
         // A zero byte, escaped or raw, is kept and ends neither the string nor the token.
         {"(ab\\000cd) 7", bytes("(ab\0cd) 7")},
         {bytes("(ab\0cd) 8"), bytes("(ab\0cd) 8")},
         {"<4142> <> <4 1 z> <6162", bytes("<4142> <\0> <4 1 z> <6162>")},
-        {"/A#42 /A#4 /B /A#zz /a%b\n/c /#41#2 /x#00y / /tail", "/AB /A@ /B /A#zz /a /c /A  /x / /tail"},
+        {"/A#42 /B /#41#2 /x#00y / /tail", "/AB /B /A  /x / /tail"},
         {"true false null True nullx ) { } > ] obj endobj\x80\xff",
          "true false null cmd(True) cmd(nullx) error error error error cmd(]) cmd(obj) cmd(endobj\x80\xff)"},
         {bytes("% first\n1%second\r2\0" "3\t4\f5 %x"), "1 2 3 4 5"},
@@ -59,20 +55,17 @@ TEST(Parser, TokensAndObjects) {
         {"<< /Length 6 >> stream\nhello\nendstream", "stream(hello\n)"},
         {"<< /Length 7 >> stream\nhello\nendstream", missing},
         {"<< /Length 3 >> stream\nhello\nendstream", missing},
-        {"<< /Length 4000 >> stream\nhello\nendstream", missing},
         {"<< /Length 0 /Type /Empty >> stream\nendstream 5", "<</Length 0 /Type /Empty>> stream() 5"},
         {"<< /Length 0 /Filter /FlateDecode >> stream\nendstream", "<</Filter /FlateDecode /Length 0>> stream()"},
         // An indirect Length is resolved through the table; any other than an integer makes the
         // stream an error, and nothing of it is skipped.
         {"<< /Length 8 0 R >> stream\nwxyz\nendstream", "stream(wxyz)"},
         {"<< /Length 9 0 R >> stream\nwxyz\nendstream", unread},
-        {"<< /Type /X >> stream\nwxyz\nendstream", unread},
         {"<< /Length 4.0 >> stream\nwxyz\nendstream", unread},
         // The decoder comes from Filter or F: a name, or a one-element array; its parameters from
         // DecodeParms or DP, which beside a one-element Filter array may be a one-element array too.
         {streamText("/Filter /FlateDecode", packed), "stream(BT (compressed) Tj ET)"},
-        {streamText("/F /Fl", packed), "stream(BT (compressed) Tj ET)"},
-        {streamText("/Filter [20 0 R]", packed), "stream(BT (compressed) Tj ET)"},
+        {streamText("/F [20 0 R]", packed), "stream(BT (compressed) Tj ET)"},
         {streamText("/Filter 21 0 R", packed), "!broken object"},
         {streamText("/Filter 3", packed) + " 3", "error 3"},
         {"<< /Filter [/ASCIIHexDecode /FlateDecode] /Length 2 >> stream\nab\nendstream 3", "error 3"},
@@ -87,8 +80,7 @@ TEST(Parser, TokensAndObjects) {
     EXPECT_EQ(parsed("<< /Length 8 0 R >> stream\nwxyz\nendstream"), unread) << "without a table, no length";
 }
 
-// Names and integers are read straight from the lexer's block when they end inside it: tokens cut
-// by the end of a block at every byte read the same.
+// Names and integers are read straight from the lexer's block when they end inside it.
 TEST(Parser, TokensCutByTheEndOfABlockReadTheSame) {
     const std::string tokens = "[12345 /Name#41x /Plain 2147483648 -7 3.25 99 /Z 0]";
     const std::string expected = "[12345 /NameAx /Plain 2147483647 -7 real(3.25) 99 /Z 0]";
@@ -107,8 +99,7 @@ TEST(Parser, DecryptsWholeStringsAndStreamDataUnlessKeptInPlainText) {
     const FileKey keys[] = {{key, 5, CipherKind::rc4}, {key, 16, CipherKind::rc4}, {key, 16, CipherKind::aes128}};
     for (const FileKey& fileKey : keys) {
         const CipherKind cipher = fileKey.cipher();
-        SCOPED_TRACE("cipher " + std::to_string(static_cast<int>(cipher)) + ", key of " +
-                     std::to_string(fileKey.size()) + " bytes");
+        SCOPED_TRACE(std::to_string(static_cast<int>(cipher)) + " " + std::to_string(fileKey.size()));
         const ObjectEncryptor encryptor(fileKey);
         const auto sealed = [&](const std::string& s) { return encryptor.encrypt(s, kNumber, kGeneration); };
         // The first object of `text` as object `as`, of this document or of a plain one.
@@ -119,13 +110,10 @@ TEST(Parser, DecryptsWholeStringsAndStreamDataUnlessKeptInPlainText) {
             return describe(object);
         };
         const struct { const char* entries; std::string data; bool metadata; } rows[] = {
-            {"", sealed(plain), true},
             {"/Filter /FlateDecode", sealed(packed), true},
             // Kept in plain text: cross-reference streams, the Identity crypt filter by default, before or
             // without other filters. (Metadata and a named Identity filter: real files in tests/document.)
-            {"/Type /XRef", plain, true},
-            {"/Filter /Crypt", plain, true},
-            {"/Filter [/Crypt /FlateDecode]", packed, true},
+            {"/Type /XRef", plain, true}, {"/Filter /Crypt", plain, true}, {"/Filter [/Crypt /FlateDecode]", packed, true},
             // A crypt filter that names a filter of the document decrypts like the document's own.
             {"/Filter [/Crypt /FlateDecode] /DecodeParms [<< /Name /StdCF >> null]", sealed(packed), true},
             {"/Filter /Crypt /DecodeParms << /Name /StdCF >>", sealed(plain), true},
