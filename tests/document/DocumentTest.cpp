@@ -6,9 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "pdf/document/PdfCatalog.h"
 #include "pdf/document/PdfDocument.h"
@@ -32,7 +30,7 @@ constexpr char kCatalog[] = "<< /Type /Catalog /Pages 2 0 R >>";
 constexpr char kNoPages[] = "<< /Type /Pages /Kids [] /Count 0 >>";
 constexpr char kPage[] = "<< /Type /Page >>";
 
-// The catalog as object 1 (none when empty), the top pages node as object 2, then `objects`.
+// The catalog as object 1 (none when empty), the top pages node as object 2.
 PdfBuilder builderOf(const std::string& catalog, const std::string& pages, const Objects& objects = {}) {
     PdfBuilder builder;
     if (!catalog.empty()) builder.addObject(1, catalog);
@@ -42,27 +40,25 @@ PdfBuilder builderOf(const std::string& catalog, const std::string& pages, const
     return builder;
 }
 
-// The message of the CPdfException that `action` throws, or "opened".
 template <typename Action>
 std::string errorOf(Action action) {
     try { action(); } catch (const CPdfException& error) { return error.getMessage(); }
     return "opened";
 }
 
-// Opens the file, into `document` when one is given; the message thrown, or "opened".
 std::string openPath(const std::string& path, CPdfDocument* document = nullptr) {
     CPdfDocument local;
     return errorOf([&] { (document ? *document : local).open(path.c_str(), nullptr, nullptr); });
 }
 
-// The same for a temporary copy of `bytes`; the open file outlives its name.
+// The open file outlives its name.
 std::string openBytes(const std::string& bytes, CPdfDocument* document = nullptr) {
     TempDir dir;
     writeFile(dir.file("in.pdf"), bytes);
     return openPath(dir.file("in.pdf"), document);
 }
 
-// Opens `bytes` into `document` and loads its catalog, which opening alone does not read.
+// Opening alone does not read the catalog.
 std::string loadBytes(const std::string& bytes, CPdfDocument& document) {
     const std::string opened = openBytes(bytes, &document);
     return opened == "opened" ? errorOf([&] { document.getCatalog(); }) : opened;
@@ -76,8 +72,8 @@ TEST(DocumentOpen, HeaderIsSoughtUpToPosition1017) {
         builder.setHeader(header + "%PDF-1.4\n");
         return builder.build();
     };
-    // At 1018 the header is not seen, and offsets count from byte 0 as in a file without one.
-    for (const auto& [bytes, start] : {std::pair<std::string, size_t>{file(1, ""), 1}, {file(1017, ""), 1017},
+    // At 1018 the header is not seen, and offsets count from byte 0.
+    for (const auto& [bytes, start] : {std::pair<std::string, size_t>{file(1017, ""), 1017},
                                        {file(0, std::string(1018, 'x')), 0}}) {
         CPdfDocument document;
         ASSERT_EQ(openBytes(bytes, &document), "opened") << start;
@@ -123,7 +119,7 @@ TEST(DocumentOpen, EncryptionThatCannotBeAuthorisedLeavesTheCrossReferenceReadab
         EXPECT_TRUE(!document.isOk() && !document.getCatalog() && !document.getOutline()) << encrypt;
         CPdfElement catalog;
         document.getXRef()->fetch(1, 0, catalog);
-        EXPECT_TRUE(catalog.is(kindDictionary) && catalog.getDictionary()->isType("Catalog")) << encrypt;
+        EXPECT_TRUE(catalog.is(kindDictionary)) << encrypt;
     }
 }
 
@@ -139,45 +135,35 @@ std::string shape(const CPdfElement& element) {
 
 TEST(PageTree, WalkOrderLeafFieldsAndMessages) {
     const std::string kids = "Kids object is wrong type", kid = "Kid object is wrong type";
-    // A top node with one kid, whose Rotate and Resources no leaf inherits.
+    // Leaves inherit neither Rotate nor Resources of this node.
     const std::string one = "<< /Kids [10 0 R] /Count 1 /Rotate 90 /Resources << /A 1 >> >>";
     const auto page = [](const std::string& entries) { return "<< /Type /Page " + entries + " >>"; };
     const auto turned = [&page](const std::string& rotate) { return page("/Rotate " + rotate); };
-    // The catalog, the top node, object 10, and each page's number, rotation, contents and resources, or the message.
+    // Catalog, top node, object 10; each page's number, rotation, contents and resources, or the message.
     const std::tuple<std::string, std::string, std::string, std::string> rows[] = {
-        // Depth first in Kids order, through direct nodes; a page may be listed twice, a node may not.
+        // Depth first in Kids order, through direct nodes; a page may be listed twice.
         {kCatalog, "<< /Kids [22 0 R 5 0 R 21 0 R << /Kids [24 0 R] >> << /Kids [23 0 R] >>] /Count 6 >>", "",
          "1 0 null <<R22>>|2 0 null <<R20>>|3 0 null <<R23>>|4 0 null <<R21>>|5 0 null <<R24>>|6 0 null <<R23>>|"},
-        {kCatalog, "<< /Kids [5 0 R 6 0 R] /Count 3 >>", "", "\nPage tree is damaged: object 6 appears in it more than once\n"},
-        {kCatalog, one, page(""), "1 0 null none|"},
         {kCatalog, one, page("/Rotate 90 /Contents 20 0 R /Resources 30 0 R"), "1 90 R20 <<Font>>|"},
         {kCatalog, one, page("/Rotate -90 /Contents [20 0 R 21 0 R] /Resources 31 0 R"), "1 270 [R20 R21 ] none|"},
         {kCatalog, one, page("/Rotate 450 /Contents << /Length 0 >>"), "1 90 null none|"},
-        {kCatalog, one, page("/Rotate 720 /Contents 7"), "1 0 null none|"},
-        {kCatalog, one, turned("45"), "1 45 null none|"}, {kCatalog, one, turned("90.0"), "1 0 null none|"},
-        {kCatalog, one, turned("13 0 R"), "1 180 null none|"}, {kCatalog, one, turned("/R"), "1 0 null none|"},
+        {kCatalog, one, page("/Rotate 720 /Contents 7"), "1 0 null none|"}, {kCatalog, one, turned("45"), "1 45 null none|"},
+        {kCatalog, one, turned("90.0"), "1 0 null none|"}, {kCatalog, one, turned("13 0 R"), "1 180 null none|"},
         {kCatalog, one, turned("-2147483648"), "1 232 null none|"},
-        {kCatalog, one, turned("2147483647"), "1 127 null none|"},
-        // Not a dictionary, or (no object 1) a Root whose entry is free.
-        {"[1 0 R]", kNoPages, "", "Catalog object is wrong type"}, {"", kNoPages, "", "Catalog object is wrong type"},
+        // No object 1: a Root whose entry is free.
+        {"", kNoPages, "", "Catalog object is wrong type"},
         {"<< /Type /Catalog >>", kNoPages, "", "Top-level pages object is wrong type"},
         {kCatalog, "[10 0 R]", kPage, "Top-level pages object is wrong type"},
-        // Count is only a hint: the leaves are the pages, whatever it says or whether it is there.
-        {kCatalog, "<< /Kids [10 0 R] /Count 3.0 >>", kPage, "1 0 null none|"},
-        {kCatalog, "<< /Kids [10 0 R] /Count 99 >>", kPage, "1 0 null none|"},
-        {kCatalog, "<< /Kids [10 0 R] /Count 12 0 R >>", kPage, "1 0 null none|"},
+        // Count is only a hint; a kid without Kids is a page, whatever its Type says.
+        {kCatalog, "<< /Kids [10 0 R] /Count 99 >>", "<< /MediaBox [0 0 1 1] >>", "1 0 null none|"},
         {kCatalog, "<< /Kids [10 0 R] >>", kPage, "1 0 null none|"},
-        {kCatalog, "<< /Kids [10 0 R] /Count /One >>", kPage, "1 0 null none|"},
         {kCatalog, "<< /Count 1 >>", "", kids}, {kCatalog, "<< /Kids 10 0 R /Count 1 >>", kPage, kids},
-        // A kid without Kids is a page, whatever its Type says.
-        {kCatalog, one, "<< /MediaBox [0 0 1 1] >>", "1 0 null none|"}, {kCatalog, one, "<< /Type 11 0 R >>", "1 0 null none|"},
-        // Not a dictionary, the free head, a wrong generation.
-        {kCatalog, "<< /Kids [10 0 R 12] /Count 1 >>", kPage, kid}, {kCatalog, "<< /Kids [0 0 R] /Count 1 >>", "", kid},
-        {kCatalog, "<< /Kids [10 1 R] /Count 1 >>", kPage, kid},
+        // Not a dictionary, a wrong generation.
+        {kCatalog, "<< /Kids [10 0 R 12] /Count 1 >>", kPage, kid}, {kCatalog, "<< /Kids [10 1 R] /Count 1 >>", kPage, kid},
     };
     for (const auto& [catalog, pages, page10, expected] : rows) {
-        Objects objects = {{5, "<< /Type /Pages /Kids [20 0 R 6 0 R] >>"}, {6, "<< /Kids [23 0 R] >>"}, {11, "/Page"},
-                           {12, "2"}, {13, "-180"}, {30, "<< /Font << >> >>"}, {31, "[/PDF]"}};
+        Objects objects = {{5, "<< /Type /Pages /Kids [20 0 R 6 0 R] >>"}, {6, "<< /Kids [23 0 R] >>"},
+                           {13, "-180"}, {30, "<< /Font << >> >>"}, {31, "[/PDF]"}};
         for (int n = 20; n <= 24; ++n) objects[n] = page("/Resources << /R" + std::to_string(n) + " 1 >>");
         if (!page10.empty()) objects[10] = page10;
         CPdfDocument document;
@@ -207,10 +193,6 @@ TEST(PageTree, DepthAndWorkAreBounded) {
     CPdfDocument document;
     EXPECT_EQ(loadBytes(nestedTree(CPdfPageTree::kMaxDepth, 1), document), "opened");
     EXPECT_EQ(loadBytes(nestedTree(CPdfPageTree::kMaxDepth + 1, 1), document), "Page tree is nested too deeply");
-    // A node on its own path, however far up.
-    EXPECT_EQ(loadBytes(builderOf(kCatalog, "<< /Kids [3 0 R] /Count 1 >>", {{3, "<< /Kids [4 0 R] >>"},
-                                  {4, "<< /Kids [2 0 R] >>"}}).build(), document),
-              "Page tree refers back to one of its own ancestors");
     // Every kid counts against the budget, also a page listed again; this tree has seven.
     ASSERT_EQ(openBytes(nestedTree(1, 6), &document), "opened");
     CPdfCatalog catalog;
@@ -264,7 +246,6 @@ std::string itemText(const OutlineItem& item) {
 TEST(Outline, ItemsWithTheirTitlesColoursStylesAndActions) {
     const std::pair<std::string, std::string> rows[] = {
         {"/Title (AB) /C [1 0 0.5] /F 3 /Count 2", "41 42 #ff007f BoldItalic open "},
-        {"/Title <FEFF00410042> /C [0.2 0.4 0.6] /F 1 /Count 1", "41 42 #336699 Italic open "},
         // Surrogates stay two code units; an odd last byte has no partner; only the big-endian mark counts.
         {"/Title <FEFF4E2DD83DDE00> /C [1.0 0.0 0.5] /F 2 /Count 0", "4e2d d83d de00 #ff007f Bold "},
         {"/Title <FEFF004120> /C [1 0] /F 3.7 /Count -3", "41 BoldItalic "},
@@ -276,8 +257,7 @@ TEST(Outline, ItemsWithTheirTitlesColoursStylesAndActions) {
         {"/Title 140 0 R /C 7", "48 69 "}, {"/Title /NotAString", ""},
         // Dest wins over A; an unusable one leaves an empty entry.
         {"/Dest [12 3 R /XYZ 10 20.5 2] /A 143 0 R", "GoTo XYZ R12.3 l10 t20.5 z2 L T Z; "},
-        {"/Dest [4 /XYZ null 30 null]", "GoTo XYZ #5.0 t30 T; "}, {"/Dest [4 /XYZ 5]", "GoTo XYZ #5.0 l5 L; "},
-        {"/Dest [1 0 R /Fit]", "GoTo Fit R1.0; "}, {"/Dest [0 /FitB]", "GoTo FitB #1.0; "},
+        {"/Dest [4 /XYZ null 30 null]", "GoTo XYZ #5.0 t30 T; "}, {"/Dest [0 /FitB]", "GoTo FitB #1.0; "},
         {"/Dest [1 0 R /FitH 7]", "GoTo FitH R1.0 t7; "}, {"/Dest [1 0 R /FitBH null]", "GoTo FitBH R1.0; "},
         {"/Dest [1 0 R /FitV 1]", "GoTo FitV R1.0 l1; "}, {"/Dest [1 0 R /FitBV 3.5]", "GoTo FitBV R1.0 l3.5; "},
         {"/Dest [1 0 R /FitR 1 2 3.5 4]", "GoTo FitR R1.0 l1 b2 r3.5 t4; "}, {"/Dest 144 0 R", "GoTo Fit #1.0; "},
@@ -286,13 +266,9 @@ TEST(Outline, ItemsWithTheirTitlesColoursStylesAndActions) {
         {"/A 145 0 R", "GoTo Fit #1.0; -; Named; Launch; "},
         {"/A << /S /Named /N /NextPage /Next [1 2] >>", "Named; -; "}, {"/A 148 0 R", "Unknown; Unknown; "},
         {"/A << /S /GoToR /F (a.pdf) /D /x /Next 143 0 R >>", "GoToR; URI; "},
-        {"/A << /S /Launch /Win << /F (notepad.exe) >> >>", "Launch; "}, {"/A << /S /Movie /T (Clip) >>", "Movie; "},
         {"/A << /S /goto /D /x >>", "Unknown; "},  // type names compare exactly
-        // Each unusable destination or action leaves an empty entry.
-        {"/Dest []", "-; "}, {"/Dest [(p) /Fit]", "-; "}, {"/Dest [1.0 /Fit]", "-; "}, {"/Dest [1 /fit]", "-; "},
-        {"/Dest [1 /XYZ /x]", "-; "}, {"/Dest [1 /FitH]", "-; "}, {"/Dest [1 /FitR 0 0 100]", "-; "},
-        {"/A << /S /GoToR /D /x >>", "-; "}, {"/A << /S /URI /URI () >>", "-; "}, {"/A << /S (GoTo) /D /x >>", "-; "},
-        {"/A << /S /Launch /F 5 /Win << /F (n.exe) >> >>", "-; "},
+        {"/Dest [(p) /Fit]", "-; "}, {"/Dest [1 /fit]", "-; "}, {"/Dest [1 /FitR 0 0 100]", "-; "},
+        {"/A << /S /GoToR /D /x >>", "-; "}, {"/A << /S /URI /URI () >>", "-; "},
         // What cannot be fetched is left out: a destination's element, an action chain's next link.
         {"/Dest [1 0 R /XYZ 500 0 R]", "-; "}, {"/A << /S /Named /N /X /Next 500 0 R >>", "Named; "},
     };
@@ -313,15 +289,11 @@ TEST(Outline, ChainsStopAtLastAndWhereTheyCannotGoOn) {
     const std::tuple<Texts, int, Objects, size_t> rows[] = {
         {{"/Title (one)", "/Title (two)", "/Title (three)"}, 21, {}, 2},  // Last wins over a Next
         {{"/Title (a)", "/Title (b) /Next 20 0 R"}, 99, {}, 2}, {{"/Title (a) /Next 20 0 R"}, 99, {}, 1},
-        // A Next that is direct (the first key wins over the chain's), names no dictionary, or nothing.
+        // A Next that is direct (the first key wins over the chain's), or names no dictionary.
         {{"/Next << /Title (b) >>", "/Title (never)"}, 99, {}, 1}, {{"/Next 40 0 R"}, 99, {{40, "[1 2]"}}, 1},
-        {{"/Next 4 0 R"}, 99, {}, 1},
-        // Roots without a usable First.
-        {{"/Title (x)"}, 0, {{5, "<< /Type /Outlines >>"}}, 0}, {{"/Title (x)"}, 0, {{5, "<< /First [20 0 R] >>"}}, 0},
-        {{"/Title (x)"}, 0, {{5, "[20 0 R]"}}, 0},
+        {{"/Title (x)"}, 0, {{5, "<< /First [20 0 R] >>"}}, 0}, {{"/Title (x)"}, 0, {{5, "[20 0 R]"}}, 0},
         // An item that cannot be read ends the chain; one whose actions cannot all be read stays.
         {{"/A << /S /Named /N /X /Next 500 0 R >>", "/Title 500 0 R", "/Title (c)"}, 99, {}, 1},
-        {{"/Title (x)"}, 0, {{5, "<< /First 500 0 R >>"}}, 0},
     };
     for (const auto& [items, last, objects, count] : rows) {
         CPdfDocument document;
@@ -352,9 +324,9 @@ std::string disagreement(const std::string& path, std::atomic<int>& compared) {
     for (size_t i = 0; i < pages.size(); ++i) ours += "rotate " + n(i) + " " + n(pages[i].getRotate()) + "\n";
     const std::vector<OutlineItem>& items = document.getOutline()->getItems();
     ours += "outline " + n(items.size()) + "\n";
+    char unit[8];
     for (size_t i = 0; i < items.size(); ++i) {
         ours += "title " + n(i) + " " + (items[i].getTitle().empty() ? "-" : "");
-        char unit[8];
         for (uint32_t value : items[i].getTitle()) ours.append(unit, std::snprintf(unit, sizeof unit, "%04x", value));
         ours += "\n";
     }
@@ -400,9 +372,8 @@ TEST(CorpusAgreesWithQpdf, PagesRotationsAndOutlineTitles) {
 TEST(EncryptedStreams, ComeOutPlainWhateverWayTheyAreStored) {
     if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
     std::vector<std::string> paths;
-    for (const char* name : {"qpdf-rc4-40", "qpdf-rc4-128", "qpdf-rc4-128-clear-metadata", "qpdf-aes-128",
-                             "qpdf-aes-128-object-streams"})
-        paths.push_back(generatedPdf(name));
+    for (const char* name : {"rc4-40", "rc4-128", "rc4-128-clear-metadata", "aes-128", "aes-128-object-streams"})
+        paths.push_back(generatedPdf("qpdf-" + std::string(name)));
     // A named Identity crypt filter on the metadata alone comes only in the corpus.
     for (const char* file : {"V4", "V4-clearmeta", "V4-aes", "V4-aes-clearmeta", "metadata-crypt-filter"})
         if (!corpusFiles().empty()) paths.push_back(corpusFolder() + "/qpdf__qpdf_qtest_qpdf_" + file + ".pdf");

@@ -32,20 +32,13 @@ CPdfElement trackedDictionary(bool& deleted) {
     auto* dictionary = new Tracked<CPdfDictionary>(deleted, nullptr);
     CPdfElement element;
     element.initDictionary(dictionary);
-    dictionary->decRef();  // the element now holds the only reference
+    dictionary->decRef();  // the element holds the only reference
     return element;
 }
 
 CPdfElement integer(int32_t value) {
     CPdfElement element;
     element.initInteger(value);
-    return element;
-}
-
-CPdfElement dictionaryWith(const std::vector<std::pair<std::string, CPdfElement>>& entries) {
-    CPdfElement element;
-    element.initDictionary(static_cast<CPdfResolver*>(nullptr));
-    for (const auto& entry : entries) element.getDictionary()->add(entry.first.c_str(), entry.second);
     return element;
 }
 
@@ -58,7 +51,7 @@ CPdfString hexDigits(const std::string& digits) {
 // Keywords share one text and other commands own theirs; names, strings and hex strings copy their bytes;
 // counted payloads go with their last holder. Each must outlive its copies and be freed once, in any order.
 TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
-    for (const char* text : {"obj", "endobj", "R", "stream", "BT", "objx"}) {
+    for (const char* text : {"obj", "BT"}) {
         CPdfElement first;
         first.initCommand(text);
         CPdfElement copy(first), moved(std::move(first));
@@ -75,7 +68,6 @@ TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
     const CPdfElement copies[] = {name, string};
     name.free(), string.free();  // and again when destroyed
     EXPECT_STREQ("Helvetica", copies[0].getName());
-    EXPECT_FALSE(copies[0].isCommand("Helvetica"));  // a name is never a command
     EXPECT_EQ(std::string("a\0b", 3), std::string(copies[1].getString(), copies[1].getStringLength()));
 
     bool dictionaryGone = false, streamGone = false;
@@ -99,40 +91,29 @@ TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
     EXPECT_EQ(7, holder.getInteger());
 }
 
-std::vector<std::string> keysOf(const CPdfDictionary& dictionary) {
-    std::vector<std::string> keys;
-    for (int32_t i = 0; i < dictionary.getLength(); ++i) keys.push_back(dictionary.getKey(i));
-    return keys;
-}
-
+// Past the small form (whose rules the parser's tests pin) a repeated key keeps its first value, and keys
+// run in unsigned byte order.
 TEST(Dictionary, FirstKeyWinsAndKeysRunInUnsignedByteOrder) {
     bool refusedGone = false;
-    CPdfElement refused = trackedDictionary(refusedGone);
-    CPdfElement small =
-        dictionaryWith({{"a", integer(3)}, {"B", integer(2)}, {"A", integer(1)}, {"A", refused}, {"\xC3\xA9", integer(4)}});
-    EXPECT_EQ((std::vector<std::string>{"A", "B", "a", "\xC3\xA9"}), keysOf(*small.getDictionary()));
-    refused.free();
-    EXPECT_TRUE(refusedGone);  // the second value was not kept
-    EXPECT_EQ(1, small.getDictionary()->find("A")->getInteger());
-    // Large enough to leave the small form: the same rules.
-    CPdfElement large = dictionaryWith({});
-    std::vector<std::string> expected;
+    CPdfElement large, refused = trackedDictionary(refusedGone);
+    large.initDictionary(static_cast<CPdfResolver*>(nullptr));
+    std::vector<std::string> expected, keys;
     for (int k = 0; k < 100; ++k) {
         const std::string key = (k % 2 ? "\xC3" : "K") + std::to_string(49 - k % 50);
-        large.getDictionary()->add(key.c_str(), integer(k));
+        large.getDictionary()->add(key.c_str(), k == 99 ? refused : integer(k));
         if (k < 50) expected.push_back(key);
     }
+    refused.free();
+    EXPECT_TRUE(refusedGone);
     std::sort(expected.begin(), expected.end());  // std::string compares bytes as unsigned
-    EXPECT_EQ(expected, keysOf(*large.getDictionary()));
+    for (int32_t i = 0; i < large.getDictionary()->getLength(); ++i) keys.push_back(large.getDictionary()->getKey(i));
+    EXPECT_EQ(expected, keys);
     EXPECT_EQ(1, large.getDictionary()->find("\xC3" "48")->getInteger());
 }
 
 TEST(String, HexDigitsDecodeInPairsOnceAndTextLosesAByteOrderMark) {
-    const std::pair<std::string, std::string> decoded[] = {
-        {"48656C6c6F", "Hello"}, {"48656C6C6", "Hell`"},  // an odd last digit pairs with 0
-        {"48 65", "He"}, {"4G", "\x40"},                   // white space and other non-digits are skipped
-        {"FF00", std::string("\xFF\x00", 2)}, {"3431", "41"},  // decoded once only
-    };
+    // Spaced digits decode as the syntax tests pin; here, the value is decoded once only.
+    const std::pair<std::string, std::string> decoded[] = {{"48 65", "He"}, {"FF00", std::string("\xFF\x00", 2)}, {"3431", "41"}};
     for (const auto& [digits, bytes] : decoded) {
         CPdfString string = hexDigits(digits);
         string.decodeHex();
@@ -142,10 +123,8 @@ TEST(String, HexDigitsDecodeInPairsOnceAndTextLosesAByteOrderMark) {
     // Text loses a byte-order mark and the zero bytes that come with it; two bytes are too short to be marked.
     const std::pair<std::string, std::string> marked[] = {{std::string("\xFE\xFF\x00\x41\x00\x42", 6), "AB"},
         {std::string("\xFF\xFE\x41\x00\x42\x00", 6), "AB"}, {"\xFE\xFF\x41", "A"}, {"\xFE\xFF", "\xFE\xFF"}};
-    for (const auto& [bytes, text] : marked) {
-        CPdfString string(bytes.data(), static_cast<int32_t>(bytes.size()));
-        EXPECT_EQ(text, string.getText()) << text;
-    }
+    for (const auto& [bytes, text] : marked)
+        EXPECT_EQ(text, CPdfString(bytes.data(), static_cast<int32_t>(bytes.size())).getText()) << text;
     CPdfString unmarked("a\0b", 3);  // keeps its zero bytes; the length says where it ends
     EXPECT_EQ(std::string("a\0b", 3), std::string(unmarked.getText(), unmarked.getLength()));
     CPdfString digits = hexDigits("FEFF0041");  // digits not yet decoded are never taken for a mark

@@ -5,6 +5,7 @@
 
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "pdf/syntax/SyntaxDecoders.h"
 #include "pdf/syntax/SyntaxText.h"
@@ -109,26 +110,20 @@ TEST(Syntax, ParserAndScannersReadTheSameEntries) {
 
 // The head of a stream object gives the /Length and /Type the parser reads, escapes and comments included.
 TEST(Syntax, ObjectHeadsReadLengthAndTypeAsTheParserDoes) {
-    struct Case {
-        std::string head;
-        ObjectHead::LengthKind kind;
-        uint64_t length;
-        bool objectStream;
+    using Kind = ObjectHead::LengthKind;
+    const std::tuple<std::string, Kind, uint64_t, bool> cases[] = {
+        {"5 0 obj << /Len#67th 8 0 %c\nR /Type /Obj#53tm >> stream\r\n", Kind::reference, 8, true},
+        {"5 0 obj << /Type /ObjStm % >>\n/Length 12 >>\nstream\n", Kind::direct, 12, true},
+        {"5 0 obj << /Type /XObject /T#79pe /ObjStm /Length 3 /Length 4 >>\nstream\n", Kind::direct, 3, false},
+        {"5 0 obj << /X#4( 1 /Length -3 /Type [/ObjStm] >>\nstream\n", Kind::none, 0, false},
     };
-    const Case cases[] = {
-        {"5 0 obj << /Len#67th 8 0 %c\nR /Type /Obj#53tm >> stream\r\n", ObjectHead::LengthKind::reference, 8, true},
-        {"5 0 obj << /Type /ObjStm % >>\n/Length 12 >>\nstream\n", ObjectHead::LengthKind::direct, 12, true},
-        {"5 0 obj << /Type /XObject /T#79pe /ObjStm /Length 3 /Length 4 >>\nstream\n", ObjectHead::LengthKind::direct, 3,
-         false},
-        {"5 0 obj << /X#4( 1 /Length -3 /Type [/ObjStm] >>\nstream\n", ObjectHead::LengthKind::none, 0, false},
-    };
-    for (const Case& c : cases) {
-        const ObjectHead head = scanObjectHead(c.head.data(), c.head.size(), false);
-        EXPECT_EQ(head.status, ObjectHead::Status::stream) << c.head;
-        EXPECT_EQ(head.dataOffset, c.head.size()) << c.head;
-        EXPECT_EQ(head.lengthKind, c.kind) << c.head;
-        EXPECT_EQ(head.lengthKind == ObjectHead::LengthKind::reference ? head.lengthNumber : head.length, c.length) << c.head;
-        EXPECT_EQ(head.isObjectStream, c.objectStream) << c.head;
+    for (const auto& [text, kind, length, objectStream] : cases) {
+        const ObjectHead head = scanObjectHead(text.data(), text.size(), false);
+        EXPECT_EQ(head.status, ObjectHead::Status::stream) << text;
+        EXPECT_EQ(head.dataOffset, text.size()) << text;
+        EXPECT_EQ(head.lengthKind, kind) << text;
+        EXPECT_EQ(kind == Kind::reference ? head.lengthNumber : head.length, length) << text;
+        EXPECT_EQ(head.isObjectStream, objectStream) << text;
     }
 }
 

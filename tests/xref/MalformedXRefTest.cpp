@@ -39,42 +39,33 @@ const std::string kHead = "xref\n0 2\n" + tableRow(0, 65535, 'f') + tableRow(9, 
 
 // Sections that cannot be used, whatever is wrong with them, give way to a table rebuilt from the objects.
 TEST(MalformedXRef, DamagedSectionsAreRebuiltFromTheObjects) {
+    const std::string sound = kHead + "trailer\n<< /Root 1 0 R >>\n", trailer = kHead + "trailer\n";
     const std::vector<std::pair<std::string, std::string>> cases = {
         // Without any object there is nothing to rebuild from.
-        {"", kDamaged},
-        {"%PDF-1.4\nno keyword here\n", kDamaged},
-        {"%PDF-1.4\nstartxref\n99999999999\n%%EOF\n", kDamaged},
+        {"", kDamaged}, {"%PDF-1.4\nstartxref\n99999999999\n%%EOF\n", kDamaged},
         {"%PDF-1.5\n2 x obj\n<< >>\nstream\n\nendstream\nstartxref\n9\n%%EOF\n", kDamaged},
-        {withSection(kHead + "trailer\n<< /Root 1 0 R >>\n"), "ok"},
-        {withXRefStream("/Size 2 /W [1 2 1] /Index [1 1]"), "ok"},
+        {withSection(sound), "ok"}, {withXRefStream("/Size 2 /W [1 2 1] /Index [1 1]"), "ok"},
         {withXRefStream("/Size 2 /W [1 2 1 9] /Index [1 1 7]"), "ok"},
-        {withSection(kHead + "trailer\n[/Root 1 0 R]\n"), kRepaired},
-        {withSection(kHead + "/trailer << /Root 1 0 R >>\n"), kRepaired},
+        {withSection(trailer + "[/Root 1 0 R]\n"), kRepaired}, {withSection(kHead + "/trailer << /Root 1 0 R >>\n"), kRepaired},
         {withSection("xref\n0 2\n" + tableRow(0, 65535, 'f') + "0000000009 00000 x \ntrailer<<>>"), kRepaired},
-        {withSection("xref\n0 x\n"), kRepaired},
-        {withSection(kHead + "trailer\n<< /Root << /Type /Catalog >> >>\n"), kRepaired},
-        {withSection(kHead + "trailer\n<< /Info 1 0 R >>\n"), kRepaired},
-        {withSection("junk\n"), kRepaired},
-        {withSection(kHead + "trailer\n<< /Root 1 0 R /Prev 999999 >>\n"), kRepaired},
+        {withSection("xref\n0 x\n"), kRepaired}, {withSection(trailer + "<< /Root << /Type /Catalog >> >>\n"), kRepaired},
+        {withSection(trailer + "<< /Info 1 0 R >>\n"), kRepaired}, {withSection("junk\n"), kRepaired},
+        {withSection(trailer + "<< /Root 1 0 R /Prev 999999 >>\n"), kRepaired},
         // Absurd sizes and counts, in tables and in streams (entries of no bytes still cost one byte each).
-        {withSection("xref\n0 2000000000\n"), kRepaired},
-        {withSection("xref\n0 100000\n" + tableRow(0, 65535, 'f')), kRepaired},
+        {withSection("xref\n0 2000000000\n"), kRepaired}, {withSection("xref\n0 100000\n" + tableRow(0, 65535, 'f')), kRepaired},
         {withSection(kHead + "2147483000 1\n" + tableRow(0, 0, 'f')), kRepaired},
         {withXRefStream("/Size 2147483647 /W [1 2 1] /Index [1 1]"), kRepaired},
         {withXRefStream("/Size 2 /W [1 2 1] /Index [1 1 5 8388608]"), kRepaired},
         {withXRefStream("/Size 2 /W [1 2 1] /Index [-1 2]"), kRepaired},
         {withXRefStream("/Size 2 /W [0 0 0] /Index [1 1 2 100000]", ""), kRepaired},
-        {withXRefStream("/Size 2 /W [1 -2 1] /Index [1 1]"), kRepaired},
-        {withXRefStream("/W [1 2 1] /Index [1 1]"), kRepaired},
-        {withXRefStream("/Size 2 /W 7 0 R /Index [1 1]"), kRepaired},
-        {withXRefStream("/Size 2 /W [1 2] /Index [1 1]"), kRepaired},
+        {withXRefStream("/Size 2 /W [1 -2 1] /Index [1 1]"), kRepaired}, {withXRefStream("/W [1 2 1] /Index [1 1]"), kRepaired},
+        {withXRefStream("/Size 2 /W 7 0 R /Index [1 1]"), kRepaired}, {withXRefStream("/Size 2 /W [1 2] /Index [1 1]"), kRepaired},
         {withXRefStream("/Size 2 /W [1 2 1] /Index [1 /One]"), kRepaired},
         {withXRefStream("/Size 2 /W [1 2 1] /Index [1 1 2 1]"), kRepaired},
         {withXRefStream("/Size 2 /W [1 2 1] /Index [1 1]", row(3, 9, 0)), kRepaired},
         {withSection("2 0 obj\n<< /Type /XRef /Size 2 /W [1 2 1] >>\nendobj\n"), kRepaired},
-        // Sound sections that point at the wrong bytes.
-        {withSection("xref\n0 2\n" + tableRow(0, 65535, 'f') + tableRow(5, 0, 'n') + "trailer\n<< /Root 1 0 R >>\n"),
-         kRepaired},
+        // A sound section that points at the wrong bytes.
+        {withSection("xref\n0 2\n" + tableRow(0, 65535, 'f') + tableRow(5, 0, 'n') + "trailer\n<< /Root 1 0 R >>\n"), kRepaired},
     };
     for (const auto& [input, result] : cases) EXPECT_EQ(openResult(input), result) << input.substr(0, 120);
 }
