@@ -48,8 +48,7 @@ struct OptionSet {
 
 const OptionSet kOptionSets[] = {
     {"NoOptions", ""},
-    {"Scale50", "-scale50"},
-    {"ScaleXY", "-scalex200 -scaley150"},
+    {"ScaleXY", "-scalex200 -scaley150"},  // a uniform -scale takes the same path
     {"A4Centred", "-page a4 -con -center"},
     {"LetterLandscape", "-pageL letter -con"},
     {"PageSizeFirstPage", "-pagesize 0,0,1000,500 -s1"},

@@ -22,18 +22,12 @@ namespace {
 // Varied producers and layouts: classic tables, cross-reference streams, object streams,
 // incremental updates, a hybrid file, linearized files, encryption, junk before the header.
 const char* const kCorpusFiles[] = {
-    "qpdf__qpdf_qtest_qpdf_minimal.pdf",
-    "qpdf__qpdf_qtest_qpdf_object-stream.pdf",
-    "qpdf__qpdf_qtest_qpdf_incremental-2.pdf",
-    "qpdf__qpdf_qtest_qpdf_good19.pdf",
-    "qpdf__qpdf_qtest_qpdf_hybrid-xref.pdf",
-    "qpdf__qpdf_qtest_qpdf_short-id-linearized.pdf",
-    "qpdf__qpdf_qtest_qpdf_enc-R2_V1.pdf",
-    "qpdf__qpdf_qtest_qpdf_leading-junk.pdf",
-    "pdfcpu__pkg_samples_resize_resizeToA4L.pdf",
-    "py-pdf__024-annotations_annotated_pdf.pdf",
-    "py-pdf__004-pdflatex-4-pages_pdflatex-4-pages.pdf",
-    "py-pdf__016-libre-office-link_libre-office-link.pdf",
+    "qpdf__qpdf_qtest_qpdf_minimal.pdf", "qpdf__qpdf_qtest_qpdf_object-stream.pdf",
+    "qpdf__qpdf_qtest_qpdf_incremental-2.pdf", "qpdf__qpdf_qtest_qpdf_good19.pdf",
+    "qpdf__qpdf_qtest_qpdf_hybrid-xref.pdf", "qpdf__qpdf_qtest_qpdf_short-id-linearized.pdf",
+    "qpdf__qpdf_qtest_qpdf_enc-R2_V1.pdf", "qpdf__qpdf_qtest_qpdf_leading-junk.pdf",
+    "pdfcpu__pkg_samples_resize_resizeToA4L.pdf", "py-pdf__024-annotations_annotated_pdf.pdf",
+    "py-pdf__004-pdflatex-4-pages_pdflatex-4-pages.pdf", "py-pdf__016-libre-office-link_libre-office-link.pdf",
 };
 
 // Bytes that make damage a reader meets: digits change offsets and numbers, the others break tokens.
@@ -105,12 +99,10 @@ void expectDamagedFilesEndCleanly(const std::vector<std::string>& paths) {
     std::vector<Mutant> mutants;
     uint32_t seed = 1;
     for (const std::string& path : paths) {
-        for (Mutant& mutant : mutantsOf(path.substr(path.rfind('/') + 1), readFile(path), ++seed)) {
+        for (Mutant& mutant : mutantsOf(path.substr(path.rfind('/') + 1), readFile(path), ++seed))
             mutants.push_back(std::move(mutant));
-        }
     }
-    std::atomic<size_t> finished{0};
-    std::atomic<size_t> refused{0};
+    std::atomic<size_t> finished{0}, refused{0};
     const auto problems = judgeInParallel(mutants.size(), [&](size_t i, const std::string& folder) {
         const Mutant& mutant = mutants[i];
         const std::string in = folder + "/in.pdf";
@@ -137,9 +129,8 @@ void expectDamagedFilesEndCleanly(const std::vector<std::string>& paths) {
 
 TEST(Mutation, DamagedGeneratedFilesEndCleanly) {
     std::vector<std::string> paths;
-    for (const std::string& name : generatedNames()) {
+    for (const std::string& name : generatedNames())
         if (!generatedPdf(name).empty()) paths.push_back(generatedPdf(name));
-    }
     expectDamagedFilesEndCleanly(paths);
 }
 

