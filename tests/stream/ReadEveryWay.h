@@ -1,8 +1,8 @@
 #pragma once
-// Reads a decoder's whole output in single bytes (peekChar must agree with getChar) mixed with reads of
-// changing sizes that end at every kind of place in its queue; a pass after reset must repeat the first.
-// On a fault: the bytes handed out before it, "!" and the message; where `faultsRepeat`, the next call
-// must fail again.
+// Reads a decoder's whole output in single bytes (peekChar, twice, must agree with getChar) mixed with
+// reads of changing sizes that end at every kind of place in its queue; a pass after reset must repeat
+// the first. On a fault: the bytes handed out before it, "!" and the message; where `faultsRepeat`, the
+// next call must fail again.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -27,8 +27,8 @@ inline std::string readEveryWay(const std::function<CPdfStream*()>& open, bool f
     try {
         stream = std::make_unique<CPdfStreamRef>(open());
         for (size_t turn = 1; out.size() < kNoEnd; ++turn) {
-            const int peeked = (*stream)->peekChar(), c = (*stream)->getChar();
-            if (peeked != c) throw std::logic_error("peekChar and getChar disagree");
+            const int peeked = (*stream)->peekChar(), peekedAgain = (*stream)->peekChar(), c = (*stream)->getChar();
+            if (peeked != c || peekedAgain != c) throw std::logic_error("peekChar and getChar disagree");
             if (c == CPdfStream::kEnd) break;
             out.push_back(char(c));
             const size_t want = turn % 3 ? 0 : 1 + (turn * 7919) % block.size();
