@@ -66,6 +66,7 @@ constexpr const char* usageLines[] = {
 // order they were added so that the text above stays as it always was.
 constexpr std::initializer_list<const char*> laterOptionLines = {
     "-keepgoing\twith a list file: go on after a file that fails, then sum up\n",
+    "-password <text> the user or the owner password of an encrypted input\n",
 };
 
 }  // namespace

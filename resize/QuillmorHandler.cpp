@@ -23,7 +23,12 @@
 namespace {
 
 constexpr char kStandardHandler[] = "Standard";
-constexpr char kNeedsPassword[] = "\nEncrypted PDF file needs a password to be opened: it cannot be resized\n";
+constexpr char kNeedsPassword[] =
+    "\nEncrypted PDF file needs a password to be opened: it cannot be resized without it; give the user or the owner "
+    "password with -password\n";
+constexpr char kPermsWarning[] =
+    "Warning: the encryption dictionary's sealed permissions (Perms) do not match its P entry; the file is opened "
+    "anyway\n";
 constexpr char kOtherHandler[] = "\nEncrypted PDF file uses a security handler other than Standard: not supported\n";
 
 }  // namespace
@@ -119,7 +124,8 @@ void CQuillmorHandler::openInput() {
     document_.reset(new CPdfDocument());
     // Raw reads later go through the document's handle, so that they and the parser share one
     // block of the file.
-    document_->open(std::move(input), nullptr, nullptr);
+    const char* password = job_.settings.password.empty() ? nullptr : job_.settings.password.c_str();
+    document_->open(std::move(input), password, password);
     xref_ = document_->getXRef();
     if (!xref_) throw CPdfException("PDF file was damaged");
     setUpEncryption();
@@ -138,6 +144,7 @@ void CQuillmorHandler::setUpEncryption() {
         const bool standard = filter.is(kindName) && std::string(filter.getName()) == kStandardHandler;
         throw CPdfException(standard ? kNeedsPassword : kOtherHandler);
     }
+    if (!document_->permissionsSealIntact()) std::fputs(kPermsWarning, stdout);
     encryption_ = OutputEncryption::fromDocument(*xref_);
 }
 
