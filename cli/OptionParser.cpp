@@ -104,7 +104,7 @@ bool applyOption(const char* argument, const char* next, ResizeSettings& setting
     } else if (isWord(argument, "-pagesize")) {
         applyPageSize(next, settings);
         return true;
-    } else if (isWord(argument, "-password")) {
+    } else if (isWord(argument, passwordOption)) {
         if (next == nullptr) throw CPdfException(passwordError);
         settings.password = next;
         return true;

@@ -27,8 +27,8 @@ constexpr char kNeedsPassword[] =
     "\nEncrypted PDF file needs a password to be opened: it cannot be resized without it; give the user or the owner "
     "password with -password\n";
 constexpr char kPermsWarning[] =
-    "Warning: the encryption dictionary's sealed permissions (Perms) do not match its P entry; the file is opened "
-    "anyway\n";
+    "Warning: the sealed permissions (Perms) of the encryption dictionary do not agree with the rest of it: the file "
+    "is opened all the same\n";
 constexpr char kOtherHandler[] = "\nEncrypted PDF file uses a security handler other than Standard: not supported\n";
 
 }  // namespace
@@ -51,6 +51,8 @@ void CQuillmorHandler::resizeFile() {
     if (xref_->wasRepaired()) {
         std::printf("Warning: the cross-reference data of the input is damaged: rebuilt from the objects in the file\n");
     }
+    // Readers open such files; the damage touches no byte the job reads or writes.
+    if (!document_->permissionsSealIntact()) std::fputs(kPermsWarning, stdout);
 
     const bool update = job_.settings.incremental && !xref_->wasRepaired();
     if (job_.settings.incremental && !update) {
@@ -144,7 +146,6 @@ void CQuillmorHandler::setUpEncryption() {
         const bool standard = filter.is(kindName) && std::string(filter.getName()) == kStandardHandler;
         throw CPdfException(standard ? kNeedsPassword : kOtherHandler);
     }
-    if (!document_->permissionsSealIntact()) std::fputs(kPermsWarning, stdout);
     encryption_ = OutputEncryption::fromDocument(*xref_);
 }
 

@@ -236,7 +236,7 @@ TEST(ProgramEntry, JobsListsTheirMessagesAndStatuses) {
         {{"abcd", out}, failed + "Unable to open file list: 'abcd'\r\n", {}},
         // Wildcards are refused before anything else, but a lone one is an input without an output name.
         {{"*.pdf", "out.pdf"}, wildcards, {}}, {{"a.pdf", "o*.pdf"}, wildcards, {}},
-        {{list, out, "-s*"}, wildcards, {}},
+        {{list, out, "-s*"}, wildcards, {}}, {{"in.pdf", "out.pdf", "-password", "p*ss"}, ok + done, {"in.pdf"}},
         {{"*.pdf"}, failed + missingOutputFileMessage, {}},
         {{failing, out}, failed + done + failure, {"a.pdf", "bad.pdf"}}, {{empty, out}, ok, {}},
         // "-f" alone would put every output at the root of the file system.
