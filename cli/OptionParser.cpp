@@ -18,6 +18,7 @@ constexpr int pageSizeValues = 4;
 
 constexpr char paperNameError[] = "wrong -page parameter, paper name not found.\n";
 constexpr char pageSizeError[] = "wrong -pagesize parameter\n";
+constexpr char passwordError[] = "wrong -password parameter: the password must follow it\n";
 constexpr char constrainWarning[] =
     "Can't constrain proportions if page size not set! e.g. use -pagesize 0,0,800,600\n";
 constexpr char centerWarning[] =
@@ -102,6 +103,10 @@ bool applyOption(const char* argument, const char* next, ResizeSettings& setting
         settings.noScale = true;
     } else if (isWord(argument, "-pagesize")) {
         applyPageSize(next, settings);
+        return true;
+    } else if (isWord(argument, passwordOption)) {
+        if (next == nullptr) throw CPdfException(passwordError);
+        settings.password = next;
         return true;
     } else if (isWord(argument, "-incremental")) {
         settings.incremental = true;

@@ -54,6 +54,11 @@ bool answerQuestion(const char* argument) {
 
 bool hasWildcard(int argumentCount, const char* const* arguments) {
     for (int i = firstArgumentIndex; i < argumentCount; ++i) {
+        // A password is no file name: it may hold any character.
+        if (std::strcmp(arguments[i], passwordOption) == 0) {
+            ++i;
+            continue;
+        }
         if (std::strchr(arguments[i], '*') != nullptr) {
             return true;
         }

@@ -67,6 +67,7 @@ constexpr const char* usageLines[] = {
 constexpr std::initializer_list<const char*> laterOptionLines = {
     "-keepgoing\twith a list file: go on after a file that fails, then sum up\n",
     "-incremental\tkeep the input's bytes and signatures: append the change as an update\n",
+    "-password <text> the user or the owner password of an encrypted input\n",
 };
 
 }  // namespace

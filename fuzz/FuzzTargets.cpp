@@ -17,6 +17,8 @@
 #include "pdf/parser/PdfParser.h"
 #include "pdf/security/Aes256KeyDerivation.h"
 #include "pdf/security/AesCbcCipher.h"
+#include "pdf/security/ObjectEncryptor.h"
+#include "pdf/security/PdfDecryptStream.h"
 #include "pdf/stream/PdfFlateStream.h"
 #include "pdf/stream/PdfMemoryStream.h"
 #include "pdf/stream/PdfStream.h"
@@ -251,8 +253,20 @@ void fuzzResize(const uint8_t* data, size_t size) {
     checkOutputOpens(output);
 }
 
+// What the parser gets from encrypted bytes of object 1 under `fileKey`.
+std::string decryptObjectBytes(const std::string& stored, const FileKey& fileKey) {
+    static const uint8_t kNoData = 0;
+    const uint8_t* bytes = stored.empty() ? &kNoData : reinterpret_cast<const uint8_t*>(stored.data());
+    CPdfStreamRef decrypt(new CPdfDecryptStream(new CPdfMemoryStream(bytes, 0, static_cast<uint32_t>(stored.size())),
+                                                fileKey, 1, 0));
+    std::string plain;
+    for (int c; (c = decrypt->getChar()) != CPdfStream::kEnd;) plain += static_cast<char>(c);
+    return plain;
+}
+
 // Beyond not crashing: a password that unlocks yields a role, CBC without padding undoes itself on
-// whole blocks, and with padding gives back what it sealed.
+// whole blocks, and with padding gives back what it sealed; the decrypting stream opens what the
+// output's encryptor seals under an AES-256 file key, and takes any bytes.
 void fuzzAes256(const uint8_t* data, size_t size) {
     const uint8_t flags = take(data, size, 1)[0];
     Aes256EncryptionValues values;
@@ -287,4 +301,10 @@ void fuzzAes256(const uint8_t* data, size_t size) {
     if (cipher.decrypt(iv, cipher.encrypt(iv, bytes, AesPadding::pkcs5), AesPadding::pkcs5) != bytes)
         fail("padded CBC does not give back what it sealed");
     cipher.decrypt(iv, bytes, AesPadding::pkcs5);
+
+    const FileKey fileKey(values.owner.data(), FileKey::kMaxLength, CipherKind::aes256);
+    const std::string plain(bytes.begin(), bytes.end());
+    if (decryptObjectBytes(ObjectEncryptor(fileKey).encrypt(plain, 1, 0), fileKey) != plain)
+        fail("an AES-256 object does not decrypt to what was sealed");
+    decryptObjectBytes(plain, fileKey);
 }

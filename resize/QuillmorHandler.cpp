@@ -23,7 +23,12 @@
 namespace {
 
 constexpr char kStandardHandler[] = "Standard";
-constexpr char kNeedsPassword[] = "\nEncrypted PDF file needs a password to be opened: it cannot be resized\n";
+constexpr char kNeedsPassword[] =
+    "\nEncrypted PDF file needs a password to be opened: it cannot be resized without it; give the user or the owner "
+    "password with -password\n";
+constexpr char kPermsWarning[] =
+    "Warning: the sealed permissions (Perms) of the encryption dictionary do not agree with the rest of it: the file "
+    "is opened all the same\n";
 constexpr char kOtherHandler[] = "\nEncrypted PDF file uses a security handler other than Standard: not supported\n";
 
 }  // namespace
@@ -46,6 +51,8 @@ void CQuillmorHandler::resizeFile() {
     if (xref_->wasRepaired()) {
         std::printf("Warning: the cross-reference data of the input is damaged: rebuilt from the objects in the file\n");
     }
+    // Readers open such files; the damage touches no byte the job reads or writes.
+    if (!document_->permissionsSealIntact()) std::fputs(kPermsWarning, stdout);
 
     const bool update = job_.settings.incremental && !xref_->wasRepaired();
     if (job_.settings.incremental && !update) {
@@ -119,7 +126,8 @@ void CQuillmorHandler::openInput() {
     document_.reset(new CPdfDocument());
     // Raw reads later go through the document's handle, so that they and the parser share one
     // block of the file.
-    document_->open(std::move(input), nullptr, nullptr);
+    const char* password = job_.settings.password.empty() ? nullptr : job_.settings.password.c_str();
+    document_->open(std::move(input), password, password);
     xref_ = document_->getXRef();
     if (!xref_) throw CPdfException("PDF file was damaged");
     setUpEncryption();

@@ -18,6 +18,7 @@ struct ResizeSettings {
     bool incremental = false;  // the output is the input's bytes and an update after them
     std::string pageRanges;
     std::string paperName;
+    std::string password;  // the user or the owner password; empty: none given
 
     bool hasPageSize() const {
         return pageSize[0] != 0 || pageSize[1] != 0 || pageSize[2] != 0 || pageSize[3] != 0;

@@ -34,6 +34,7 @@ std::string passwordText(const char* password) { return password ? std::string(p
 
 struct CPdfDocument::Impl {
     bool ok = false;
+    bool permissionsSealIntact = true;
     std::unique_ptr<CInputFile> file;
     std::unique_ptr<CPdfStream, StreamReleaser> stream;
     std::unique_ptr<CPdfXRef> xref;
@@ -47,6 +48,7 @@ struct CPdfDocument::Impl {
     // Everything built for the file goes, the objects bound to the xref before the xref itself.
     void release() {
         ok = false;
+        permissionsSealIntact = true;
         outline.reset();
         catalog.reset();
         xref.reset();
@@ -112,10 +114,13 @@ bool CPdfDocument::Impl::setupEncryption(const std::string& ownerPassword, const
     xref->setEncryption(handler->getPermissionFlags(), handler->getOwnerPasswordOk(), handler->getFileKey(),
                         handler->getFileKeyLength(), handler->getEncVersion(), handler->getCipherKind());
     xref->setEncryptMetadata(handler->getEncryptMetadata());
+    permissionsSealIntact = handler->permissionsSealIntact();
     return true;
 }
 
 bool CPdfDocument::isOk() const { return impl_->ok; }
+
+bool CPdfDocument::permissionsSealIntact() const { return impl_->permissionsSealIntact; }
 
 CPdfXRef* CPdfDocument::getXRef() const { return impl_->xref.get(); }
 

@@ -24,6 +24,8 @@ public:
     // The same for a file the caller has opened already (not null).
     void open(std::unique_ptr<CInputFile> file, const char* ownerPassword, const char* userPassword);
     bool isOk() const;
+    // False when an AES-256 document's sealed permissions disagree with its encryption dictionary.
+    bool permissionsSealIntact() const;
     CPdfXRef* getXRef() const;
     // The open file, for callers that read raw bytes beside the parser: one file, one block cache.
     CInputFile* getInputFile() const;

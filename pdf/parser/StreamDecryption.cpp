@@ -33,8 +33,6 @@ struct FilterChain {
     bool startsWithCrypt = false;
     CPdfElement cryptParms;
     int32_t remaining = 0;  // filters after the crypt filter
-    CPdfElement nextFilter;  // the first of them
-    CPdfElement nextParms;
 
     explicit FilterChain(const CPdfDictionary& dictionary)
         : filter(lookupEither(dictionary, "Filter", "F")), parms(lookupEither(dictionary, "DecodeParms", "DP")) {
@@ -51,9 +49,6 @@ struct FilterChain {
         startsWithCrypt = true;
         remaining = names.getLength() - 1;
         parmsAt(0, cryptParms);
-        if (remaining == 0) return;
-        names.get(1, nextFilter);
-        parmsAt(1, nextParms);
     }
 
     // The decode parameters of filter `index`: one per filter in an array, or none.
@@ -99,6 +94,5 @@ CPdfStream* makeStreamDecoder(CPdfStream* raw, const CPdfElement& dictionary, co
                                : owned.release());
     if (!chain.startsWithCrypt) return makeFilterStream(data.release(), dictionary);
     if (chain.remaining == 0) return data.release();
-    if (chain.remaining > 1 || !chain.nextFilter.is(kindName)) return nullptr;
-    return makeFilter(chain.nextFilter.getName(), data.release(), chain.nextParms);
+    return makeFilterChain(data.release(), *chain.filter.getArray(), chain.parms, 1);
 }

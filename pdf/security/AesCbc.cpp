@@ -6,8 +6,8 @@ namespace {
 constexpr size_t kBlockSize = CAes128::kBlockSize;
 }
 
-void aesInit(AesState& state, const uint8_t* key) {
-    state.cipher.setKey(key);
+void aesInit(AesState& state, const uint8_t* key, AesKeySize size) {
+    state.cipher = CAes(key, size);
     state.index = kBlockSize;
 }
 
@@ -28,8 +28,9 @@ void aesDecryptBlock(AesState& state, const uint8_t* block, bool isLast) {
     state.index = padding;
 }
 
-std::string aesCbcEncrypt(const uint8_t* key, const uint8_t* iv, const uint8_t* data, size_t length) {
-    const CAes128 cipher(key);
+std::string aesCbcEncrypt(const uint8_t* key, const uint8_t* iv, const uint8_t* data, size_t length,
+                          AesKeySize size) {
+    const CAes cipher(key, size);
     const size_t paddedLength = (length / kBlockSize + 1) * kBlockSize;
     std::string result(kBlockSize + paddedLength, '\0');
     uint8_t* out = reinterpret_cast<uint8_t*>(&result[0]);

@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
-enum class CipherKind : uint8_t { rc4, aes128 };
+// aes256 uses the file key itself for every object; the others derive one key per object.
+enum class CipherKind : uint8_t { rc4, aes128, aes256 };
 
 // A document's file key: its bytes, how many there are, and the cipher they serve.
 class FileKey {

@@ -15,10 +15,10 @@ constexpr size_t kGenerationBytes = 2;
 
 // MD5 of the object key with the object's number and generation: fixed per object, and
 // unrelated between objects.
-void deriveIv(const ObjectKey& key, uint32_t objectNumber, uint32_t generation, uint8_t* iv) {
+void deriveIv(const ObjectKey& key, size_t keyBytes, uint32_t objectNumber, uint32_t generation, uint8_t* iv) {
     uint8_t material[sizeof key.bytes + kObjectNumberBytes + kGenerationBytes];
-    std::memcpy(material, key.bytes, sizeof key.bytes);
-    size_t used = sizeof key.bytes;
+    std::memcpy(material, key.bytes, keyBytes);
+    size_t used = keyBytes;
     for (size_t k = 0; k < kObjectNumberBytes; ++k) material[used++] = static_cast<uint8_t>(objectNumber >> (8 * k));
     for (size_t k = 0; k < kGenerationBytes; ++k) material[used++] = static_cast<uint8_t>(generation >> (8 * k));
     static_assert(kBlockSize == kMd5DigestSize, "the IV is one MD5 digest");
@@ -36,8 +36,13 @@ std::string ObjectEncryptor::encrypt(const uint8_t* data, size_t length, uint32_
     const ObjectKey key = makeObjectKey(fileKey_, objectNumber, generation);
     if (fileKey_.cipher() == CipherKind::aes128) {
         uint8_t iv[kBlockSize];
-        deriveIv(key, objectNumber, generation, iv);
+        deriveIv(key, kMd5DigestSize, objectNumber, generation, iv);
         return aesCbcEncrypt(key.bytes, iv, data, length);
+    }
+    if (fileKey_.cipher() == CipherKind::aes256) {
+        uint8_t iv[kBlockSize];
+        deriveIv(key, key.length, objectNumber, generation, iv);
+        return aesCbcEncrypt(key.bytes, iv, data, length, AesKeySize::bits256);
     }
     Rc4State state;
     rc4Init(key.bytes, key.length, state);
@@ -51,6 +56,6 @@ std::string ObjectEncryptor::encrypt(const std::string& plain, uint32_t objectNu
 }
 
 size_t ObjectEncryptor::encryptedLength(size_t length) const {
-    if (fileKey_.cipher() == CipherKind::aes128) return kBlockSize + (length / kBlockSize + 1) * kBlockSize;
+    if (fileKey_.cipher() != CipherKind::rc4) return kBlockSize + (length / kBlockSize + 1) * kBlockSize;
     return length;
 }

@@ -8,8 +8,9 @@
 #include "pdf/security/ObjectKey.h"
 
 // Encrypts the bytes of new objects written into an encrypted output document, so that a
-// reader decrypts them with the document's file key: RC4 under the object key, or AES-128-CBC
-// with a 16-byte IV in front and PKCS#5 padding. The IV is derived from the object key and
+// reader decrypts them with the document's file key: RC4 under the object key, or AES-CBC
+// (AES-128 under the object key, AES-256 under the file key) with a 16-byte IV in front and
+// PKCS#5 padding. The IV is derived from the object key and
 // the object number, so equal input always gives equal output bytes.
 class ObjectEncryptor {
 public:

@@ -12,6 +12,12 @@ constexpr uint8_t kAesSalt[] = {'s', 'A', 'l', 'T'};
 
 ObjectKey makeObjectKey(const FileKey& fileKey, uint32_t objectNumber, uint32_t generation) {
     const size_t keyLength = fileKey.size();
+    ObjectKey key{};
+    if (fileKey.cipher() == CipherKind::aes256) {
+        std::memcpy(key.bytes, fileKey.data(), keyLength);
+        key.length = keyLength;
+        return key;
+    }
     uint8_t material[FileKey::kMaxLength + kObjectNumberBytes + kGenerationBytes + sizeof kAesSalt];
     size_t used = 0;
     if (keyLength) std::memcpy(material, fileKey.data(), keyLength);
@@ -23,7 +29,6 @@ ObjectKey makeObjectKey(const FileKey& fileKey, uint32_t objectNumber, uint32_t 
         used += sizeof kAesSalt;
     }
 
-    ObjectKey key;
     md5(material, used, key.bytes);
     const size_t rc4Length = keyLength + kObjectNumberBytes + kGenerationBytes;
     key.length = rc4Length < kMd5DigestSize ? rc4Length : kMd5DigestSize;

@@ -7,6 +7,7 @@ CPdfDecryptStream::CPdfDecryptStream(CPdfStream* source, const FileKey& fileKey,
       cipher_(fileKey.cipher()),
       objectKey_(makeObjectKey(fileKey, static_cast<uint32_t>(objectNumber), static_cast<uint32_t>(generation))) {
     if (cipher_ == CipherKind::aes128) aesInit(aes_, objectKey_.bytes);
+    if (cipher_ == CipherKind::aes256) aesInit(aes_, objectKey_.bytes, AesKeySize::bits256);
     // Ready to read without a separate reset(), so no read ever meets an uninitialised cipher.
     reset();
 }
@@ -20,7 +21,7 @@ void CPdfDecryptStream::reset() {
     if (cipher_ == CipherKind::rc4) {
         rc4Init(objectKey_.bytes, objectKey_.length, rc4_);
         pendingByte_ = kEnd;
-    } else if (cipher_ == CipherKind::aes128) {
+    } else {
         // The first block of the data is the initialisation vector, not cipher text.
         std::memset(aes_.chainingValue, 0, sizeof aes_.chainingValue);
         source()->read(aes_.chainingValue, sizeof aes_.chainingValue);
@@ -47,8 +48,7 @@ int CPdfDecryptStream::getChar() {
         pendingByte_ = kEnd;
         return c;
     }
-    if (cipher_ == CipherKind::aes128) return fillAesOutput() ? aes_.output[aes_.index++] : kEnd;
-    return kEnd;
+    return fillAesOutput() ? aes_.output[aes_.index++] : kEnd;
 }
 
 int CPdfDecryptStream::peekChar() {
@@ -56,6 +56,5 @@ int CPdfDecryptStream::peekChar() {
         if (pendingByte_ == kEnd) pendingByte_ = nextRc4Byte();
         return pendingByte_;
     }
-    if (cipher_ == CipherKind::aes128) return fillAesOutput() ? aes_.output[aes_.index] : kEnd;
-    return kEnd;
+    return fillAesOutput() ? aes_.output[aes_.index] : kEnd;
 }

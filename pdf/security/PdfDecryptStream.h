@@ -6,7 +6,7 @@
 #include "pdf/stream/PdfFilterStream.h"
 
 // Turns the encrypted bytes of one object into plain bytes under that object's key.
-// RC4, or AES-128-CBC with the IV in front and PKCS#5 padding.
+// RC4, or AES-CBC (128 or 256 bits) with the IV in front and PKCS#5 padding.
 class CPdfDecryptStream : public CPdfFilterStream {
 public:
     CPdfDecryptStream(CPdfStream* source, const FileKey& fileKey, int objectNumber, int generation);

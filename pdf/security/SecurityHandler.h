@@ -24,6 +24,8 @@ public:
     virtual CipherKind getCipherKind() const = 0;
     // False when the document's metadata streams are stored in plain text.
     virtual bool getEncryptMetadata() const { return true; }
+    // False when a sealed copy of the permissions disagrees with the dictionary (AES-256).
+    virtual bool permissionsSealIntact() const { return true; }
 
 protected:
     struct AuthData {

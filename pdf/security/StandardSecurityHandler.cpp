@@ -20,6 +20,8 @@ constexpr int kExtraHashRounds = 50;
 constexpr int kRc4Passes = 20;  // revision 3: the key XORed with 19 down to 0
 constexpr size_t kKeyEntrySize = 32;
 constexpr size_t kPermissionBytes = 4;
+constexpr int kAes256Version = 5;
+constexpr int kAes256KeyLength = 32;
 constexpr uint8_t kNoMetadataMarker[] = {0xFF, 0xFF, 0xFF, 0xFF};
 
 const char* const kWeirdInfo = "Weird encryption info";
@@ -83,6 +85,10 @@ CStandardSecurityHandler::CStandardSecurityHandler(const CPdfElement& trailer, c
     cipher_ = CipherKind::rc4;
     keyLength_ = encRevision_ == 2 || !length.is(kindInteger) ? kDefaultKeyLength : length.getInteger() / kBitsPerByte;
     encryptMetadata_ = true;
+    if (encVersion_ == kAes256Version) {
+        readAes256(encrypt, owner, user);
+        return;
+    }
     if (encVersion_ == 4 && encRevision_ == 4) readCryptFilter(encrypt);
 
     permissions_ = static_cast<uint32_t>(permissions.getInteger());
@@ -133,11 +139,59 @@ void CStandardSecurityHandler::readCryptFilter(const CPdfDictionary& encrypt) {
     if (filterLength.is(kindInteger)) keyLength_ = filterLength.getInteger();  // in bytes here
 }
 
+void CStandardSecurityHandler::readAes256(const CPdfDictionary& encrypt, const CPdfElement& owner,
+                                          const CPdfElement& user) {
+    CPdfElement filters, streamFilter, stringFilter, filter, method;
+    encrypt.lookup("CF", filters);
+    encrypt.lookup("StmF", streamFilter);
+    encrypt.lookup("StrF", stringFilter);
+    if (filters.is(kindDictionary) && streamFilter.is(kindName) && stringFilter.is(kindName) &&
+        std::strcmp(streamFilter.getName(), stringFilter.getName()) == 0)
+        filters.getDictionary()->lookup(streamFilter.getName(), filter);
+    if (filter.is(kindDictionary)) filter.getDictionary()->lookup("CFM", method);
+    if (!nameEquals(method, "AESV3") || (encRevision_ != 5 && encRevision_ != 6)) throw CPdfException(kUnsupported);
+
+    CPdfElement ownerWrapped, userWrapped, perms, permissions, encryptMetadata;
+    encrypt.lookup("OE", ownerWrapped);
+    encrypt.lookup("UE", userWrapped);
+    encrypt.lookup("Perms", perms);
+    encrypt.lookup("P", permissions);
+    encrypt.lookup("EncryptMetadata", encryptMetadata);
+    if (encryptMetadata.is(kindBool)) encryptMetadata_ = encryptMetadata.getBool();
+
+    Aes256EncryptionValues values;
+    values.revision = encRevision_;
+    values.owner = stringBytes(owner);
+    values.user = stringBytes(user);
+    values.ownerWrappedKey = stringBytes(ownerWrapped);
+    values.userWrappedKey = stringBytes(userWrapped);
+    values.perms = stringBytes(perms);
+    values.permissions = static_cast<uint32_t>(permissions.getInteger());
+    values.encryptMetadata = encryptMetadata_;
+    aes256_ = std::make_unique<CAes256KeyDerivation>(std::move(values));
+
+    permissions_ = static_cast<uint32_t>(permissions.getInteger());
+    cipher_ = CipherKind::aes256;
+    keyLength_ = kAes256KeyLength;
+}
+
+bool CStandardSecurityHandler::authorizeAes256(const std::string& ownerPassword, const std::string& userPassword) {
+    Aes256Unlock unlocked;
+    if (!ownerPassword.empty()) unlocked = aes256_->unlock(ownerPassword);
+    if (unlocked.role == PasswordRole::none) unlocked = aes256_->unlock(userPassword);
+    if (unlocked.role == PasswordRole::none) return false;
+    ownerPasswordOk_ = unlocked.role == PasswordRole::owner;
+    std::memcpy(fileKey_, unlocked.fileKey.data(), unlocked.fileKey.size());
+    permsCheck_ = unlocked.perms;
+    return true;
+}
+
 bool CStandardSecurityHandler::authorize(const AuthData* authData) {
     static const std::string kNoPassword;
     const std::string& ownerPassword = authData ? authData->ownerPassword : kNoPassword;
     const std::string& userPassword = authData ? authData->userPassword : kNoPassword;
     ownerPasswordOk_ = false;
+    if (aes256_) return authorizeAes256(ownerPassword, userPassword);
     // Both checks read 32 bytes of O and U; shorter entries cannot match.
     if (ownerKey_.size() < kKeyEntrySize || userKey_.size() < kKeyEntrySize) return false;
 
@@ -179,7 +233,7 @@ bool CStandardSecurityHandler::checkUserPassword(const uint8_t* paddedPassword) 
     hasher.finish(key);
     if (encRevision_ == 3)
         for (int round = 0; round < kExtraHashRounds; ++round) md5(key, static_cast<size_t>(keyLength_), key);
-    std::memcpy(fileKey_, key, sizeof fileKey_);
+    std::memcpy(fileKey_, key, sizeof key);
 
     uint8_t check[kKeyEntrySize];
     std::memcpy(check, userKey_.data(), kKeyEntrySize);

@@ -10,6 +10,7 @@
 #include "pdf/stream/PdfFlateStream.h"
 #include "pdf/stream/PdfRunLengthStream.h"
 #include "pdf/stream/PdfStream.h"
+#include "pdf/stream/PdfUndecodableStream.h"
 
 namespace {
 
@@ -47,7 +48,8 @@ CPdfStream* makeFilter(const char* name, CPdfStream* raw, const CPdfElement& par
     if (isFilter(name, "ASCIIHexDecode", "AHx")) return new CPdfAsciiHexStream(owned.release());
     if (isFilter(name, "ASCII85Decode", "A85")) return new CPdfAscii85Stream(owned.release());
     if (isFilter(name, "RunLengthDecode", "RL")) return new CPdfRunLengthStream(owned.release());
-    if (!isFilter(name, "FlateDecode", "Fl")) throw CPdfException("Stream filter not supported");
+    // Only some streams are ever read: the others must stay usable whatever their filter.
+    if (!isFilter(name, "FlateDecode", "Fl")) return new CPdfUndecodableStream(owned.release());
     int predictor = 1, columns = 1, colors = 1, bitsPerComponent = 8;
     if (parms.is(kindDictionary)) {
         const CPdfDictionary& dictionary = *parms.getDictionary();
@@ -68,16 +70,32 @@ CPdfStream* makeFilterStream(CPdfStream* raw, const CPdfElement& streamDictionar
     const CPdfElement parms = lookupEither(dictionary, "DecodeParms", "DP");
     if (filter.is(kindNull)) return owned.release();
     if (filter.is(kindName)) return makeFilter(filter.getName(), owned.release(), parms);
-    CPdfElement only;
-    if (filter.is(kindArray) && filter.getArray()->getLength() == 1) filter.getArray()->get(0, only);
-    if (!carriesText(only)) return nullptr;
-    // A one-element Filter array comes with its parameters as a one-element array: use that
-    // dictionary, or the predictor of a cross-reference stream written this way is lost.
-    CPdfElement onlyParms;
-    if (parms.is(kindArray) && parms.getArray()->getLength() == 1) {
-        parms.getArray()->get(0, onlyParms);
-    } else {
-        onlyParms = parms;
+    if (!filter.is(kindArray) || filter.getArray()->getLength() == 0) return nullptr;
+    return makeFilterChain(owned.release(), *filter.getArray(), parms, 0);
+}
+
+CPdfStream* makeFilterChain(CPdfStream* raw, const CPdfArray& names, const CPdfElement& parms, int32_t first) {
+    CPdfStreamRef owned(raw);
+    const int32_t count = names.getLength();
+    // Each filter of the array must name something before any decoder is built.
+    for (int32_t index = first; index < count; ++index) {
+        CPdfElement name;
+        names.get(index, name);
+        if (!carriesText(name)) return nullptr;
     }
-    return makeFilter(only.getString(), owned.release(), onlyParms);
+    CPdfStream* stream = owned.release();
+    for (int32_t index = first; index < count; ++index) {
+        CPdfElement name;
+        names.get(index, name);
+        // Parameters come as an array in step with the filters; a lone dictionary beside a
+        // one-filter array is taken for that filter, as writers put it both ways.
+        CPdfElement filterParms;
+        if (parms.is(kindArray)) {
+            if (index < parms.getArray()->getLength()) parms.getArray()->get(index, filterParms);
+        } else if (count == 1) {
+            filterParms = parms;
+        }
+        stream = makeFilter(name.getString(), stream, filterParms);  // owns the stream it wraps
+    }
+    return stream;
 }

@@ -70,7 +70,8 @@ std::string changedFields(const ResizeSettings& s) {
         {s.hasPageSize(), "size=" + exact(box[0]) + ',' + exact(box[1]) + ',' + exact(box[2]) + ',' + exact(box[3])},
         {s.scale != f.scale, "scale=" + exact(s.scale)}, {s.scaleX != f.scaleX, "scaleX=" + exact(s.scaleX)},
         {s.scaleY != f.scaleY, "scaleY=" + exact(s.scaleY)}, {s.evenPagesOnly, "even"}, {s.oddPagesOnly, "odd"},
-        {!s.pageRanges.empty(), "s=" + s.pageRanges}, {!s.paperName.empty(), "paper=" + s.paperName}};
+        {!s.pageRanges.empty(), "s=" + s.pageRanges}, {!s.paperName.empty(), "paper=" + s.paperName},
+        {!s.password.empty(), "password=" + s.password}};
     std::string text;
     for (const auto& [changed, word] : words) text += changed ? (text.empty() ? "" : " ") + word : "";
     return text;
@@ -117,6 +118,7 @@ TEST(OptionParser, RulesOrderAndWarnings) {
         // Clearing both flags with the first warning leaves nothing for the second.
         {{"-con", "-center"}, std::string("|") + constrainWarning},
         {{"-con", "-pagesize", "0,0,0,0"}, std::string("|") + constrainWarning},
+        {{"-password", "-con", "-s2"}, "s=-s2 password=-con|"},
     };
     for (const auto& [options, expected] : rows) EXPECT_EQ(parse(options), expected) << testing::PrintToString(options);
     // A number rule without its number falls through to the page selection.
@@ -128,6 +130,7 @@ TEST(OptionParser, RulesOrderAndWarnings) {
     for (const char* text : {"0,0,842", "0,0,842,", "1 ,2,3,4", "1;2;3;4", "", "a,b,1,2", "1,2,3,1e999", "-scale50"})
         EXPECT_EQ(parse({"-pagesize", text}), sizeError) << '"' << text << '"';
     EXPECT_EQ(parse({"-scale50", "-pageL"}) + parse({"-pagesize"}), std::string(paperError) + sizeError);
+    EXPECT_EQ(parse({"-password"}), "wrong -password parameter: the password must follow it\n");
     EXPECT_EQ(parse({"-scale50", "a.pdf", "b.pdf"}, false), "-scale50 a.pdf||" + ignored({"b.pdf"}));
     EXPECT_EQ(parse({"a.pdf"}, false), missingOutputFileMessage);
 }
@@ -203,7 +206,8 @@ TEST(ProgramEntry, UsageHelpAndVersion) {
               "\nWildcards * are not permitted, if you want to process many files then do: dir /B *.pdf > list.txt, "
               "then Quillmor list.txt -fout -scale200\n\r\n\r\n"
               "-keepgoing\twith a list file: go on after a file that fails, then sum up\n"
-              "-incremental\tkeep the input's bytes and signatures: append the change as an update\n";
+              "-incremental\tkeep the input's bytes and signatures: append the change as an update\n"
+              "-password <text> the user or the owner password of an encrypted input\n";
     // Asked for alone, help and version answer with status 0; in other places they are names.
     const std::pair<Texts, std::string> rows[] = {
         {{}, "0 " + usage}, {{"--help"}, "0 " + usage}, {{"-h"}, "0 " + usage},
@@ -232,7 +236,7 @@ TEST(ProgramEntry, JobsListsTheirMessagesAndStatuses) {
         {{"abcd", out}, failed + "Unable to open file list: 'abcd'\r\n", {}},
         // Wildcards are refused before anything else, but a lone one is an input without an output name.
         {{"*.pdf", "out.pdf"}, wildcards, {}}, {{"a.pdf", "o*.pdf"}, wildcards, {}},
-        {{list, out, "-s*"}, wildcards, {}},
+        {{list, out, "-s*"}, wildcards, {}}, {{"in.pdf", "out.pdf", "-password", "p*ss"}, ok + done, {"in.pdf"}},
         {{"*.pdf"}, failed + missingOutputFileMessage, {}},
         {{failing, out}, failed + done + failure, {"a.pdf", "bad.pdf"}}, {{empty, out}, ok, {}},
         // "-f" alone would put every output at the root of the file system.

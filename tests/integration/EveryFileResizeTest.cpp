@@ -22,14 +22,10 @@ struct Known {
 };
 
 const Known kExpectedFailures[] = {
-    // AES-256 is not read yet: once it is, delete this row and the file must resize like the others.
-    {"qpdf-aes-256.pdf", "Unsupported version/revision of Standard security handler", "AES-256 (revision 6)"},
     {"qpdf__qpdf_qtest_qpdf_bad-encryption-length.pdf", "Encrypted PDF file needs a password",
      "the encryption dictionary has no Length: read as 40 bits, the empty user password does not match"},
     {"qpdf__qpdf_qtest_qpdf_enc-R3_V2_U_view_O_view.pdf", "Encrypted PDF file needs a password",
-     "opens only with the user password \"view\""},
-    {"qpdf__qpdf_qtest_qpdf_enc-XI-R6_V5_O_master.pdf", "Unsupported version/revision of Standard security handler",
-     "AES-256 (revision 6) encryption, which the reader does not implement"},
+     "opens only with the user password \"view\" (resized with it in EncryptionTest)"},
     {"py-pdf__017-unreadable-meta-data_unreadablemetadata.pdf", "Top-level pages object is wrong type",
      "its page tree root, object 172, is nowhere in the file (qpdf finds no pages either)"},
 };

@@ -15,6 +15,12 @@ constexpr int kNumber = 7, kGeneration = 1;  // of the encrypted objects
 template <size_t N>
 std::string bytes(const char (&text)[N]) { return std::string(text, N - 1); }
 
+std::string hexOf(const std::string& data) {
+    std::string text;
+    for (unsigned char c : data) text += "0123456789abcdef"[c >> 4], text += "0123456789abcdef"[c & 15];
+    return text;
+}
+
 TEST(Parser, TokensAndObjects) {
     TextResolver xref({{8, "4"}, {20, "/FlateDecode"}, {21, "!"}});
     const std::string missing = "!Missing 'endstream'", packed = deflateBytes("BT (compressed) Tj ET");
@@ -58,10 +64,15 @@ TEST(Parser, TokensAndObjects) {
         // The decoder comes from Filter or F: a name, or a one-element array; its parameters from
         // DecodeParms or DP, which beside a one-element Filter array may be a one-element array too.
         {streamText("/Filter /FlateDecode", packed), "stream(BT (compressed) Tj ET)"},
-        {streamText("/F [20 0 R]", packed), "stream(BT (compressed) Tj ET)"},
-        {streamText("/Filter 21 0 R", packed), "!broken object"}, {streamText("/Filter 3", packed) + " 3", "error 3"},
-        {"<< /Filter [/ASCIIHexDecode /FlateDecode] /Length 2 >> stream\nab\nendstream 3", "error 3"},
-        {"<< /Filter /DCTDecode /Length 2 >> stream\nab\nendstream", "!Stream filter not supported"},
+        {streamText("/F /Fl", packed), "stream(BT (compressed) Tj ET)"},
+        {streamText("/Filter [20 0 R]", packed), "stream(BT (compressed) Tj ET)"},
+        {streamText("/Filter 21 0 R", packed), "!broken object"},
+        {streamText("/Filter 3", packed) + " 3", "error 3"},
+        // A Filter array is a chain, each filter with its own parameters; a filter without a
+        // decoder parses and fails only when the data is read.
+        {streamText("/Filter [/AHx /Fl] /DecodeParms [null << /Predictor 12 /Columns 5 >>]", hexOf(rows) + ">"), up},
+        {"<< /Filter [/ASCIIHexDecode 3] /Length 2 >> stream\nab\nendstream 3", "error 3"},
+        {"<< /Filter [/AHx /DCTDecode] /Length 2 >> stream\nab\nendstream", "!Stream filter not supported"},
         {streamText("/Filter /FlateDecode /DP << /Predictor 12 /Columns 5 >>", rows), up},
         {streamText("/Filter [/FlateDecode] /DecodeParms [<< /Predictor 12 /Columns 5 >>]", rows), up},
         {streamText("/Filter /FlateDecode /DecodeParms [<< /Predictor 12 /Columns 5 >>]", rows), "stream(" + raw + ")"},

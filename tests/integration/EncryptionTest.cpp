@@ -1,0 +1,115 @@
+// Encrypted inputs with and without their password, and page content under any filter: each resizes into
+// an output that qpdf accepts, that keeps the input's encryption and looks like the plain document's output.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/integration/Jobs.h"
+#include "tests/support/GeneratedPdfs.h"
+#include "tests/support/PdfBuilder.h"
+
+namespace {
+
+constexpr char kOptions[] = "-page a4 -con -center";
+
+// The whole output of `input` drawn by mutool (every page's PGM, one after the other). qpdf finds no more
+// fault in the output than in the input; `encryption` receives what it says of the output's encryption.
+std::string resizedPixels(const std::string& input, const std::string& password = "", std::string* encryption = nullptr) {
+    TempDir dir, drawn;
+    const Job job = runJob(input, dir.path(), std::string(kOptions) + (password.empty() ? "" : " -password " + password));
+    EXPECT_EQ(job.problem + std::to_string(job.run.status), "0") << job.run.output;
+    EXPECT_TRUE(password.empty() || job.run.output.find(password) == std::string::npos) << job.run.output;
+    const std::string qpdf = "qpdf --password=" + shellQuote(password);
+    EXPECT_EQ(runCommand(qpdf + " --check " + shellQuote(job.output)).status,
+              runCommand(qpdf + " --check " + shellQuote(input)).status);
+    if (encryption) *encryption = runCommand(qpdf + " --show-encryption " + shellQuote(job.output)).output;
+    if (runCommand("mutool draw -q -r 30 -c gray -p " + shellQuote(password) + " -o " +
+                   shellQuote(drawn.file("%d.pgm")) + " " + shellQuote(job.output)).status != 0)
+        return "";
+    std::string all;
+    for (int page = 1; std::filesystem::exists(drawn.file(std::to_string(page) + ".pgm")); ++page)
+        all += readFile(drawn.file(std::to_string(page) + ".pgm"));
+    return all;
+}
+
+TEST(Encryption, ResizesWithThePasswordKeepsTheCipherAndRefusesWithoutIt) {
+    if (!haveTool("qpdf") || !haveTool("mutool")) GTEST_SKIP() << "qpdf and mutool are needed";
+    const std::string plain = generatedPdf("classic"), expected = resizedPixels(plain);
+    ASSERT_FALSE(expected.empty());
+    const struct { const char* encrypt; const char* password; const char* revision; const char* method; } rows[] = {
+        {"'' owner-Pw 256", "", "R = 6", "AESv3"}, {"'' owner-Pw 256 --force-R5", "", "R = 5", "AESv3"},
+        {"user-Pw owner-Pw 256", "user-Pw", "R = 6", "AESv3"},
+        {"user-Pw owner-Pw 256 --force-R5", "owner-Pw", "R = 5", "AESv3"},
+        {"user-Pw owner-Pw 128 --use-aes=y", "owner-Pw", "R = 4", "AESv2"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.encrypt);
+        TempDir dir;
+        const std::string input = dir.file("in.pdf");
+        ASSERT_EQ(runCommand("qpdf --object-streams=generate --encrypt " + std::string(row.encrypt) + " -- " +
+                             shellQuote(plain) + " " + shellQuote(input)).status, 0);
+        std::string shown;
+        EXPECT_EQ(resizedPixels(input, row.password, &shown), expected);
+        EXPECT_NE(shown.find(std::string(row.revision) + "\n"), std::string::npos) << shown;
+        EXPECT_NE(shown.find(std::string("stream encryption method: ") + row.method), std::string::npos) << shown;
+        if (*row.password == '\0') continue;
+        for (const std::string& given : {std::string(), " -password wrong" + std::string(row.password)}) {
+            TempDir refusedDir;  // the job's own checks: status 1 with a message and no output
+            const Job refused = runJob(input, refusedDir.path(), kOptions + given);
+            EXPECT_EQ(refused.problem + std::to_string(refused.run.status), "1") << given;
+            EXPECT_NE(refused.run.output.find("Encrypted PDF file needs a password to be opened"), std::string::npos);
+            EXPECT_EQ(refused.run.output.find(row.password), std::string::npos) << refused.run.output;
+        }
+    }
+}
+
+std::string ascii85(const std::string& data) {
+    constexpr uint32_t kPowers[] = {85u * 85 * 85 * 85, 85 * 85 * 85, 85 * 85, 85, 1};
+    std::string text;
+    for (size_t at = 0; at < data.size(); at += 4) {
+        const size_t taken = std::min<size_t>(4, data.size() - at);  // a last partial group gives taken + 1 digits
+        uint32_t group = 0;
+        for (size_t k = 0; k < 4; ++k) group = group << 8 | (k < taken ? uint8_t(data[at + k]) : 0);
+        for (size_t k = 0; k <= taken; ++k) text += char('!' + group / kPowers[k] % 85);
+    }
+    return text + "~>";
+}
+
+TEST(Encryption, PagesUnderAnyContentFilterResize) {
+    if (!haveTool("qpdf") || !haveTool("mutool")) GTEST_SKIP() << "qpdf and mutool are needed";
+    const std::string content = "0.2 g 20 30 150 100 re f 0 0 1 RG 4 w 50 20 m 280 180 l S\n";
+    std::string hex, runs = std::string(1, char(content.size() - 1)) + content + "\x80";
+    for (const unsigned char c : content) hex += {"0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15]};
+    const std::pair<std::string, std::string> rows[] = {
+        {"", content}, {"/Filter /ASCIIHexDecode", hex + ">"}, {"/Filter /A85", ascii85(content)},
+        {"/Filter /RunLengthDecode", runs},
+        {"/Filter [/ASCII85Decode /FlateDecode] /DecodeParms [null null]", ascii85(deflateBytes(content))},
+        {"/Filter /DCTDecode", "not an image at all"}};  // no decoder (nor an image): wrapped all the same
+    TempDir dir;
+    std::string expected;
+    for (const auto& [filter, data] : rows) {
+        SCOPED_TRACE(filter);
+        PdfBuilder pdf;
+        pdf.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        pdf.addObject(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        pdf.addObject(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R >>");
+        pdf.addStream(4, filter, data);
+        pdf.setTrailer("/Root 1 0 R");
+        writeFile(dir.file("in.pdf"), pdf.build());
+        const std::string drawn = resizedPixels(dir.file("in.pdf"));
+        if (filter.empty()) expected = drawn;
+        EXPECT_TRUE(filter == "/Filter /DCTDecode" || (!drawn.empty() && drawn == expected));
+    }
+}
+
+// The corpus's file that opens only with its user password "view".
+TEST(Encryption, CorpusFileOpensWithItsUserPassword) {
+    SKIP_WITHOUT_CORPUS();
+    const std::string input = corpusFolder() + "/qpdf__qpdf_qtest_qpdf_enc-R3_V2_U_view_O_view.pdf";
+    if (!haveTool("qpdf") || !std::filesystem::exists(input)) GTEST_SKIP() << "qpdf or " << input << " is missing";
+    TempDir dir;
+    const Job job = runJob(input, dir.path(), "-scale50 -password view");
+    EXPECT_EQ(job.problem + std::to_string(job.run.status), "0") << job.run.output;
+    EXPECT_EQ(runCommand("qpdf --password=view --check " + shellQuote(job.output)).status, 0);
+}
+
+}  // namespace
