@@ -84,6 +84,7 @@ CStandardSecurityHandler::CStandardSecurityHandler(const CPdfElement& trailer, c
     encRevision_ = revision.getInteger();
     cipher_ = CipherKind::rc4;
     keyLength_ = encRevision_ == 2 || !length.is(kindInteger) ? kDefaultKeyLength : length.getInteger() / kBitsPerByte;
+    lengthGiven_ = length.is(kindInteger);
     encryptMetadata_ = true;
     if (encVersion_ == kAes256Version) {
         readAes256(encrypt, owner, user);
@@ -195,6 +196,15 @@ bool CStandardSecurityHandler::authorize(const AuthData* authData) {
     // Both checks read 32 bytes of O and U; shorter entries cannot match.
     if (ownerKey_.size() < kKeyEntrySize || userKey_.size() < kKeyEntrySize) return false;
 
+    if (checkPasswords(ownerPassword, userPassword)) return true;
+    // Writers that leave Length out at revision 3 and above mostly meant 128 bits, and other
+    // readers open such files with that: try it before refusing.
+    if (lengthGiven_ || encRevision_ < 3 || keyLength_ == static_cast<int>(kMd5DigestSize)) return false;
+    keyLength_ = static_cast<int>(kMd5DigestSize);
+    return checkPasswords(ownerPassword, userPassword);
+}
+
+bool CStandardSecurityHandler::checkPasswords(const std::string& ownerPassword, const std::string& userPassword) {
     if (!ownerPassword.empty() && checkOwnerPassword(ownerPassword)) {
         ownerPasswordOk_ = true;
         return true;

@@ -41,6 +41,8 @@ private:
     // V 5: one AESV3 crypt filter for streams and strings; throws when that is not what it finds.
     void readAes256(const CPdfDictionary& encrypt, const CPdfElement& owner, const CPdfElement& user);
     bool authorizeAes256(const std::string& ownerPassword, const std::string& userPassword);
+    // The owner password, then the user password, under the current key length.
+    bool checkPasswords(const std::string& ownerPassword, const std::string& userPassword);
     bool checkOwnerPassword(const std::string& ownerPassword);
     // Computes the file key from a 32-byte padded password and checks it against U.
     bool checkUserPassword(const uint8_t* paddedPassword);
@@ -50,6 +52,7 @@ private:
     // Up to revision 4 keys are cut from one MD5 digest; AES-256 keys fill all of it.
     uint8_t fileKey_[FileKey::kMaxLength] = {};
     int keyLength_ = 0;
+    bool lengthGiven_ = false;  // the dictionary has a Length
     int encVersion_ = 0;
     int encRevision_ = 0;
     CipherKind cipher_ = CipherKind::rc4;

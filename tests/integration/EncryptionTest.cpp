@@ -12,10 +12,22 @@ namespace {
 
 constexpr char kOptions[] = "-page a4 -con -center";
 
+// Every page of `pdf` drawn by mutool, one PGM after the other; empty when mutool cannot draw it.
+std::string pixels(const std::string& pdf, const std::string& password = "") {
+    TempDir drawn;
+    if (runCommand("mutool draw -q -r 30 -c gray -p " + shellQuote(password) + " -o " +
+                   shellQuote(drawn.file("%d.pgm")) + " " + shellQuote(pdf)).status != 0)
+        return "";
+    std::string all;
+    for (int page = 1; std::filesystem::exists(drawn.file(std::to_string(page) + ".pgm")); ++page)
+        all += readFile(drawn.file(std::to_string(page) + ".pgm"));
+    return all;
+}
+
 // The whole output of `input` drawn by mutool (every page's PGM, one after the other). qpdf finds no more
 // fault in the output than in the input; `encryption` receives what it says of the output's encryption.
 std::string resizedPixels(const std::string& input, const std::string& password = "", std::string* encryption = nullptr) {
-    TempDir dir, drawn;
+    TempDir dir;
     const Job job = runJob(input, dir.path(), std::string(kOptions) + (password.empty() ? "" : " -password " + password));
     EXPECT_EQ(job.problem + std::to_string(job.run.status), "0") << job.run.output;
     EXPECT_TRUE(password.empty() || job.run.output.find(password) == std::string::npos) << job.run.output;
@@ -23,13 +35,7 @@ std::string resizedPixels(const std::string& input, const std::string& password 
     EXPECT_EQ(runCommand(qpdf + " --check " + shellQuote(job.output)).status,
               runCommand(qpdf + " --check " + shellQuote(input)).status);
     if (encryption) *encryption = runCommand(qpdf + " --show-encryption " + shellQuote(job.output)).output;
-    if (runCommand("mutool draw -q -r 30 -c gray -p " + shellQuote(password) + " -o " +
-                   shellQuote(drawn.file("%d.pgm")) + " " + shellQuote(job.output)).status != 0)
-        return "";
-    std::string all;
-    for (int page = 1; std::filesystem::exists(drawn.file(std::to_string(page) + ".pgm")); ++page)
-        all += readFile(drawn.file(std::to_string(page) + ".pgm"));
-    return all;
+    return pixels(job.output, password);
 }
 
 TEST(Encryption, ResizesWithThePasswordKeepsTheCipherAndRefusesWithoutIt) {
@@ -99,6 +105,30 @@ TEST(Encryption, PagesUnderAnyContentFilterResize) {
         if (filter.empty()) expected = drawn;
         EXPECT_TRUE(filter == "/Filter /DCTDecode" || (!drawn.empty() && drawn == expected));
     }
+}
+
+// An RC4 dictionary without its Length: the 40 bits the standard gives fail, the 128 bits meant open it.
+TEST(Encryption, AMissingKeyLengthFallsBackTo128Bits) {
+    if (!haveTool("qpdf") || !haveTool("mutool")) GTEST_SKIP() << "qpdf and mutool are needed";
+    const std::string plain = generatedPdf("classic");
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("out"));
+    ASSERT_EQ(runCommand("qpdf --allow-weak-crypto --encrypt '' owner 128 --use-aes=n -- " + shellQuote(plain) + " " +
+                         shellQuote(dir.file("rc4.pdf"))).status, 0);
+    std::string bytes = readFile(dir.file("rc4.pdf"));
+    const size_t handler = bytes.find("/Filter /Standard");
+    const size_t open = bytes.rfind("<<", handler), close = bytes.find(">>", handler);
+    const size_t length = bytes.find("/Length 128", open);
+    ASSERT_LT(length, close) << "the encryption dictionary gives its Length";
+    bytes.replace(length, 7, "/Lengtx");  // same size: every offset stays right
+    writeFile(dir.file("in.pdf"), bytes);
+    // mutool keeps to the 40 bits and opens neither the input nor the output: qpdf decrypts them.
+    const Job job = runJob(dir.file("in.pdf"), dir.file("out"), kOptions);
+    ASSERT_EQ(job.problem + std::to_string(job.run.status), "0") << job.run.output;
+    const CommandResult decrypted =
+        runCommand("qpdf --decrypt " + shellQuote(job.output) + " " + shellQuote(dir.file("plain.pdf")));
+    EXPECT_TRUE(decrypted.status == 0 || decrypted.status == kQpdfWarnings) << decrypted.output;
+    EXPECT_TRUE(pixels(dir.file("plain.pdf")) == resizedPixels(plain)) << "decrypted, it shows the plain document's output";
 }
 
 // The corpus's file that opens only with its user password "view".

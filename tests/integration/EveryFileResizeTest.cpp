@@ -22,8 +22,6 @@ struct Known {
 };
 
 const Known kExpectedFailures[] = {
-    {"qpdf__qpdf_qtest_qpdf_bad-encryption-length.pdf", "Encrypted PDF file needs a password",
-     "the encryption dictionary has no Length: read as 40 bits, the empty user password does not match"},
     {"qpdf__qpdf_qtest_qpdf_enc-R3_V2_U_view_O_view.pdf", "Encrypted PDF file needs a password",
      "opens only with the user password \"view\" (resized with it in EncryptionTest)"},
     {"py-pdf__017-unreadable-meta-data_unreadablemetadata.pdf", "Top-level pages object is wrong type",
