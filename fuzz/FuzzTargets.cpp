@@ -193,35 +193,38 @@ void fuzzFlate(const uint8_t* data, size_t size) {
     }
 }
 
-void fuzzDocument(const uint8_t* data, size_t size) {
+namespace {
+
+// Opens the input as a document and hands it to `explore`; CPdfException is the accepted ending.
+template <typename Explore>
+void exploreDocument(const uint8_t* data, size_t size, Explore explore) {
     const ScratchDir dir;
     const std::string input = dir.file("in.pdf");
     writeBytes(input, data, size);
     try {
         CPdfDocument document;
         document.open(input.c_str(), nullptr, nullptr);
-        if (document.getXRef()) readEveryObject(*document.getXRef());
-        if (document.isOk()) document.getOutline();
-        document.close();
+        if (document.getXRef()) explore(document, *document.getXRef());
     } catch (const CPdfException&) {
     }
 }
 
+}  // namespace
+
+void fuzzDocument(const uint8_t* data, size_t size) {
+    exploreDocument(data, size, [](CPdfDocument& document, CPdfXRef& xref) {
+        readEveryObject(xref);
+        if (document.isOk()) document.getOutline();
+    });
+}
+
 // Every input through the table rebuilt from its objects, whether its sections are sound or not.
 void fuzzRepair(const uint8_t* data, size_t size) {
-    const ScratchDir dir;
-    const std::string input = dir.file("in.pdf");
-    writeBytes(input, data, size);
-    try {
-        CPdfDocument document;
-        document.open(input.c_str(), nullptr, nullptr);
-        CPdfXRef* xref = document.getXRef();
-        if (!xref) return;
-        if (!xref->wasRepaired()) xref->rebuild();
-        readEveryObject(*xref);
+    exploreDocument(data, size, [](CPdfDocument& document, CPdfXRef& xref) {
+        if (!xref.wasRepaired()) xref.rebuild();
+        readEveryObject(xref);
         if (document.isOk()) document.getCatalog();
-    } catch (const CPdfException&) {
-    }
+    });
 }
 
 // Beyond not crashing, a job keeps its promises: the input stays as it was, a failed job leaves no
