@@ -150,7 +150,9 @@ TEST(Aes256KeyDerivation, OpensFilesQpdfEncryptedWithTheKeyQpdfReports) {
         EXPECT_EQ(hex(asUser.fileKey), qpdfKey);
         for (const std::string& wrong : {std::string("wrong"), row.owner + "x", row.user + " "})
             EXPECT_EQ(derivation.unlock(wrong).role, PasswordRole::none) << wrong;
-        if (!row.user.empty()) EXPECT_EQ(derivation.unlock("").role, PasswordRole::none);
+        if (!row.user.empty()) {
+            EXPECT_EQ(derivation.unlock("").role, PasswordRole::none);
+        }
 
         // A sealed copy that disagrees with the dictionary is reported, not hidden.
         const FileKey256 key = asOwner.fileKey;
