@@ -15,4 +15,9 @@ struct PageTransform {
     // How far the content itself moves, in points, after it is scaled; no option moves it yet.
     double contentShiftX = 0;
     double contentShiftY = 0;
+
+    // Where a point of the page's content (and of everything that points at the content:
+    // annotations, destinations) lands on the new page.
+    double contentX(double x) const { return contentFactors.x * x + contentShiftX; }
+    double contentY(double y) const { return contentFactors.y * y + contentShiftY; }
 };
