@@ -191,8 +191,7 @@ TEST(Predictor, WorkedRowsAndBounds) {
         {"no bits", zeros, "", 12, 3, 1, 0}, {"a large row, longer than the data", zeros, "", 12, 1 << 19, 1, 8},
         {"columns", zeros, bad, 12, -1, 1, 8}, {"colours", zeros, bad, 12, 1, -1, 8},
         {"bits", zeros, bad, 12, 1, 1, -8}, {"17 bits", zeros, bad, 12, 1, 1, 17},
-        {"row over 1 MiB", zeros, bad, 12, (1 << 20) + 1, 1, 8}, {"huge columns", zeros, bad, 12, 0x7FFFFFFF, 1, 8},
-        {"huge colours", zeros, bad, 12, 1, 0x7FFFFFFF, 16}, {"both huge", zeros, bad, 12, 0x7FFFFFFF, 0x7FFFFFFF, 16},
+        {"row over 1 MiB", zeros, bad, 12, (1 << 20) + 1, 1, 8}, {"both huge", zeros, bad, 12, 0x7FFFFFFF, 0x7FFFFFFF, 16},
     };
     for (const auto& r : rows)
         EXPECT_EQ(decodeFlate(deflateBytes(r.raw), r.predictor, r.columns, r.colors, r.bits), r.expected) << r.what;
