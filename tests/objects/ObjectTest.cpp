@@ -16,16 +16,11 @@ namespace {
 
 // A counted object that reports its deletion.
 template <class Base>
-class Tracked : public Base {
-public:
+struct Tracked : Base {
     template <class... Args>
-    explicit Tracked(bool& deleted, Args... args) : Base(args...), deleted_(deleted) { deleted_ = false; }
-
-protected:
-    ~Tracked() override { deleted_ = true; }
-
-private:
-    bool& deleted_;
+    explicit Tracked(bool& deleted, Args... args) : Base(args...), deleted(deleted) { deleted = false; }
+    ~Tracked() override { deleted = true; }
+    bool& deleted;
 };
 
 CPdfElement trackedDictionary(bool& deleted) {
