@@ -117,4 +117,15 @@ TEST(Encryption, AMissingKeyLengthFallsBackTo128Bits) {
     EXPECT_TRUE(pixels(dir.file("plain.pdf")) == resizedPixels(plain)) << "decrypted, it shows the plain document's output";
 }
 
+// The corpus's file that opens only with its user password "view" (RC4, 128 bits).
+TEST(Encryption, CorpusFileOpensWithItsUserPassword) {
+    SKIP_WITHOUT_CORPUS();
+    const std::string input = corpusFolder() + "/qpdf__qpdf_qtest_qpdf_enc-R3_V2_U_view_O_view.pdf";
+    if (!haveTool("qpdf") || !std::filesystem::exists(input)) GTEST_SKIP() << "qpdf or " << input << " is missing";
+    TempDir dir;
+    const Job job = runJob(input, dir.path(), "-scale50 -password view");
+    EXPECT_EQ(job.problem + std::to_string(job.run.status), "0") << job.run.output;
+    EXPECT_EQ(runCommand("qpdf --password=view --check " + shellQuote(job.output)).status, 0);
+}
+
 }  // namespace
