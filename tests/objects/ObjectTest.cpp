@@ -63,7 +63,7 @@ TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
     const CPdfElement copies[] = {name, string};
     name.free(), string.free();  // and again when destroyed
     EXPECT_STREQ("Helvetica", copies[0].getName());
-    EXPECT_EQ(std::string("a\0b", 3), std::string(copies[1].getString(), copies[1].getStringLength()));
+    EXPECT_TRUE(std::string("a\0b", 3) == std::string(copies[1].getString(), copies[1].getStringLength()));
 
     bool dictionaryGone = false, streamGone = false;
     CPdfElement dictionary = trackedDictionary(dictionaryGone), stream, array;

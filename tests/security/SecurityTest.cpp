@@ -112,7 +112,7 @@ TEST(DecryptStream, DecryptsCorpusStringsAndDropsWhatIsNotPlainText) {
     const std::string iv = "0123456789abcdef", text = "sixteen bytes!!!";
     const std::string padded = aesCbcEncrypt(key.bytes, bytes(iv), bytes(text), text.size());  // + sixteen 16s
     EXPECT_EQ(aes(padded), text);
-    EXPECT_EQ(aes(padded + "12345"), text + std::string(16, '\x10'));
+    EXPECT_TRUE(aes(padded + "12345") == text + std::string(16, '\x10'));
     EXPECT_EQ(aes(iv) + aes(iv.substr(0, 9)), "");
     // The last plain byte n leaves 16 - n bytes when below 16, none from 16 on.
     for (const auto& [last, kept] : {std::pair<int, size_t>{1, 15}, {15, 1}, {17, 0}, {255, 0}, {0, 16}}) {
@@ -120,7 +120,7 @@ TEST(DecryptStream, DecryptsCorpusStringsAndDropsWhatIsNotPlainText) {
         block[15] = uint8_t(last);
         const std::string plain(reinterpret_cast<const char*>(block), kept);
         CAes128(key.bytes).encryptBlock(block, block);
-        EXPECT_EQ(aes(std::string(16, '\0') + std::string(reinterpret_cast<const char*>(block), 16)), plain) << last;
+        EXPECT_TRUE(aes(std::string(16, '\0') + std::string(reinterpret_cast<const char*>(block), 16)) == plain) << last;
     }
 }
 

@@ -194,7 +194,7 @@ TEST(Predictor, WorkedRowsAndBounds) {
         {"row over 1 MiB", zeros, bad, 12, (1 << 20) + 1, 1, 8}, {"both huge", zeros, bad, 12, 0x7FFFFFFF, 0x7FFFFFFF, 16},
     };
     for (const auto& r : rows)
-        EXPECT_EQ(decodeFlate(deflateBytes(r.raw), r.predictor, r.columns, r.colors, r.bits), r.expected) << r.what;
+        EXPECT_TRUE(decodeFlate(deflateBytes(r.raw), r.predictor, r.columns, r.colors, r.bits) == r.expected) << r.what;
 }
 
 // PNG rows with a filter type that changes per row, Up first.

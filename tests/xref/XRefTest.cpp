@@ -13,16 +13,6 @@
 
 namespace {
 
-PdfBuilder smallBuilder() {
-    PdfBuilder builder;
-    builder.addObject(1, "<< /Type /Catalog >>");
-    builder.addObject(3, "(three)");
-    builder.addObject(5, "(five)", 2);
-    builder.addObject(9, "<< /Title (info) >>");
-    builder.setTrailer("/Root 1 0 R /Info 9 0 R");
-    return builder;
-}
-
 TEST(XRef, AHybridStreamFillsOnlyWhatItsTableLeftUndefinedOrFree) {
     HandPdf pdf;
     pdf.object(2, "(two from the table)");
@@ -48,7 +38,10 @@ TEST(XRef, AHybridStreamFillsOnlyWhatItsTableLeftUndefinedOrFree) {
     EXPECT_EQ(xref.getEntries()[4].offset, pdf.offsetOf(4));
 
     // An XRefStm that is no cross-reference stream (object 3 is a string) leaves the table alone.
-    PdfBuilder builder = smallBuilder();
+    PdfBuilder builder;
+    builder.addObject(1, "<< /Type /Catalog >>");
+    builder.addObject(3, "(three)");
+    builder.setTrailer("/Root 1 0 R");
     std::string file = builder.build();
     file.insert(file.rfind(">>"), "/XRefStm " + std::to_string(builder.offsetOf(3)) + " ");
     OpenedPdf broken(file);
