@@ -44,7 +44,8 @@ TEST(Encryption, ResizesWithThePasswordKeepsTheCipherAndRefusesWithoutIt) {
     ASSERT_FALSE(expected.empty());
     const struct { const char* encrypt; const char* password; const char* revision; const char* method; } rows[] = {
         {"'' owner-Pw 256", "", "R = 6", "AESv3"}, {"'' owner-Pw 256 --force-R5", "", "R = 5", "AESv3"},
-        {"user-Pw owner-Pw 256", "user-Pw", "R = 6", "AESv3"}, {"user-Pw owner-Pw 256 --force-R5", "owner-Pw", "R = 5", "AESv3"},
+        {"user-Pw owner-Pw 256", "user-Pw", "R = 6", "AESv3"},
+        {"user-Pw owner-Pw 256 --force-R5", "owner-Pw", "R = 5", "AESv3"},
         {"user-Pw owner-Pw 128 --use-aes=y", "owner-Pw", "R = 4", "AESv2"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.encrypt);

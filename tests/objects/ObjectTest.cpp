@@ -108,7 +108,7 @@ TEST(Dictionary, FirstKeyWinsAndKeysRunInUnsignedByteOrder) {
 
 // Spaced digits decode as the syntax tests pin; here, the value is decoded once only, also in a copy.
 TEST(String, HexDigitsDecodeInPairsOnceAlsoInACopy) {
-    const std::pair<std::string, std::string> decoded[] = {{"48 65", "He"}, {"FF00", std::string("\xFF\x00", 2)}, {"3431", "41"}};
+    const std::pair<std::string, std::string> decoded[] = {{"48 65", "He"}, {"FF00", {"\xFF\x00", 2}}, {"3431", "41"}};
     for (const auto& [digits, bytes] : decoded) {
         CPdfElement hex;
         hex.initHexString(hexDigits(digits));

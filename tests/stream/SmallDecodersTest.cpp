@@ -24,8 +24,9 @@ TEST(SmallDecoders, EndMarksShortGroupsAndBadInput) {
         {"ASCIIHexDecode", "4a4B\n5f>", "JK_"}, {"AHx", "414>", "A@"}, {"AHx", "4 1\n4\t2>43", "AB"},
         {"AHx", "4142", "AB"}, {"AHx", ">41", ""}, {"AHx", "4", "@"}, {"AHx", "41g2>", badHex}, {"AHx", "", ""},
         // Last groups of two, three and four digits; 'z' beside a short group; line breaks between digits.
-        {"A85", "9jqo^BlbD-~>", "Man is d"}, {"ASCII85Decode", "9jqo^B`~>", "Man i"}, {"A85", "9jqo^Bla~>trailing", "Man is"},
-        {"A85", "9jqo^Blb\r\nB~>", "Man is "}, {"A85", "zrr~>", std::string(4, '\0') + "\xff"}, {"A85", "9j q\no^~>", "Man "},
+        {"A85", "9jqo^BlbD-~>", "Man is d"}, {"ASCII85Decode", "9jqo^B`~>", "Man i"},
+        {"A85", "9jqo^Bla~>trailing", "Man is"}, {"A85", "9jqo^Blb\r\nB~>", "Man is "},
+        {"A85", "zrr~>", std::string(4, '\0') + "\xff"}, {"A85", "9j q\no^~>", "Man "},
         {"A85", "9jqo^z!!~>", "Man " + std::string(5, '\0')}, {"A85", "~>9jqo^", ""}, {"A85", "9jqo^", "Man "},
         {"A85", "s8W-!~>", "\xff\xff\xff\xff"}, {"A85", "s8W-\"~>", bad85}, {"A85", "uuuuu~>", bad85},
         {"A85", "9jqo^B~>", bad85}, {"A85", "9z~>", bad85}, {"A85", "9jqv^~>", bad85},
