@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
@@ -284,7 +285,7 @@ std::string seenPagesPdf(const std::vector<SeenPage>& pages) {
         std::ostringstream figure;
         figure << "0 g " << x + 0.1 * w << ' ' << y + 0.1 * h << ' ' << 0.3 * w << ' ' << 0.2 * h << " re f "
                << x + 0.7 * w << ' ' << y + 0.45 * h << ' ' << 0.15 * w << ' ' << 0.45 * h << " re f "
-               << x + 0.45 * w << ' ' << y + 0.7 * h << ' ' << 0.1 * w << ' ' << 0.1 * w << " re f "
+               << x + 0.45 * w << ' ' << y + 0.7 * h << ' ' << 0.1 * std::min(w, h) << ' ' << 0.1 * std::min(w, h) << " re f "
                << "0.5 g " << x + 0.2 * w << ' ' << y + 0.5 * h << ' ' << 0.2 * w << ' ' << 0.1 * h << " re f "
                << "0 G 6 w " << x + 3 << ' ' << y + 3 << ' ' << w - 6 << ' ' << h - 6 << " re S";
         std::ostringstream entries;
@@ -313,6 +314,7 @@ struct SeenOptions {
     double factorX = 1, factorY = 1;
     bool constrain = false, center = false, noScale = false, noEnlarge = false, keepSize = false;
     double offsetX = 0, offsetY = 0;
+    bool twoDecimalMatrix = false;  // the content is drawn with its factor rounded, placed with the exact one
 };
 
 struct Placement {
@@ -337,6 +339,14 @@ Placement placementOf(const SeenOptions& o, double width, double height) {
     }
     p.left -= o.offsetX;
     p.bottom -= o.offsetY;
+    if (o.twoDecimalMatrix) {
+        // As printf rounds the factor's exact binary value.
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", p.factorX);
+        p.factorX = std::atof(text);
+        std::snprintf(text, sizeof text, "%.2f", p.factorY);
+        p.factorY = std::atof(text);
+    }
     return p;
 }
 
@@ -430,6 +440,121 @@ TEST(VisibleVisual, RotatedCorpusPagesAsSeen) {
         expectSeenPagesPlaced(corpusFolder() + "/" + file, {1}, {kA4Fit, kSeenOptionSets[4]}, "-visible ",
                               kMaxTextDifference);
     }
+}
+
+// A page's MediaBox (l, b, r, t) and whether it has a CropBox or a /Rotate, as mutool lists them.
+struct ListedPage {
+    double box[4] = {0, 0, 0, 0};
+    bool croppedOrTurned = false;
+};
+
+std::vector<ListedPage> listedPages(const std::string& pdf) {
+    const std::string listing = runCommand("mutool pages " + shellQuote(pdf)).output;
+    std::vector<ListedPage> pages;
+    const std::regex line("<(MediaBox|CropBox|Rotate) ([^/]*)/>");
+    for (std::sregex_iterator it(listing.begin(), listing.end(), line), end; it != end; ++it) {
+        const std::string kind = (*it)[1];
+        if (kind == "MediaBox") {
+            pages.emplace_back();
+            std::sscanf((*it)[2].str().c_str(), "l=\"%lf\" b=\"%lf\" r=\"%lf\" t=\"%lf\"", &pages.back().box[0],
+                        &pages.back().box[1], &pages.back().box[2], &pages.back().box[3]);
+        } else if (!pages.empty() && (*it)[2].str() != "v=\"0\" ") {
+            pages.back().croppedOrTurned = true;
+        }
+    }
+    return pages;
+}
+
+// The bytes of object `number` from its header through "endobj", as the file holds it last.
+std::string rawObject(const std::string& bytes, const std::string& number) {
+    const size_t afterLineFeed = bytes.rfind("\n" + number + " 0 obj");
+    const size_t afterReturn = bytes.rfind("\r" + number + " 0 obj");
+    const size_t none = std::string::npos;
+    const size_t header = afterLineFeed == none ? afterReturn : afterReturn == none ? afterLineFeed
+                                                                                     : std::max(afterLineFeed, afterReturn);
+    if (header == none) return "";
+    return bytes.substr(header + 1, bytes.find("endobj", header) - header - 1);
+}
+
+std::vector<std::string> pageObjectNumbers(const std::string& pdf) {
+    const std::string pages = qpdfShows("pages", pdf);
+    std::vector<std::string> numbers;
+    const std::regex line("page \\d+: (\\d+) 0 R");
+    for (std::sregex_iterator it(pages.begin(), pages.end(), line), end; it != end; ++it) numbers.push_back((*it)[1]);
+    return numbers;
+}
+
+// -noenlarge -page a4 -con -center: a page that fits on A4 is copied as it stands; one larger than A4
+// comes out as without -noenlarge; one larger on one side only shrinks to A4's width or height, keeps
+// its other side and is centred in what it keeps (checked on the generated `figures`: the content
+// matrix's two decimals move small text too far for the comparison).
+void expectOnlyOversizedPagesShrink(const std::string& input, bool figures) {
+    SCOPED_TRACE(input);
+    TempDir dir;
+    const std::string today = resized(input, dir, "today", kA4Fit.options);
+    const std::string capped = resized(input, dir, "capped", std::string("-noenlarge ") + kA4Fit.options);
+    const std::vector<ListedPage> pages = listedPages(input);
+    const std::vector<std::string> numbers = pageObjectNumbers(input);
+    ASSERT_EQ(pages.size(), numbers.size());
+    ASSERT_FALSE(pages.empty());
+    const std::string in = readFile(input), out = readFile(capped);
+    SeenOptions noEnlarge = kA4Fit;
+    noEnlarge.noEnlarge = noEnlarge.twoDecimalMatrix = true;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        SCOPED_TRACE("page " + std::to_string(i + 1));
+        const double* box = pages[i].box;
+        const bool fitsWidth = box[2] <= kA4Width, fitsHeight = box[3] <= kA4Height;
+        const int page = static_cast<int>(i + 1);
+        if (fitsWidth && fitsHeight) {
+            // A page inside an object stream comes out as the copy of every unchanged object does.
+            const std::string raw = rawObject(in, numbers[i]);
+            if (!raw.empty()) EXPECT_EQ(rawObject(out, numbers[i]), raw);
+            EXPECT_EQ(qpdfShows("object=" + numbers[i], capped), qpdfShows("object=" + numbers[i], input));
+        } else if (!fitsWidth && !fitsHeight) {
+            EXPECT_EQ(render(dir, capped, kHalfResolution, page, "capped").gray,
+                      render(dir, today, kHalfResolution, page, "today").gray);
+        } else if (figures && !pages[i].croppedOrTurned && box[0] == 0 && box[1] == 0) {
+            const Image before = render(dir, input, 2 * kFullResolution, page, "before");
+            expectPlacedLikeTheInput(before, 2, render(dir, capped, kFullResolution, page, "after"),
+                                     placementOf(noEnlarge, box[2], box[3]), kMaxTextDifference);
+        }
+    }
+}
+
+// Pages of a size and larger than A4, smaller, larger on one side only, turned and cropped.
+const std::vector<SeenPage> kMixedSizes = {{"", 0, 0, 842, 1191}, kSeenPages[0], {"", 0, 0, 1000, 300}, kSeenPages[1],
+                                           kSeenPages[5], {"", 0, 0, 300, 1000}};
+
+TEST(NoEnlargeVisual, OnlyOversizedPagesShrink) {
+    if (!haveTool("mutool") || !haveTool("qpdf")) GTEST_SKIP() << "mutool and qpdf are needed";
+    TempDir dir;
+    writeFile(dir.file("mixed.pdf"), seenPagesPdf(kMixedSizes));
+    expectOnlyOversizedPagesShrink(dir.file("mixed.pdf"), true);
+    // Nothing to change anywhere: not one new object.
+    writeFile(dir.file("small.pdf"), seenPagesPdf({kSeenPages[0], kSeenPages[5]}));
+    const std::string small = resized(dir.file("small.pdf"), dir, "small", "-noenlarge -page a4 -con -center");
+    EXPECT_EQ(qpdfShows("xref", small), qpdfShows("xref", dir.file("small.pdf")));
+    if (corpusFiles().empty()) GTEST_SKIP() << noCorpusNote();
+    for (const char* file : {"qpdf__qpdf_qtest_qpdf_fax-decode-parms.pdf", "pdfcpu__pkg_samples_form_demo_french.pdf",
+                             "py-pdf__004-pdflatex-4-pages_pdflatex-4-pages.pdf"}) {
+        expectOnlyOversizedPagesShrink(corpusFolder() + "/" + file, false);
+    }
+}
+
+// -keepsize -scale90 -center: every box stays, the content is the input's at 90%, in the middle.
+TEST(KeepSizeVisual, ContentShrinksInsideUnchangedPages) {
+    if (!haveTool("mutool")) GTEST_SKIP() << "mutool is needed";
+    TempDir dir;
+    const std::string input = dir.file("pages.pdf");
+    writeFile(input, seenPagesPdf({kSeenPages[0], kSeenPages[2], kSeenPages[4], kSeenPages[7]}));
+    const SeenOptions keep = kSeenOptionSets.back();
+    const std::string output = resized(input, dir, "kept", keep.options);
+    const auto boxes = [](const std::string& pdf) {
+        const std::string listing = runCommand("mutool pages " + shellQuote(pdf)).output;
+        return listing.substr(listing.find('\n'));
+    };
+    EXPECT_EQ(boxes(output), boxes(input));
+    expectSeenPagesPlaced(input, {1, 2, 3, 4}, {keep}, "", kMaxFigureDifference);
 }
 
 }  // namespace
