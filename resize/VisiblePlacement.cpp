@@ -14,14 +14,14 @@ constexpr int kY1 = 1;
 constexpr int kX2 = 2;
 constexpr int kY2 = 3;
 
-// A pair of values along the horizontal and the vertical axis of the screen.
-struct Seen {
+// A value along x and one along y: of the screen (as seen) or of the page's own space.
+struct XY {
     double x = 0;
     double y = 0;
 };
 
-Seen factorsAsSeen(const ResizeSettings& settings, const Seen& size) {
-    Seen factors{settings.scaleX / kFullSize, settings.scaleY / kFullSize};
+XY factorsAsSeen(const ResizeSettings& settings, const XY& size) {
+    XY factors{settings.scaleX / kFullSize, settings.scaleY / kFullSize};
     if (settings.hasPageSize()) {
         const double* target = settings.pageSize;
         factors = {(target[kX2] - target[kX1]) / size.x, (target[kY2] - target[kY1]) / size.y};
@@ -34,9 +34,9 @@ Seen factorsAsSeen(const ResizeSettings& settings, const Seen& size) {
     return factors;
 }
 
-Seen newPageAsSeen(const ResizeSettings& settings, const Seen& size, const Seen& factors) {
+XY newPageAsSeen(const ResizeSettings& settings, const XY& size, const XY& factors) {
     if (settings.keepSize) return size;
-    Seen page{size.x * factors.x, size.y * factors.y};
+    XY page{size.x * factors.x, size.y * factors.y};
     if (settings.hasPageSize()) {
         const double* target = settings.pageSize;
         page = {target[kX2] - target[kX1], target[kY2] - target[kY1]};
@@ -52,42 +52,38 @@ PageTransform visibleTransformOf(const ResizeSettings& settings, const PageRecor
     const PageView view(record);
     const PageBox& visible = view.visibleBox();
     const double unit = view.userUnit();
-    const Seen size{view.width(), view.height()};
-    const Seen factors = factorsAsSeen(settings, size);
-    const Seen page = newPageAsSeen(settings, size, factors);
+    const XY size{view.width(), view.height()};
+    const XY factors = factorsAsSeen(settings, size);
+    const XY page = newPageAsSeen(settings, size, factors);
 
-    // The scaled visible box's lower-left corner on the new page, as seen, and the same distance
-    // from the opposite edges, which is where the page's own origin lies once it is turned.
-    const Seen scaled{size.x * factors.x, size.y * factors.y};
-    Seen near;
+    // How far the scaled visible box lies from the new page's left and bottom edges (near) and from
+    // its right and top edges (far), as seen.
+    const XY scaled{size.x * factors.x, size.y * factors.y};
+    XY near;
     if (settings.center) near = {(page.x - scaled.x) * kHalf, (page.y - scaled.y) * kHalf};
     near.x -= settings.offsetX;
     near.y -= settings.offsetY;
-    const Seen far{page.x - scaled.x - near.x, page.y - scaled.y - near.y};
+    const XY far{page.x - scaled.x - near.x, page.y - scaled.y - near.y};
 
-    // Back into the page's own axes: /Rotate turns the page clockwise for the reader.
-    Seen corner = near;
-    ScaleFactors own{factors.x, factors.y};
-    Seen ownPage = page;
+    // Back into the page's own axes, where /Rotate turned it clockwise for the reader: the box's
+    // distance from the page's own left and bottom edges, in points.
+    XY ownCorner = near;
     switch (view.rotation()) {
         case PageRotation::upright: break;
-        case PageRotation::quarter: corner = {far.y, near.x}; break;
-        case PageRotation::half: corner = {far.x, far.y}; break;
-        case PageRotation::threeQuarters: corner = {near.y, far.x}; break;
+        case PageRotation::quarter: ownCorner = {far.y, near.x}; break;
+        case PageRotation::half: ownCorner = {far.x, far.y}; break;
+        case PageRotation::threeQuarters: ownCorner = {near.y, far.x}; break;
     }
-    if (view.sideways()) {
-        own = {factors.y, factors.x};
-        ownPage = {page.y, page.x};
-    }
+    const ScaleFactors own = view.sideways() ? ScaleFactors{factors.y, factors.x} : ScaleFactors{factors.x, factors.y};
+    const XY ownPage = view.sideways() ? XY{page.y, page.x} : page;
 
     PageTransform transform;
     transform.exactMatrix = true;
     transform.contentFactors = own;
     transform.boxFactors = {ownPage.x / unit / visible.width(), ownPage.y / unit / visible.height()};
     // The new page starts at 0, 0, or is the visible box itself when the boxes stay.
-    const Seen origin = settings.keepSize ? Seen{visible.x1, visible.y1} : Seen{};
-    const double left = origin.x + corner.x / unit;
-    const double bottom = origin.y + corner.y / unit;
+    const double left = (settings.keepSize ? visible.x1 : 0) + ownCorner.x / unit;
+    const double bottom = (settings.keepSize ? visible.y1 : 0) + ownCorner.y / unit;
     transform.contentShiftX = left - own.x * visible.x1;
     transform.contentShiftY = bottom - own.y * visible.y1;
     transform.contentClip = PageBox{left, bottom, left + own.x * visible.width(), bottom + own.y * visible.height()};
