@@ -527,7 +527,11 @@ TEST(NoEnlargeVisual, OnlyOversizedPagesShrink) {
     writeFile(dir.file("small.pdf"), seenPagesPdf({kSeenPages[0], kSeenPages[5]}));
     const std::string small = resized(dir.file("small.pdf"), dir, "small", "-noenlarge -page a4 -con -center");
     EXPECT_EQ(qpdfShows("xref", small), qpdfShows("xref", dir.file("small.pdf")));
-    if (corpusFiles().empty()) GTEST_SKIP() << noCorpusNote();
+}
+
+TEST(NoEnlargeVisual, OnlyOversizedCorpusPagesShrink) {
+    SKIP_WITHOUT_CORPUS();
+    if (!haveTool("mutool") || !haveTool("qpdf")) GTEST_SKIP() << "mutool and qpdf are needed";
     for (const char* file : {"qpdf__qpdf_qtest_qpdf_fax-decode-parms.pdf", "pdfcpu__pkg_samples_form_demo_french.pdf",
                              "py-pdf__004-pdflatex-4-pages_pdflatex-4-pages.pdf"}) {
         expectOnlyOversizedPagesShrink(corpusFolder() + "/" + file, false);
