@@ -503,7 +503,9 @@ void expectOnlyOversizedPagesShrink(const std::string& input, bool figures) {
         if (fitsWidth && fitsHeight) {
             // A page inside an object stream comes out as the copy of every unchanged object does.
             const std::string raw = rawObject(in, numbers[i]);
-            if (!raw.empty()) EXPECT_EQ(rawObject(out, numbers[i]), raw);
+            if (!raw.empty()) {
+                EXPECT_EQ(rawObject(out, numbers[i]), raw);
+            }
             EXPECT_EQ(qpdfShows("object=" + numbers[i], capped), qpdfShows("object=" + numbers[i], input));
         } else if (!fitsWidth && !fitsHeight) {
             EXPECT_EQ(render(dir, capped, kHalfResolution, page, "capped").gray,
