@@ -110,6 +110,12 @@ bool applyOption(const char* argument, const char* next, ResizeSettings& setting
         return true;
     } else if (isWord(argument, "-incremental")) {
         settings.incremental = true;
+    } else if (isWord(argument, "-visible")) {
+        settings.visible = true;
+    } else if (isWord(argument, "-noenlarge")) {
+        settings.noEnlarge = true;
+    } else if (isWord(argument, "-keepsize")) {
+        settings.keepSize = true;
     } else if (isWord(argument, keepGoingOption)) {
         // The batch driver's option: nothing for the job itself.
     } else if (std::strncmp(argument, "-s", 2) == 0) {
@@ -124,10 +130,11 @@ bool applyOption(const char* argument, const char* next, ResizeSettings& setting
 void checkCombinations(ResizeSettings& settings) {
     if (settings.constrainProportions && !settings.hasPageSize()) {
         settings.constrainProportions = false;
-        settings.center = false;
+        // The page itself is what -keepsize centres in: that needs no target.
+        if (!settings.keepSize) settings.center = false;
         std::fputs(constrainWarning, stdout);
     }
-    if (settings.center && !settings.constrainProportions) {
+    if (settings.center && !settings.constrainProportions && !settings.keepSize) {
         settings.center = false;
         std::fputs(centerWarning, stdout);
     }

@@ -68,6 +68,9 @@ constexpr std::initializer_list<const char*> laterOptionLines = {
     "-keepgoing\twith a list file: go on after a file that fails, then sum up\n",
     "-incremental\tkeep the input's bytes and signatures: append the change as an update\n",
     "-password <text> the user or the owner password of an encrypted input\n",
+    "-visible\tsizes as the page is seen (CropBox, Rotate, UserUnit), e.g. -visible -page a4 -con -center\n",
+    "-noenlarge\tnever enlarge: smaller pages stay as they are, e.g. -noenlarge -page a4 -con -center\n",
+    "-keepsize\tkeep the page size, scale the content, e.g. -keepsize -scale90 -center (5% margin)\n",
 };
 
 }  // namespace

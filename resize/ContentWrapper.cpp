@@ -34,11 +34,24 @@ bool endsContentsValue(char c) { return c == '/' || c == '<' || c == '>'; }
 
 }  // namespace
 
-ContentWrapper::ContentWrapper(ResizeJob& job, ScaleFactors contentFactors, uint32_t pageObjectNumber)
-    : job_(job), factors_(contentFactors), pageObjectNumber_(pageObjectNumber) {}
+ContentWrapper::ContentWrapper(ResizeJob& job, const PageTransform& transform, uint32_t pageObjectNumber)
+    : job_(job), transform_(transform), pageObjectNumber_(pageObjectNumber) {}
 
 std::string ContentWrapper::scaleContent(ScaleFactors factors) {
     return "q\n" + formatScaleNumber(factors.x) + " 0 0 " + formatScaleNumber(factors.y) + " 0 0 cm\n";
+}
+
+std::string ContentWrapper::scaleContent(const PageTransform& transform) {
+    if (!transform.exactMatrix) return scaleContent(transform.contentFactors);
+    std::string content = "q\n";
+    if (transform.contentClip) {
+        const PageBox& clip = *transform.contentClip;
+        content += formatExactNumber(clip.x1) + " " + formatExactNumber(clip.y1) + " " +
+                   formatExactNumber(clip.width()) + " " + formatExactNumber(clip.height()) + " re W n\n";
+    }
+    const ScaleFactors& factors = transform.contentFactors;
+    return content + formatExactNumber(factors.x) + " 0 0 " + formatExactNumber(factors.y) + " " +
+           formatExactNumber(transform.contentShiftX) + " " + formatExactNumber(transform.contentShiftY) + " cm\n";
 }
 
 std::string ContentWrapper::streamObject(uint32_t objectNumber, const std::string& data) {
@@ -60,7 +73,7 @@ uint32_t ContentWrapper::writeStream(const std::string& data) {
     return objectNumber;
 }
 
-uint32_t ContentWrapper::writeScaleStream() { return writeStream(scaleContent(factors_)); }
+uint32_t ContentWrapper::writeScaleStream() { return writeStream(scaleContent(transform_)); }
 
 uint32_t ContentWrapper::writeRestoreStream() { return writeStream(kRestoreContent); }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "resize/PageTransform.h"
 #include "resize/RewriteSupport.h"
 
 class CPdfDictionary;
@@ -15,7 +16,7 @@ struct ResizeJob;
 // references in its Contents entry (in the page text, or in the Contents array object).
 class ContentWrapper {
 public:
-    ContentWrapper(ResizeJob& job, ScaleFactors contentFactors, uint32_t pageObjectNumber);
+    ContentWrapper(ResizeJob& job, const PageTransform& transform, uint32_t pageObjectNumber);
 
     // Writes the two new streams, then edits the page's Contents; a Contents array object of its
     // own is written again after the streams. Throws when that array object cannot be rewritten.
@@ -32,6 +33,9 @@ public:
     static std::string streamObject(uint32_t objectNumber, const std::string& data);
     // The content that saves the graphics state and scales by `factors`.
     static std::string scaleContent(ScaleFactors factors);
+    // The same for the whole transform: a matrix that also moves the content, after the clip to
+    // what the page showed, when the transform has them.
+    static std::string scaleContent(const PageTransform& transform);
 
 private:
     // Writes the two new streams and puts their references around `oldReferences`.
@@ -45,6 +49,6 @@ private:
     void replaceSingleReference(ObjectText& pageText, const std::string& list) const;
 
     ResizeJob& job_;
-    ScaleFactors factors_;
+    PageTransform transform_;
     uint32_t pageObjectNumber_;
 };

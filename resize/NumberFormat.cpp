@@ -129,6 +129,14 @@ std::string formatBoxNumber(double value) { return formatFixed(value, kBoxDecima
 
 std::string formatScaleNumber(double value) { return formatFixed(value, kScaleDecimals, "%.2f"); }
 
+std::string formatExactNumber(double value) {
+    std::string text = formatBoxNumber(value);
+    if (text.find('.') == std::string::npos) return text;  // inf, nan: refused before they are written
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+    return text == "-0" ? "0" : text;
+}
+
 std::string formatInteger(int64_t value) {
     char digits[kNumberBufferSize];
     return std::string(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);

@@ -1,5 +1,6 @@
 #include "resize/PageGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "pdf/objects/PdfException.h"
@@ -10,6 +11,7 @@
 namespace {
 
 constexpr char kMediaBoxKey[] = "/MediaBox";
+constexpr char kCropBoxKey[] = "/CropBox";
 constexpr char kDictionaryOpen[] = "<<";
 // Indexes into ResizeSettings::pageSize.
 constexpr int kX1 = 0;
@@ -23,7 +25,8 @@ PageGeometry::PageGeometry(const ResizeSettings& settings, const PageTransform& 
                            uint32_t pageObjectNumber)
     : settings_(settings), transform_(transform), mediaBox_(mediaBox), pageObjectNumber_(pageObjectNumber) {
     // The content factors come from the same percentages as the box factors.
-    if (!std::isfinite(transform.boxFactors.x) || !std::isfinite(transform.boxFactors.y)) {
+    if (!std::isfinite(transform.boxFactors.x) || !std::isfinite(transform.boxFactors.y) ||
+        !std::isfinite(transform.contentShiftX) || !std::isfinite(transform.contentShiftY)) {
         throw CPdfException("Cannot resize page object " + formatInteger(pageObjectNumber) +
                             ": its scale factors are not finite\n");
     }
@@ -44,7 +47,12 @@ PageBox PageGeometry::resizeBox(PageBox& box) const {
     } else if (centred() && settings_.noScale) {
         // The unscaled content is centred on a page of the target size.
         const double* target = settings_.pageSize;
-        box = PageBox{target[kX1], target[kY1], target[kX2], target[kY2]};
+        const PageBox page{target[kX1], target[kY1], target[kX2], target[kY2]};
+        // Under -noenlarge the page keeps its own extent where the target is larger.
+        const bool keepWidth = settings_.noEnlarge && page.width() > box.width();
+        const bool keepHeight = settings_.noEnlarge && page.height() > box.height();
+        box = PageBox{keepWidth ? box.x1 : page.x1, keepHeight ? box.y1 : page.y1, keepWidth ? box.x2 : page.x2,
+                      keepHeight ? box.y2 : page.y2};
     }
     PageBox result;
     result.x1 = factors.x * box.x1 - marginX + settings_.offsetX;
@@ -54,8 +62,19 @@ PageBox PageGeometry::resizeBox(PageBox& box) const {
     return result;
 }
 
+PageBox PageGeometry::placedBox(const PageBox& box, const std::string& key) const {
+    const PageBox& page = *transform_.newPage;
+    if (key == kMediaBoxKey || key == kCropBoxKey) return page;
+    // The other boxes mark parts of the content: they go where it goes, within the new page.
+    const PageBox moved = PageBox{transform_.contentX(box.x1), transform_.contentY(box.y1), transform_.contentX(box.x2),
+                                  transform_.contentY(box.y2)}.normalized();
+    const auto within = [](double value, double low, double high) { return std::min(std::max(value, low), high); };
+    return PageBox{within(moved.x1, page.x1, page.x2), within(moved.y1, page.y1, page.y2),
+                   within(moved.x2, page.x1, page.x2), within(moved.y2, page.y1, page.y2)};
+}
+
 void PageGeometry::rewriteBox(ObjectText& text, PageBox& box, const std::string& key, bool insertIfAbsent) const {
-    const PageBox values = resizeBox(box);
+    const PageBox values = transform_.newPage ? placedBox(box, key) : resizeBox(box);
     const double numbers[] = {values.x1, values.y1, values.x2, values.y2};
     for (const double value : numbers) requireFinite(value, "page", pageObjectNumber_);
 

@@ -22,13 +22,16 @@ public:
     // target page.
     PageBox resizeBox(PageBox& box) const;
 
-    // Writes the box's new values into the page object's text under `key` ("/MediaBox", ...):
+    // Writes the box's new values into the page object's text under `key` ("/MediaBox", ...)
+    // (under -visible, the MediaBox and CropBox become the new page):
     // the entry at the top level of the page dictionary is replaced; an absent one is inserted
     // after the dictionary's "<<" when the key is "/MediaBox" or `insertIfAbsent` is set.
     void rewriteBox(ObjectText& text, PageBox& box, const std::string& key, bool insertIfAbsent) const;
 
 private:
     bool centred() const;
+    // Under -visible: the MediaBox (and a CropBox) become the new page, other boxes follow the content.
+    PageBox placedBox(const PageBox& box, const std::string& key) const;
 
     const ResizeSettings& settings_;
     PageTransform transform_;

@@ -26,18 +26,20 @@ void PageRewriter::rewritePage(PageRecord& record, const PageTransform& transfor
     if (!job_.reader.readRawObject(pageNumber, raw)) throw CPdfException("Cannot read " + pageName + "\n");
     ObjectText pageText(std::move(raw));
 
-    geometry.rewriteBox(pageText, record.mediaBox, "/MediaBox", false);
-    geometry.rewriteBox(pageText, record.cropBox, "/CropBox", record.hasCropBox);
-    geometry.rewriteBox(pageText, record.bleedBox, "/BleedBox", false);
-    geometry.rewriteBox(pageText, record.trimBox, "/TrimBox", false);
-    geometry.rewriteBox(pageText, record.artBox, "/ArtBox", false);
+    if (!transform.keepsBoxes) {
+        geometry.rewriteBox(pageText, record.mediaBox, "/MediaBox", false);
+        geometry.rewriteBox(pageText, record.cropBox, "/CropBox", record.hasCropBox);
+        geometry.rewriteBox(pageText, record.bleedBox, "/BleedBox", false);
+        geometry.rewriteBox(pageText, record.trimBox, "/TrimBox", false);
+        geometry.rewriteBox(pageText, record.artBox, "/ArtBox", false);
+    }
 
     CPdfElement page;
     job_.xref.fetch(static_cast<int32_t>(pageNumber), fetchGeneration(job_.entries, pageNumber), page);
     if (!page.is(kindDictionary)) throw CPdfException("Cannot resize " + pageName + ": it is not a dictionary\n");
     const CPdfDictionary& pageDictionary = *page.getDictionary();
 
-    ContentWrapper(job_, transform.contentFactors, pageNumber).wrapContents(pageDictionary, pageText);
+    ContentWrapper(job_, transform, pageNumber).wrapContents(pageDictionary, pageText);
     AnnotationScaler(job_, transform, pageNumber).scaleAnnotations(pageDictionary, pageText);
     PatternScaler(job_, transform).scalePatterns(pageDictionary);
 

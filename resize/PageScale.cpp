@@ -1,7 +1,11 @@
 #include "resize/PageScale.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
+
+#include "resize/PageView.h"
+#include "resize/VisiblePlacement.h"
 
 namespace {
 
@@ -31,31 +35,71 @@ Percentages percentagesOf(const ResizeSettings& settings, const PageBox& media) 
         result = Percentages{settings.scaleX, settings.scaleY};
         if (settings.noScale && settings.scale == kFullSize) result = Percentages{};
     }
+    if (settings.noEnlarge) result = Percentages{std::min(result.x, kFullSize), std::min(result.y, kFullSize)};
     return result;
 }
 
 bool cornerAtZero(const PageBox& media) { return media.x2 == 0 || media.y2 == 0; }
 
+// -keepsize: the boxes stay; the content, scaled about the origin, is centred in the MediaBox
+// when asked, and the offsets move it the way they move it against the boxes otherwise.
+void keepBoxes(const ResizeSettings& settings, const PageBox& media, PageTransform& transform) {
+    const ScaleFactors& content = transform.contentFactors;
+    transform.boxFactors = ScaleFactors{};
+    transform.marginX = transform.marginY = 0;
+    transform.keepsBoxes = transform.exactMatrix = true;
+    if (settings.center) {
+        transform.contentShiftX = media.x1 * (1 - content.x) + media.width() * (1 - content.x) * kHalf;
+        transform.contentShiftY = media.y1 * (1 - content.y) + media.height() * (1 - content.y) * kHalf;
+    }
+    transform.contentShiftX -= settings.offsetX;
+    transform.contentShiftY -= settings.offsetY;
+}
+
 }  // namespace
 
 PageTransform pageTransformOf(const ResizeSettings& settings, const PageRecord& record) {
+    if (settings.visible) return visibleTransformOf(settings, record);
     const Percentages percentages = percentagesOf(settings, record.mediaBox);
     const double smaller = (percentages.y > percentages.x ? percentages.x : percentages.y) / kFullSize;
     PageTransform transform;
     transform.boxFactors = {percentages.x / kFullSize, percentages.y / kFullSize};
     transform.contentFactors = settings.constrainProportions ? ScaleFactors{smaller, smaller} : transform.boxFactors;
-    if (settings.center && settings.constrainProportions) {
+    if (settings.keepSize) {
+        keepBoxes(settings, record.mediaBox, transform);
+    } else if (settings.center && settings.constrainProportions) {
         // The page's margins, from its MediaBox, so that every box of the page moves alike.
         const double* target = settings.pageSize;
-        transform.marginX = (target[kUpperRightX] - target[kLowerLeftX] - record.mediaBox.width() * smaller) * kHalf;
-        transform.marginY = (target[kUpperRightY] - target[kLowerLeftY] - record.mediaBox.height() * smaller) * kHalf;
+        double width = target[kUpperRightX] - target[kLowerLeftX];
+        double height = target[kUpperRightY] - target[kLowerLeftY];
+        if (settings.noEnlarge) {
+            // A page smaller than the target keeps its size: its content is centred in that.
+            width = std::min(width, record.mediaBox.width());
+            height = std::min(height, record.mediaBox.height());
+        }
+        transform.marginX = (width - record.mediaBox.width() * smaller) * kHalf;
+        transform.marginY = (height - record.mediaBox.height() * smaller) * kHalf;
     }
     return transform;
+}
+
+bool staysAsItIs(const ResizeSettings& settings, const PageRecord& record) {
+    if (!settings.noEnlarge || settings.offsetX != 0 || settings.offsetY != 0) return false;
+    const PageTransform transform = pageTransformOf(settings, record);
+    const auto one = [](const ScaleFactors& factors) { return factors.x == 1 && factors.y == 1; };
+    return one(transform.boxFactors) && one(transform.contentFactors) && transform.marginX == 0 &&
+           transform.marginY == 0;
 }
 
 std::string unresizableReason(const ResizeSettings& settings, const PageRecord& record) {
     const PageBox& media = record.mediaBox;
     if (media.width() == 0 || media.height() == 0) return "has an empty MediaBox";
+    if (settings.visible) {
+        const PageView view(record);
+        const ScaleFactors factors = visibleTransformOf(settings, record).contentFactors;
+        if (std::isfinite(view.width() * view.height()) && std::isfinite(factors.x * factors.y)) return std::string();
+        return "cannot be scaled: its size as seen or its scale factor is not a finite number";
+    }
     if (percentagesOf(settings, media).finite()) return std::string();
     if (settings.hasPageSize() && cornerAtZero(media)) {
         return "cannot be fitted to the page size: its MediaBox has an upper-right x or y of 0";

@@ -163,6 +163,11 @@ void CQuillmorHandler::leaveUnresizablePages() {
         PageRecord& record = records_[i];
         if (!record.selected || !record.filled) continue;
         ++selected;
+        if (staysAsItIs(job_.settings, record)) {
+            // Copied as it stands, annotations and all: nothing on the page would change.
+            record.selected = false;
+            continue;
+        }
         const std::string reason = unresizableReason(job_.settings, record);
         if (reason.empty()) continue;
         // Unselected, the page is copied as it stands like every page the selection leaves out.

@@ -16,6 +16,9 @@ struct ResizeSettings {
     bool evenPagesOnly = false;
     bool oddPagesOnly = false;
     bool incremental = false;  // the output is the input's bytes and an update after them
+    bool visible = false;      // sizes, factors and placement are those of the page as a reader shows it
+    bool noEnlarge = false;    // no factor above 1: small pages stay as they are
+    bool keepSize = false;     // the page boxes stay; only the content is scaled (and moved)
     std::string pageRanges;
     std::string paperName;
     std::string password;  // the user or the owner password; empty: none given

@@ -71,7 +71,8 @@ std::string changedFields(const ResizeSettings& s) {
         {s.scale != f.scale, "scale=" + exact(s.scale)}, {s.scaleX != f.scaleX, "scaleX=" + exact(s.scaleX)},
         {s.scaleY != f.scaleY, "scaleY=" + exact(s.scaleY)}, {s.evenPagesOnly, "even"}, {s.oddPagesOnly, "odd"},
         {!s.pageRanges.empty(), "s=" + s.pageRanges}, {!s.paperName.empty(), "paper=" + s.paperName},
-        {!s.password.empty(), "password=" + s.password}};
+        {!s.password.empty(), "password=" + s.password}, {s.visible, "visible"}, {s.noEnlarge, "noenlarge"},
+        {s.keepSize, "keepsize"}};
     std::string text;
     for (const auto& [changed, word] : words) text += changed ? (text.empty() ? "" : " ") + word : "";
     return text;
@@ -119,6 +120,10 @@ TEST(OptionParser, RulesOrderAndWarnings) {
         {{"-con", "-center"}, std::string("|") + constrainWarning},
         {{"-con", "-pagesize", "0,0,0,0"}, std::string("|") + constrainWarning},
         {{"-password", "-con", "-s2"}, "s=-s2 password=-con|"},
+        {{"-keepsize", "-visible", "-noenlarge"}, "visible noenlarge keepsize|"},
+        // The page itself is what -keepsize centres in: -center needs neither -con nor a size.
+        {{"-scale90", "-center", "-keepsize"}, "center scale=90 scaleX=90 scaleY=90 keepsize|"},
+        {{"-keepsize", "-con", "-center"}, std::string("center keepsize|") + constrainWarning},
     };
     for (const auto& [options, expected] : rows) EXPECT_EQ(parse(options), expected) << testing::PrintToString(options);
     // A number rule without its number falls through to the page selection.
@@ -207,7 +212,10 @@ TEST(ProgramEntry, UsageHelpAndVersion) {
               "then Quillmor list.txt -fout -scale200\n\r\n\r\n"
               "-keepgoing\twith a list file: go on after a file that fails, then sum up\n"
               "-incremental\tkeep the input's bytes and signatures: append the change as an update\n"
-              "-password <text> the user or the owner password of an encrypted input\n";
+              "-password <text> the user or the owner password of an encrypted input\n"
+              "-visible\tsizes as the page is seen (CropBox, Rotate, UserUnit), e.g. -visible -page a4 -con -center\n"
+              "-noenlarge\tnever enlarge: smaller pages stay as they are, e.g. -noenlarge -page a4 -con -center\n"
+              "-keepsize\tkeep the page size, scale the content, e.g. -keepsize -scale90 -center (5% margin)\n";
     // Asked for alone, help and version answer with status 0; in other places they are names.
     const std::pair<Texts, std::string> rows[] = {
         {{}, "0 " + usage}, {{"--help"}, "0 " + usage}, {{"-h"}, "0 " + usage},

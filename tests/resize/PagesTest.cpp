@@ -184,6 +184,10 @@ TEST(PageGeometry, EveryOptionCombinationGivesItsMediaBoxAndMatrix) {
         {{"-scale50", "-offsetx10"}, "10.000000 0.000000 316.000000 396.000000", "0.50 0 0 0.50"},
         {{"-noscale", "-scale150"}, "0.000000 0.000000 918.000000 1188.000000", "1.50 0 0 1.50"},
         {{"-noscale", "-scalex150"}, "0.000000 0.000000 612.000000 792.000000", "1.00 0 0 1.00"},
+        // No factor above 1; a page smaller than the target keeps that side, and is centred in it.
+        {{"-scalex50", "-scaley150", "-noenlarge"}, "0.000000 0.000000 306.000000 792.000000", "0.50 0 0 1.00"},
+        {{"-pagesize", "0,0,1000,500", "-con", "-center", "-noenlarge"},
+         "-112.818182 -0.000000 499.181818 500.000000", "0.63 0 0 0.63"},
     };
     // Bytes after the box stay as they are.
     for (const auto& [options, mediaBox, matrix] : cases) {
@@ -284,6 +288,33 @@ TEST(PageGeometry, ReversedCornersResizeLikeTheirNormalTwins) {
             };
             EXPECT_EQ(resized(twin[0]), resized(twin[1])) << twin[0].first << twin[0].second;
         }
+    }
+}
+
+// -visible: the new page starts at 0, 0 in the page's own axes (turned back from the page as seen), the
+// content is scaled, moved and clipped to what the page showed; other boxes follow it, within the page.
+// -keepsize: the page text keeps its boxes, the content moves.
+TEST(PageGeometry, VisibleAndKeptPagesMoveTheirContent) {
+    const std::tuple<std::string, std::vector<std::string>, std::string, std::string> rows[] = {
+        // Page entries, options, then the boxes and the scale stream's content written for them.
+        {"/Rotate 90 /CropBox [100 100 500 700] /TrimBox [0 0 612 792]", {"-visible", "-page", "a4", "-con", "-center"},
+         "\n/MediaBox [ 0.000000 0.000000 842.000000 595.000000 ]\n /Type /Page /Parent 2 0 R /Rotate 90 "
+         "/CropBox [ 0.000000 0.000000 842.000000 595.000000 ]\n "
+         "/TrimBox [ 123.500000 0.000000 730.400000 595.000000 ]\n ",
+         "q\n222.666667 0 396.666667 595 re W n\n0.991667 0 0 0.991667 123.5 -99.166667 cm\n"},
+        // The boxes stay; the content shrinks into the middle of the MediaBox, then moves by the offset.
+        {"/TrimBox [0 0 1 1]", {"-keepsize", "-scale90", "-center", "-offsetx5"}, " /Type /Page /Parent 2 0 R "
+         "/TrimBox [0 0 1 1] ", "q\n0.9 0 0 0.9 25.6 39.6 cm\n"},
+        {"/MediaBox [100 50 500 350] /UserUnit 2 /Rotate 180", {"-visible", "-scalex50", "-scaley25", "-offsetx10"},
+         " /Type /Page /Parent 2 0 R /MediaBox [ 0.000000 0.000000 200.000000 75.000000 ]\n /UserUnit 2 /Rotate 180 ",
+         "q\n5 0 200 75 re W n\n0.5 0 0 0.25 -45 -12.5 cm\n"},
+    };
+    for (const auto& [entries, options, boxes, content] : rows) {
+        const std::string stream = "10 0 obj\n<<\n/Length " + std::to_string(content.size()) + " >>\nstream\n" +
+                                   content + "endstream\nendobj\n";
+        EXPECT_EQ(rewritten(onePage(entries + " /Contents 4 0 R", {{9, "null"}}), options),
+                  stream + "11 0 obj\n<<\n/Length 2 >>\nstream\nQ\nendstream\nendobj\n3 0 obj\n<<" + boxes +
+                      kWrapped + kEnd) << entries;
     }
 }
 
