@@ -27,6 +27,8 @@ constexpr std::size_t namedFailures = 20;
 // A line is read in pieces of at most this many characters, each piece taken as a line.
 constexpr std::size_t lineBufferSize = 255;
 
+constexpr char standardInputListMessage[] =
+    "A list file cannot be standard input ('-'): give the name of the list file, e.g. quillmor list.txt -fout\n";
 constexpr char missingFolderMessage[] = "please specify -f for output folder, e.g. -fc:\\test\n";
 constexpr char doneMessage[] = "\nDone.\n";
 constexpr char unexpectedMessage[] = "Unexpected exception\n";
@@ -206,6 +208,13 @@ int runBatchList(const char* firstArgument, const char* secondArgument, int argu
         return batchNotAList;
     }
     std::string folder;
+    // "-" is standard input, which holds a PDF: a list must be a file of its own. Only an output
+    // folder after it says that a list was meant.
+    if (std::strcmp(firstArgument, "-") == 0) {
+        if (!readFolder(secondArgument, folder)) return batchNotAList;
+        std::fputs(standardInputListMessage, stdout);
+        return batchNotStarted;
+    }
     if (argumentCount <= outputFileIndex || !readFolder(secondArgument, folder)) {
         std::fputs(missingFolderMessage, stdout);
         return batchNotStarted;

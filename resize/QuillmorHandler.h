@@ -12,13 +12,15 @@
 class CInputFile;
 class CPdfDocument;
 class OutputEncryption;
+class OutputFile;
 class OutputWriter;
 class RawObjectReader;
 
 // One job: one input PDF resized into one output PDF.
 class CQuillmorHandler {
 public:
-    explicit CQuillmorHandler(JobRequest job);
+    // `standardOutput` is where an output named "-" goes (OutputFile::takeStandardOutput).
+    explicit CQuillmorHandler(JobRequest job, std::unique_ptr<OutputFile> standardOutput = nullptr);
     virtual ~CQuillmorHandler();
     CQuillmorHandler(const CQuillmorHandler&) = delete;
     CQuillmorHandler& operator=(const CQuillmorHandler&) = delete;
@@ -46,6 +48,7 @@ private:
     void closeAndCommit();
 
     const JobRequest job_;  // read-only for the whole job
+    std::unique_ptr<OutputFile> standardOutput_;
     std::unique_ptr<CPdfDocument> document_;
     CPdfXRef* xref_ = nullptr;  // owned by the document
     ObjectRef info_;
