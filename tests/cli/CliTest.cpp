@@ -234,6 +234,10 @@ TEST(ProgramEntry, JobsListsTheirMessagesAndStatuses) {
         // Only ".tx" four characters from the end (case-sensitive) or a name of four characters at most make a list.
         {{"LIST.TXT", "-fout"}, ok + done, {"LIST.TXT"}}, {{"list.txt.pdf", "-fout"}, ok + done, {"list.txt.pdf"}},
         {{"abcd", out}, failed + "Unable to open file list: 'abcd'\r\n", {}},
+        // "-" is standard input, a PDF: a list file after it would need a name of its own.
+        {{"-", "-"}, ok + done, {"-"}},
+        {{"-", out}, failed + "A list file cannot be standard input ('-'): give the name of the list file, e.g. "
+                              "quillmor list.txt -fout\n", {}},
         // Wildcards are refused before anything else, but a lone one is an input without an output name.
         {{"*.pdf", "out.pdf"}, wildcards, {}}, {{"a.pdf", "o*.pdf"}, wildcards, {}},
         {{list, out, "-s*"}, wildcards, {}}, {{"in.pdf", "out.pdf", "-password", "p*ss"}, ok + done, {"in.pdf"}},
