@@ -22,6 +22,7 @@ constexpr std::size_t folderPrefixLength = sizeof folderPrefix - 1;
 constexpr int inputFileIndex = 1;
 constexpr int outputFileIndex = 2;
 constexpr int firstOptionIndex = 3;
+constexpr int reportInputIndex = 2;  // after the report option
 // The summary names this many failed lines at most, then counts the rest.
 constexpr std::size_t namedFailures = 20;
 // A line is read in pieces of at most this many characters, each piece taken as a line.
@@ -200,6 +201,24 @@ bool isListFileName(const char* name) {
         return true;
     }
     return std::strncmp(name + length - listSuffixLength, listSuffixStart, sizeof listSuffixStart - 1) == 0;
+}
+
+int runReportList(const char* listName, int argumentCount, const char* const* arguments, const JobRunner& runReport) {
+    if (!isListFileName(listName) || std::strcmp(listName, "-") == 0) return batchNotAList;
+    FileHandle file(std::fopen(listName, "rb"));
+    if (!file) {
+        std::printf("Unable to open file list: '%s'\r\n", listName);
+        return batchNotStarted;
+    }
+    ListFileReader reader(std::move(file));
+    std::vector<const char*> reportArguments(arguments, arguments + argumentCount);
+    std::string line;
+    while (reader.readLine(line)) {
+        reportArguments[reportInputIndex] = line.c_str();
+        runReport(argumentCount, reportArguments.data());
+    }
+    if (reader.failed()) throw CPdfException("Unable to read file list: '" + std::string(listName) + "'\r\n");
+    return batchFinished;
 }
 
 int runBatchList(const char* firstArgument, const char* secondArgument, int argumentCount,

@@ -2,17 +2,21 @@
 
 #include <cstring>
 
+#include "cli/Messages.h"
 #include "pdf/objects/PdfException.h"
 #include "pdf/stream/InputFile.h"
 
 namespace {
 
+constexpr int firstArgumentIndex = 1;
 constexpr int outputFileIndex = 2;
 
 }  // namespace
 
 bool writesToStandardOutput(int argumentCount, const char* const* arguments) {
-    return argumentCount > outputFileIndex && std::strcmp(arguments[outputFileIndex], standardStreamName) == 0;
+    // A report has no output file: its second argument is the input.
+    return argumentCount > outputFileIndex && std::strcmp(arguments[outputFileIndex], standardStreamName) == 0 &&
+           std::strcmp(arguments[firstArgumentIndex], reportOption) != 0;
 }
 
 std::unique_ptr<StandardInput> readStandardInputFor(JobRequest& job) {

@@ -2,6 +2,7 @@
 #include <utility>
 
 #include "cli/OptionParser.h"
+#include "cli/PageReport.h"
 #include "cli/ProgramEntry.h"
 #include "cli/StandardStreams.h"
 #include "platform/OutputFile.h"
@@ -18,5 +19,11 @@ int main(int argumentCount, char* arguments[]) {
         const std::unique_ptr<StandardInput> standardInput = readStandardInputFor(job);
         CQuillmorHandler(std::move(job), std::move(standardOutput)).resizeFile();
     };
-    return runProgram(argumentCount, arguments, runJob);
+    const JobRunner runReport = [](int count, const char* const* reportArguments) {
+        JobRequest job;
+        parseReportOptions(count, reportArguments, job.inputFileName, job.settings);
+        const std::unique_ptr<StandardInput> standardInput = readStandardInputFor(job);
+        printPageReport(std::move(job));
+    };
+    return runProgram(argumentCount, arguments, runJob, runReport);
 }

@@ -80,6 +80,14 @@ void CQuillmorHandler::resizeFile() {
     }
 }
 
+std::vector<PageRecord> CQuillmorHandler::surveyPages() {
+    openInput();
+    CollectedPages pages;
+    xref_->readRebuilding([&] { pages = PageCollector::collect(*xref_); });
+    ::selectPages(job_.settings, pages.pageCount, pages.records);
+    return std::move(pages.records);
+}
+
 void CQuillmorHandler::reportSignatures(bool update) const {
     if (!documentIsSigned(*xref_)) return;
     if (update) {

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "pdf/xref/PdfXRef.h"
+#include "platform/OutputFile.h"
 #include "resize/PageRecord.h"
 #include "resize/ResizeSettings.h"
 
 class CInputFile;
 class CPdfDocument;
 class OutputEncryption;
-class OutputFile;
 class OutputWriter;
 class RawObjectReader;
 
@@ -27,6 +27,9 @@ public:
 
     // Runs the whole job; throws CPdfException on every error and then leaves no output file.
     void resizeFile();
+    // Opens the input and finds its pages, and those the options select, as resizeFile does; writes
+    // nothing. One record per page of the tree, in page order.
+    std::vector<PageRecord> surveyPages();
 
 private:
     void openInput();

@@ -34,7 +34,7 @@ struct JobRequest {
     std::string outputFileName;
     ResizeSettings settings;
     // How messages name the input when inputFileName is a stand-in (the copy of standard input).
-    std::string inputLabel;
+    std::string inputLabel = {};
 
     const std::string& shownInputName() const { return inputLabel.empty() ? inputFileName : inputLabel; }
 };
