@@ -68,6 +68,10 @@ constexpr std::initializer_list<const char*> laterOptionLines = {
     "-keepgoing\twith a list file: go on after a file that fails, then sum up\n",
     "-incremental\tkeep the input's bytes and signatures: append the change as an update\n",
     "-password <text> the user or the owner password of an encrypted input\n",
+    "-\t\tas <input file>: standard input; as <output file>: standard output, messages then go to standard error, "
+    "e.g. cat in.pdf | quillmor - - -page a4 > out.pdf\n",
+    "-info <file> [options] before all: print each page's boxes and size as seen and what the options would make of "
+    "it, write nothing, e.g. quillmor -info in.pdf -page a4 -con\n",
 };
 
 }  // namespace

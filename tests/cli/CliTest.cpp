@@ -207,7 +207,11 @@ TEST(ProgramEntry, UsageHelpAndVersion) {
               "then Quillmor list.txt -fout -scale200\n\r\n\r\n"
               "-keepgoing\twith a list file: go on after a file that fails, then sum up\n"
               "-incremental\tkeep the input's bytes and signatures: append the change as an update\n"
-              "-password <text> the user or the owner password of an encrypted input\n";
+              "-password <text> the user or the owner password of an encrypted input\n"
+              "-\t\tas <input file>: standard input; as <output file>: standard output, messages then go to standard "
+              "error, e.g. cat in.pdf | quillmor - - -page a4 > out.pdf\n"
+              "-info <file> [options] before all: print each page's boxes and size as seen and what the options would "
+              "make of it, write nothing, e.g. quillmor -info in.pdf -page a4 -con\n";
     // Asked for alone, help and version answer with status 0; in other places they are names.
     const std::pair<Texts, std::string> rows[] = {
         {{}, "0 " + usage}, {{"--help"}, "0 " + usage}, {{"-h"}, "0 " + usage},
