@@ -1,6 +1,5 @@
 #include "cli/PageReport.h"
 
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -15,7 +14,9 @@
 
 namespace {
 
-constexpr double kMillimetresPerPoint = 25.4 / 72;
+constexpr double kMillimetresPerInch = 25.4;
+constexpr double kPointsPerInch = 72;
+constexpr double kMillimetresPerPoint = kMillimetresPerInch / kPointsPerInch;
 // A page within this many points of a paper's size is that paper.
 constexpr double kPaperTolerance = 1;
 // Decimals of the numbers shown: those of a box as files write them, sizes, factors.
@@ -30,15 +31,15 @@ enum Column : size_t {
     kPage, kMediaBox, kCropBox, kRotate, kUserUnit, kSeenPoints, kSeenMillimetres, kSelected, kBoxFactors,
     kContentFactors, kNewPoints, kPaper, kColumnCount
 };
-const std::vector<std::string> kHeader = {"page",     "mediabox",    "cropbox",         "rotate", "userunit", "seen-pt",
-                                          "seen-mm",  "selected",    "box-factors",     "content-factors",
-                                          "new-pt",   "paper"};
+const std::vector<std::string> kHeader = {"page",     "mediabox", "cropbox",     "rotate",          "userunit", "seen-pt",
+                                          "seen-mm",  "selected", "box-factors", "content-factors", "new-pt",   "paper"};
 
 // The number with at most `decimals` decimals and no trailing zeros ("612", "595.28", "0.5").
 std::string number(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    std::string result = text;
+    // A file may give any number: the text is as long as the number needs.
+    const int length = std::snprintf(nullptr, 0, "%.*f", decimals, value);
+    std::string result(static_cast<size_t>(length), '\0');
+    std::snprintf(&result[0], result.size() + 1, "%.*f", decimals, value);
     if (result.find('.') != std::string::npos) {
         result.erase(result.find_last_not_of('0') + 1);
         if (result.back() == '.') result.pop_back();
