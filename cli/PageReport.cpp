@@ -31,8 +31,9 @@ enum Column : size_t {
     kPage, kMediaBox, kCropBox, kRotate, kUserUnit, kSeenPoints, kSeenMillimetres, kSelected, kBoxFactors,
     kContentFactors, kNewPoints, kPaper, kColumnCount
 };
-const std::vector<std::string> kHeader = {"page",     "mediabox", "cropbox",     "rotate",          "userunit", "seen-pt",
-                                          "seen-mm",  "selected", "box-factors", "content-factors", "new-pt",   "paper"};
+const std::vector<std::string> kHeader = {"page",     "mediabox", "cropbox",     "rotate",          "userunit",
+                                          "seen-pt",  "seen-mm",  "selected",    "box-factors",     "content-factors",
+                                          "new-pt",   "paper"};
 
 // The number with at most `decimals` decimals and no trailing zeros ("612", "595.28", "0.5").
 std::string number(double value, int decimals) {
@@ -68,7 +69,8 @@ std::vector<std::string> pageRow(size_t index, const PageRecord& record, const R
     row[kRotate] = std::to_string(static_cast<int>(view.rotation()));
     if (view.userUnit() != 1) row[kUserUnit] = number(view.userUnit(), kBoxDecimals);
     row[kSeenPoints] = seenSize(view);
-    row[kSeenMillimetres] = pair(view.width() * kMillimetresPerPoint, view.height() * kMillimetresPerPoint, kMillimetreDecimals, "x");
+    row[kSeenMillimetres] =
+        pair(view.width() * kMillimetresPerPoint, view.height() * kMillimetresPerPoint, kMillimetreDecimals, "x");
     const std::string paper = paperNameOf(view.width(), view.height(), kPaperTolerance);
     if (!paper.empty()) row[kPaper] = paper;
     const bool selected = record.selected && unresizableReason(settings, record).empty();

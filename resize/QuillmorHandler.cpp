@@ -47,7 +47,8 @@ void CQuillmorHandler::resizeFile() {
 
     const std::vector<XRefEntry>& entries = xref_->getEntries();
     const bool toStandardOutput = job_.outputFileName == standardStreamName;
-    output_.reset(toStandardOutput ? new OutputWriter(std::move(standardOutput_)) : new OutputWriter(job_.outputFileName));
+    output_.reset(toStandardOutput ? new OutputWriter(std::move(standardOutput_))
+                                   : new OutputWriter(job_.outputFileName));
     output_->resetTable(entries.size());
     std::printf(", output file: '%s'\n", job_.outputFileName.c_str());
     if (xref_->wasRepaired()) {

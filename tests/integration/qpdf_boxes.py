@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Prints each page's MediaBox and CropBox, own or inherited, as qpdf reads the file: "x1,y1,x2,y2" or "-"."""
+"""Prints each page's MediaBox and CropBox, own or inherited, as qpdf reads the file: "x1,y1,x2,y2" with at most
+four decimals, as quillmor -info shows them, or "-"."""
 import json
 import re
 import subprocess
@@ -17,6 +18,12 @@ def resolved(item):
     return item
 
 
+def shown(number):
+    text = "%.4f" % number
+    text = text.rstrip("0").rstrip(".") if "." in text else text
+    return "0" if text == "-0" else text
+
+
 def box(reference, key):
     node, seen = resolved(reference), set()
     while isinstance(node, dict) and id(node) not in seen:
@@ -25,7 +32,7 @@ def box(reference, key):
         if isinstance(value, list):
             # As a reader takes a short or long array: four numbers, missing ones 0.
             numbers = [resolved(number) for number in value[:4]] + [0] * (4 - min(len(value), 4))
-            return ",".join(repr(float(n)) if isinstance(n, (int, float)) else "0.0" for n in numbers)
+            return ",".join(shown(n if isinstance(n, (int, float)) else 0) for n in numbers)
         node = resolved(node.get("/Parent"))
     return "-"
 
