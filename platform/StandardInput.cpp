@@ -21,10 +21,11 @@ constexpr char kNameSuffix[] = ".pdf";
 // Another run may hold a name; after this many the folder is given up on.
 constexpr int kNameAttempts = 100;
 
+// Empty when $TMPDIR (or the system's default) names no folder.
 std::string temporaryFolder() {
     std::error_code error;
     const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-    return error ? std::string(".") : folder.string();
+    return error ? std::string() : folder.string();
 }
 
 // Up to `capacity` bytes of standard input; 0 at its end, -1 on an error.
@@ -50,6 +51,7 @@ std::unique_ptr<StandardInput> StandardInput::copy(uint64_t limit, Outcome& outc
     if (!std::freopen(nullptr, "rb", stdin)) return nullptr;
 #endif
     const std::string folder = temporaryFolder();
+    if (folder.empty()) return nullptr;
     std::random_device seed;
     std::unique_ptr<OutputFile> file;
     std::unique_ptr<StandardInput> input;
