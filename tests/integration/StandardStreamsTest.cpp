@@ -23,12 +23,13 @@ std::string program() { return shellQuote(QUILLMOR_BINARY); }
 std::string withTemporaryFolder(const TempDir& dir) { return "TMPDIR=" + shellQuote(dir.file("tmp")) + " "; }
 
 TEST(StandardStreams, APipedResizeGivesTheBytesOfTheNamedOne) {
-    // input, options, and the command line with Q for the program.
+    // input, options, and the command line with Q for the program and O for the options.
     const std::tuple<const char*, const char*, std::string> rows[] = {
-        {"classic", "-page a4", "cat in.pdf | Q - -"},
-        {"junk-crlf", "-scale50 -incremental", "cat in.pdf | Q - -"},
-        {"qpdf-aes-128", "-pageL letter -con -center -s2-3", "Q - - < in.pdf"},
-        {"incremental", "-scalex150 -incremental", "Q in.pdf -"},
+        {"classic", "-page a4", "cat in.pdf | Q - - O > piped.pdf"},
+        {"junk-crlf", "-scale50 -incremental", "cat in.pdf | Q - - O > piped.pdf"},
+        {"qpdf-aes-128", "-pageL letter -con -center -s2-3", "Q - - O < in.pdf > piped.pdf"},
+        // The input's bytes go through a pipe too, not only into a file.
+        {"incremental", "-scalex150 -incremental", "Q in.pdf - O | cat > piped.pdf"},
     };
     for (const auto& [name, options, line] : rows) {
         SCOPED_TRACE(line + " " + options + " on " + name);
@@ -40,8 +41,9 @@ TEST(StandardStreams, APipedResizeGivesTheBytesOfTheNamedOne) {
         const std::string cd = "cd " + shellQuote(dir.path()) + " && ";
         ASSERT_EQ(runCommand(cd + program() + " in.pdf named.pdf " + options).status, 0);
         std::string command = line;
+        command.replace(command.find(" O "), 3, std::string(" ") + options + " 2> console.txt ");
         command.replace(command.find('Q'), 1, withTemporaryFolder(dir) + program());
-        const CommandResult piped = runCommand(cd + command + " " + options + " > piped.pdf 2> console.txt");
+        const CommandResult piped = runCommand(cd + command);
         EXPECT_EQ(piped.status, 0) << readFile(dir.file("console.txt"));
         EXPECT_EQ(readFile(dir.file("piped.pdf")), readFile(dir.file("named.pdf")));
         // Every message went to standard error, and the copy of standard input is gone.
