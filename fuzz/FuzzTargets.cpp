@@ -227,21 +227,19 @@ void fuzzRepair(const uint8_t* data, size_t size) {
     });
 }
 
-// Beyond not crashing, a job keeps its promises: the input stays as it was, a failed job leaves no
-// file behind, and a finished one leaves exactly the output, which the reader can open again.
-void fuzzResize(const uint8_t* data, size_t size) {
+namespace {
+
+// Runs one job on the input. Beyond not crashing, a job keeps its promises: the input stays as it
+// was, a failed job leaves no file behind, and a finished one leaves exactly the output, which
+// the reader can open again.
+void runJob(const uint8_t* data, size_t size, const ResizeSettings& settings) {
     const ScratchDir dir;
     const std::string input = dir.file("in.pdf");
     const std::string output = dir.file("out.pdf");
     writeBytes(input, data, size);
-    // As "-page a4 -con -center" gives it.
-    JobRequest job{input, output, ResizeSettings()};
-    const double a4[] = {0, 0, 595, 842};
-    std::copy(std::begin(a4), std::end(a4), job.settings.pageSize);
-    job.settings.constrainProportions = job.settings.center = true;
     bool finished = false;
     try {
-        CQuillmorHandler(std::move(job)).resizeFile();
+        CQuillmorHandler(JobRequest{input, output, settings}).resizeFile();
         finished = true;
     } catch (const CPdfException&) {
     }
@@ -254,6 +252,47 @@ void fuzzResize(const uint8_t* data, size_t size) {
     if (dir.entryCount() != 2) fail("a finished job left other files than its output");
     if (!endsWithEndMark(readBytes(output))) fail("the output does not end with an end-of-file mark");
     checkOutputOpens(output);
+}
+
+ResizeSettings fitToA4Centred() {
+    ResizeSettings settings;
+    const double a4[] = {0, 0, 595, 842};
+    std::copy(std::begin(a4), std::end(a4), settings.pageSize);
+    settings.constrainProportions = settings.center = true;
+    return settings;
+}
+
+// The option sets of the jobs target, each reaching code the others leave alone.
+std::vector<ResizeSettings> jobOptionSets() {
+    std::vector<ResizeSettings> sets;
+    ResizeSettings update = fitToA4Centred();
+    update.incremental = true;
+    sets.push_back(update);
+    ResizeSettings firstPageHalf;
+    firstPageHalf.scale = 50;
+    firstPageHalf.pageRanges = "1";
+    sets.push_back(firstPageHalf);
+    ResizeSettings stretched;
+    stretched.scaleX = 200;
+    stretched.offsetX = 10;
+    stretched.offsetY = -20;
+    sets.push_back(stretched);
+    ResizeSettings sizeOnly = fitToA4Centred();
+    sizeOnly.noScale = true;
+    sets.push_back(sizeOnly);
+    return sets;
+}
+
+}  // namespace
+
+// As "-page a4 -con -center" gives it.
+void fuzzResize(const uint8_t* data, size_t size) { runJob(data, size, fitToA4Centred()); }
+
+// The option set comes from the input's length, so that the input stays a plain file that any
+// reader opens, and a kept input replays under the options that found it.
+void fuzzJobs(const uint8_t* data, size_t size) {
+    static const std::vector<ResizeSettings> sets = jobOptionSets();
+    runJob(data, size, sets[size % sets.size()]);
 }
 
 // What the parser gets from encrypted bytes of object 1 under `fileKey`.

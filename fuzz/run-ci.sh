@@ -13,14 +13,14 @@ if ! command -v clang++ >/dev/null 2>&1; then
 fi
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMOR_FUZZ=ON \
   -DQUILLMOR_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target parser_fuzzer flate_fuzzer document_fuzzer resize_fuzzer aes256_fuzzer repair_fuzzer
+cmake --build "$build" -j"$(nproc)" --target parser_fuzzer flate_fuzzer document_fuzzer resize_fuzzer jobs_fuzzer aes256_fuzzer repair_fuzzer
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 corpus_dir=${QUILLMOR_CORPUS:-../shared/corpus}
 findings=$build/findings
 status=0
-for target in parser flate document resize aes256 repair; do
+for target in parser flate document resize jobs aes256 repair; do
   seeds="$work/$target"
   mkdir -p "$seeds" "$findings/$target"
   cp fuzz/regressions/$target/* "$seeds"/ 2>/dev/null || true

@@ -58,6 +58,10 @@ bool PageCollector::visitPage(const CPdfDictionary& page, const CPdfElement& sto
     record.trimBox = boxes.box[kTrimBox];
     record.artBox = boxes.box[kArtBox];
     record.hasCropBox = boxes.hasCropBox;
+    record.rotate = boxes.rotate;
+    CPdfElement userUnit;
+    page.lookup("UserUnit", userUnit);
+    if (userUnit.isNumber()) record.userUnit = userUnit.getNumber();
     CPdfElement contents;
     page.lookupUnresolved("Contents", contents);
     if (contents.is(kindReference) && contents.getRefNumber() > 0) {
@@ -76,6 +80,9 @@ PageCollector::Boxes PageCollector::nodeBoxes(const CPdfDictionary& node, const 
         boxes.box[i] = readBox(value);
         if (i == kCropBox) boxes.hasCropBox = true;
     }
+    CPdfElement rotate;
+    node.lookup("Rotate", rotate);
+    if (rotate.isNumber()) boxes.rotate = rotate.getNumber();
     return boxes;
 }
 

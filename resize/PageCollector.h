@@ -29,6 +29,7 @@ private:
     struct Boxes {
         PageBox box[kBoxCount];
         bool hasCropBox = false;
+        double rotate = 0;  // inherited like the boxes
     };
 
     explicit PageCollector(size_t maxPages);

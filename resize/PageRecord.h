@@ -30,6 +30,8 @@ struct PageRecord {
     PageBox artBox;
     bool selected = false;
     bool hasCropBox = false;
+    double rotate = 0;    // /Rotate, the page's own or inherited, as the file gives it
+    double userUnit = 1;  // /UserUnit: points per unit of the page's space
     bool filled = false;  // a leaf of the page tree filled this record
     // The page's /Contents when it is a reference (number 0 when it is not).
     uint32_t contentsNumber = 0;

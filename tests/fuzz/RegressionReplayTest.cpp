@@ -12,7 +12,7 @@
 TEST(FuzzRegressions, EveryInputRunsToItsEnd) {
     namespace fs = std::filesystem;
     const std::pair<const char*, void (*)(const uint8_t*, size_t)> targets[] = {
-        {"parser", fuzzParser}, {"flate", fuzzFlate}, {"document", fuzzDocument}, {"resize", fuzzResize},
+        {"parser", fuzzParser}, {"flate", fuzzFlate}, {"document", fuzzDocument}, {"resize", fuzzResize}, {"jobs", fuzzJobs},
         {"aes256", fuzzAes256}, {"repair", fuzzRepair}};
     int replayed = 0;
     for (const auto& [name, target] : targets) {

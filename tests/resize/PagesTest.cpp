@@ -9,6 +9,7 @@
 #include "resize/ObjectText.h"
 #include "resize/PageGeometry.h"
 #include "resize/PageSelection.h"
+#include "resize/PageView.h"
 #include "tests/resize/ResizeFixtures.h"
 
 namespace {
@@ -63,6 +64,38 @@ TEST(PagePass, InheritsEveryBoxFromTheNearestAncestor) {
             boxes << b.x1 << ' ' << b.y1 << ' ' << b.x2 << ' ' << b.y2 << ", ";
         }
         EXPECT_EQ(boxes.str() + (records[i].hasCropBox ? "own CropBox" : ""), expected[i]);
+    }
+}
+
+// The page as a viewer shows it: the part of the MediaBox the CropBox shows, in UserUnits, turned.
+TEST(PageView, SizeAsSeen) {
+    const std::tuple<const char*, const char*, const char*> rows[] = {  // page entries, tree entries, expected
+        {"", "", "0: 612 x 792 of 0 0 612 792"},
+        {"/Rotate 90", "", "90: 792 x 612 of 0 0 612 792"},
+        {"/Rotate -90", "", "270: 792 x 612 of 0 0 612 792"},
+        {"/Rotate 540.0", "", "180: 612 x 792 of 0 0 612 792"},
+        {"/Rotate 45", "", "0: 612 x 792 of 0 0 612 792"},
+        {"/Rotate 90.5", "", "0: 612 x 792 of 0 0 612 792"},
+        {"/Rotate (90)", "/Rotate 180", "180: 612 x 792 of 0 0 612 792"},
+        {"/Rotate 0", "/Rotate 90", "0: 612 x 792 of 0 0 612 792"},
+        {"/MediaBox [100 200 400 600]", "", "0: 300 x 400 of 100 200 400 600"},
+        {"/CropBox [50 50 300 500]", "", "0: 250 x 450 of 50 50 300 500"},
+        {"/MediaBox [0 0 200 200] /CropBox [100 -50 300 150]", "", "0: 100 x 150 of 100 0 200 150"},
+        {"/MediaBox [0 0 200 200] /CropBox [300 300 400 400]", "", "0: 200 x 200 of 0 0 200 200"},
+        {"", "/Rotate 270 /CropBox [10 20 110 220]", "270: 200 x 100 of 10 20 110 220"},
+        {"/UserUnit 2 /Rotate 90 /MediaBox [0 0 100 50]", "", "90: 100 x 200 of 0 0 100 50"},
+        // UserUnit belongs to the page alone; a meaningless one counts as 1.
+        {"", "/UserUnit 2", "0: 612 x 792 of 0 0 612 792"},
+        {"/UserUnit 0", "", "0: 612 x 792 of 0 0 612 792"},
+    };
+    for (const auto& [pageEntries, treeEntries, expected] : rows) {
+        const InputJob job(onePage(pageEntries, {}, treeEntries));
+        const PageView view(job.records.at(0));
+        const PageBox& v = view.visibleBox();
+        std::ostringstream seen;
+        seen << static_cast<int>(view.rotation()) << ": " << view.width() << " x " << view.height() << " of " << v.x1
+             << ' ' << v.y1 << ' ' << v.x2 << ' ' << v.y2;
+        EXPECT_EQ(seen.str(), expected) << pageEntries << " | " << treeEntries;
     }
 }
 
