@@ -166,6 +166,9 @@ bool leavesFolder(const std::string& relativeName) {
     return false;
 }
 
+// A line names a file, also a line "-", which as an argument would be standard input.
+std::string listedFile(const std::string& line) { return line == "-" ? "./-" : line; }
+
 // One line's job: its output is the folder, "/" and the line, mirrored below the folder even when
 // the line is an absolute path. Throws what the job throws.
 void runLine(const std::string& line, const std::string& folder, std::vector<const char*>& jobArguments,
@@ -176,7 +179,8 @@ void runLine(const std::string& line, const std::string& folder, std::vector<con
     }
     const std::string outputName = folder + "/" + relativeName;
     LineFolders folders(folder, relativeName);
-    jobArguments[inputFileIndex] = line.c_str();
+    const std::string input = listedFile(line);
+    jobArguments[inputFileIndex] = input.c_str();
     jobArguments[outputFileIndex] = outputName.c_str();
     runJob(static_cast<int>(jobArguments.size()), jobArguments.data());
     folders.keep();
@@ -214,7 +218,8 @@ int runReportList(const char* listName, int argumentCount, const char* const* ar
     std::vector<const char*> reportArguments(arguments, arguments + argumentCount);
     std::string line;
     while (reader.readLine(line)) {
-        reportArguments[reportInputIndex] = line.c_str();
+        const std::string input = listedFile(line);
+        reportArguments[reportInputIndex] = input.c_str();
         runReport(argumentCount, reportArguments.data());
     }
     if (reader.failed()) throw CPdfException("Unable to read file list: '" + std::string(listName) + "'\r\n");

@@ -225,10 +225,11 @@ TEST(ProgramEntry, UsageHelpAndVersion) {
 TEST(ProgramEntry, JobsListsTheirMessagesAndStatuses) {
     TempDir folder;
     const std::string list = folder.file("list.txt"), failing = folder.file("bad.txt"), empty = folder.file("e.tx1");
-    const std::string directory = folder.file("d.txt"), out = "-f" + folder.file("o");
+    const std::string directory = folder.file("d.txt"), out = "-f" + folder.file("o"), dash = folder.file("-.txt");
     writeFile(list, "a.pdf\n");
     writeFile(failing, "a.pdf\nbad.pdf\nc.pdf\n");
     writeFile(empty, "");
+    writeFile(dash, "-\n");
     fs::create_directory(directory);
     const std::string ok = "0 " + banner(), failed = "1 " + banner(), failure = "cannot open 100%s%d.pdf\n";
     const std::string wildcards = "1 \nError! Wildcards * are not permitted, if you want to process many files then "
@@ -239,7 +240,7 @@ TEST(ProgramEntry, JobsListsTheirMessagesAndStatuses) {
         {{"LIST.TXT", "-fout"}, ok + done, {"LIST.TXT"}}, {{"list.txt.pdf", "-fout"}, ok + done, {"list.txt.pdf"}},
         {{"abcd", out}, failed + "Unable to open file list: 'abcd'\r\n", {}},
         // "-" is standard input, a PDF: a list file after it would need a name of its own.
-        {{"-", "-"}, ok + done, {"-"}},
+        {{"-", "-"}, ok + done, {"-"}}, {{dash, out}, ok + done, {"./-"}},
         {{"-", out}, failed + "A list file cannot be standard input ('-'): give the name of the list file, e.g. "
                               "quillmor list.txt -fout\n", {}},
         // Wildcards are refused before anything else, but a lone one is an input without an output name.
