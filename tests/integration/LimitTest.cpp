@@ -25,52 +25,45 @@ std::string deflateWithFill(const std::string& prefix, uint64_t fill) {
     z_stream z{};
     deflateInit2(&z, 1, Z_DEFLATED, 15, 9, Z_RLE);
     const std::string spaces(1 << 20, ' ');
-    std::string compressed;
-    std::vector<unsigned char> out(1 << 16);
-    auto feed = [&](const std::string& bytes, size_t length, int flush) {
-        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-        z.avail_in = static_cast<uInt>(length);
+    std::string compressed, out(1 << 16, '\0');
+    auto feed = [&](const std::string& bytes, uint64_t length, int flush) {
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data())), z.avail_in = static_cast<uInt>(length);
         do {
-            z.next_out = out.data();
-            z.avail_out = static_cast<uInt>(out.size());
+            z.next_out = reinterpret_cast<Bytef*>(&out[0]), z.avail_out = static_cast<uInt>(out.size());
             deflate(&z, flush);
-            compressed.append(reinterpret_cast<const char*>(out.data()), out.size() - z.avail_out);
+            compressed.append(out, 0, out.size() - z.avail_out);
         } while (z.avail_out == 0);
     };
     feed(prefix, prefix.size(), Z_NO_FLUSH);
-    for (uint64_t left = fill; left > 0;) {
-        const size_t length = static_cast<size_t>(std::min<uint64_t>(left, spaces.size()));
-        left -= length;
-        feed(spaces, length, left == 0 ? Z_FINISH : Z_NO_FLUSH);
-    }
+    for (uint64_t left = fill; left > 0; left -= std::min<uint64_t>(left, spaces.size()))
+        feed(spaces, std::min<uint64_t>(left, spaces.size()), left <= spaces.size() ? Z_FINISH : Z_NO_FLUSH);
     deflateEnd(&z);
     return compressed;
 }
 
-// The page tree root (object 5) lies in object stream 6, which inflates to `fill` more bytes after it.
-std::string objectStreamBomb(uint64_t fill) {
-    const std::string data = deflateWithFill("5 0 << /Type /Pages /Kids [3 0 R] /Count 1 >>", fill);
-    PdfBuilder pdf;
-    pdf.addObject(1, "<< /Type /Catalog /Pages 5 0 R >>");
-    pdf.addObject(3, "<< /Type /Page /Parent 5 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>");
-    pdf.addStream(4, "", "q Q");
-    pdf.addRawObject(6, "6 0 obj\n<< /Type /ObjStm /N 1 /First 4 /Filter /FlateDecode /Length " +
-                            std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream\nendobj\n");
-    pdf.addCompressedEntry(5, 6, 0);
-    pdf.setTrailer("/Root 1 0 R");
-    PdfBuilder::Options options;
-    options.xrefStream = true;
-    return pdf.build(options);
-}
+constexpr char kOnePage[] = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
 
+// Catalog 1, page 3 with content 4 and, unless empty, the page tree root 2 of this body.
 PdfBuilder onePageBuilder(const std::string& pagesBody) {
     PdfBuilder builder;
     builder.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    builder.addObject(2, pagesBody);
+    if (!pagesBody.empty()) builder.addObject(2, pagesBody);
     builder.addObject(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>");
     builder.addStream(4, "", "q Q");
     builder.setTrailer("/Root 1 0 R");
     return builder;
+}
+
+// The page tree root lies in object stream 6, which inflates to `fill` more bytes after it.
+std::string objectStreamBomb(uint64_t fill) {
+    const std::string data = deflateWithFill(std::string("2 0 ") + kOnePage, fill);
+    PdfBuilder pdf = onePageBuilder("");
+    pdf.addRawObject(6, "6 0 obj\n<< /Type /ObjStm /N 1 /First 4 /Filter /FlateDecode /Length " +
+                            std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream\nendobj\n");
+    pdf.addCompressedEntry(2, 6, 0);
+    PdfBuilder::Options options;
+    options.xrefStream = true;
+    return pdf.build(options);
 }
 
 // Classic empty sections after the file's own, each naming the one before it.
@@ -106,7 +99,7 @@ TEST(Limits, HostileFilesEndWithTheirMessage) {
     for (int i = 0; i < kDepth; ++i) dictionaries += "<</A ";
     dictionaries += std::string(2 * kDepth, '>');
     const std::string arrays = std::string(kDepth, '[') + std::string(kDepth, ']');
-    const char* ancestor = "Page tree refers back to one of its own ancestors";
+    const std::string ancestor = "Page tree refers back to one of its own ancestors";
     const std::string rebuilt = "rebuilt from the objects in the file";
     PdfBuilder twoNodes = onePageBuilder("<< /Type /Pages /Kids [5 0 R] /Count 2 >>");
     twoNodes.addObject(5, "<< /Type /Pages /Parent 2 0 R /Kids [3 0 R 2 0 R] /Count 1 >>");
@@ -118,14 +111,13 @@ TEST(Limits, HostileFilesEndWithTheirMessage) {
         shared.addObject(10 + level, "<< /Type /Pages /Kids [" + kid + " " + kid + "] /Count 1 >>");
     }
     // Searched naively, each of 300,000 objects without "endobj" would read the rest of the file.
-    PdfBuilder loose = onePageBuilder("<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    PdfBuilder loose = onePageBuilder(kOnePage);
     for (int number = 5; number < 300005; ++number) loose.addRawObject(number, std::to_string(number) + " 0 obj\n[1 2]\n");
     std::vector<std::tuple<std::string, std::string, int, std::string>> rows = {
         {"an object stream bomb", objectStreamBomb(uint64_t{1} << 30), 1, "Object stream too large"},
         {"a sane object stream", objectStreamBomb(1000), 0, "Done."},
         // The walk goes on until /Count pages are found, so these counts make it meet the repeated node.
-        {"a tree that is its own kid", onePageBuilder("<< /Type /Pages /Kids [2 0 R 3 0 R] /Count 1 >>").build(), 1,
-         ancestor},
+        {"its own kid", onePageBuilder("<< /Type /Pages /Kids [2 0 R 3 0 R] /Count 1 >>").build(), 1, ancestor},
         {"a kid that lists its parent", twoNodes.build(), 1, ancestor},
         {"shared nodes", shared.build(), 1, "Page tree is damaged: object 49 appears in it more than once"},
         // Refused as sections, a long chain leaves a table rebuilt from the objects.
@@ -139,7 +131,7 @@ TEST(Limits, HostileFilesEndWithTheirMessage) {
         rows.emplace_back(deep.substr(0, 2) + " never closed",
                           buildSimpleDocument(1, "/Deep " + deep.substr(0, deep.size() / 2)), 1, "nested too deeply");
         // A trailer that cannot be read gives way to one rebuilt from the objects.
-        PdfBuilder trailerNesting = onePageBuilder("<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        PdfBuilder trailerNesting = onePageBuilder(kOnePage);
         trailerNesting.setTrailer("/Root 1 0 R /Deep " + deep);
         rows.emplace_back(deep.substr(0, 2) + " in the trailer", trailerNesting.build(), 0, rebuilt);
     }
@@ -149,12 +141,10 @@ TEST(Limits, HostileFilesEndWithTheirMessage) {
 // One large object that many others point at is parsed once; many large objects pointed at in turn
 // end with a message once the reads outgrow the file.
 TEST(Limits, ObjectsReferredToFromEverywhereStayWithinTheirCost) {
-    constexpr int kItems = 20000;
-    constexpr int kFirstItem = 100;
-    // Long texts cost little to parse even in a sanitizer build; their number makes the cost.
-    const std::string text(20000, 'a');
+    constexpr int kItems = 20000, kFirstItem = 100;
+    const std::string text(20000, 'a');  // long texts cost little to parse even in a sanitizer build
     auto outlineDocument = [&](int destinations) {
-        PdfBuilder builder = onePageBuilder("<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        PdfBuilder builder = onePageBuilder(kOnePage);
         builder.addObject(1, "<< /Type /Catalog /Pages 2 0 R /Outlines 5 0 R >>");
         builder.addObject(5, "<< /Type /Outlines /First " + std::to_string(kFirstItem) + " 0 R >>");
         for (int d = 0; d < destinations; ++d) builder.addObject(10 + d, "[3 0 R /XYZ (" + text + ")]");
@@ -180,9 +170,7 @@ TEST(Limits, ObjectsReferredToFromEverywhereStayWithinTheirCost) {
                 document.getXRef()->fetch(kFirstItem + i, 0, item);
                 item.getDictionary()->lookup("Dest", destination);
             }
-        } catch (const CPdfException& exception) {
-            error = exception.getMessage();
-        }
+        } catch (const CPdfException& exception) { error = exception.getMessage(); }
         EXPECT_EQ(error, destinations == 1 ? "" : "PDF file refers to its objects too often to be read");
     }
 }

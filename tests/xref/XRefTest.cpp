@@ -13,16 +13,6 @@
 
 namespace {
 
-PdfBuilder smallBuilder() {
-    PdfBuilder builder;
-    builder.addObject(1, "<< /Type /Catalog >>");
-    builder.addObject(3, "(three)");
-    builder.addObject(5, "(five)", 2);
-    builder.addObject(9, "<< /Title (info) >>");
-    builder.setTrailer("/Root 1 0 R /Info 9 0 R");
-    return builder;
-}
-
 TEST(XRef, AHybridStreamFillsOnlyWhatItsTableLeftUndefinedOrFree) {
     HandPdf pdf;
     pdf.object(2, "(two from the table)");
@@ -48,7 +38,10 @@ TEST(XRef, AHybridStreamFillsOnlyWhatItsTableLeftUndefinedOrFree) {
     EXPECT_EQ(xref.getEntries()[4].offset, pdf.offsetOf(4));
 
     // An XRefStm that is no cross-reference stream (object 3 is a string) leaves the table alone.
-    PdfBuilder builder = smallBuilder();
+    PdfBuilder builder;
+    builder.addObject(1, "<< /Type /Catalog >>");
+    builder.addObject(3, "(three)");
+    builder.setTrailer("/Root 1 0 R");
     std::string file = builder.build();
     file.insert(file.rfind(">>"), "/XRefStm " + std::to_string(builder.offsetOf(3)) + " ");
     OpenedPdf broken(file);
@@ -114,10 +107,8 @@ TEST(ObjectStream, ObjectsAreFoundByIndexAndOffsetsStayInsideTheData) {
         {kTwo, "11 0 14 5 (ab) (cd)", "(ab) | (ab) ", "null | none"},  // index 1 holds object 14, not 12
         {kTwo, "11 0 12 5 (ab) <</Length 2>> stream\nab\nendstream", "(ab) | (ab) ",  // no streams in there
          "error | <</Length 2>> stream\nab\nendstream"},
-        {"/Type /ObjStm /N 2.0 /First 10", "11 0 12 5 (ab) (cd)", "null | none", "null | none"},
         {"/Type /ObjStm /N -2 /First 10", "11 0 12 5 (ab) (cd)", "null | none", "null | none"},
         {"/Type /ObjStm /N 2000000000 /First 10", "11 0 12 5 (ab) (cd)", "null | none", "null | none"},
-        {"/Type /ObjStm /N 2", "11 0 12 5 (ab) (cd)", "null | none", "null | none"},              // no First
         {"/Type /ObjStm /N 2 /First 500", "11 0 12 5 (ab) (cd)", "null | none", "null | none"},
         {kTwo, "11 0 12 /x (ab) (cd)", "null | none", "null | none"},                             // a bad pair
         {"/Type /ObjStm /N 2 /First 12", "11 5 12 -1  (ab) (cd)", "(cd) | (cd)", "null | none"},
@@ -175,20 +166,7 @@ TEST(ObjectStream, EncryptedStreamsAreDecryptedAsAWholeAndTheirStringsNotAgain) 
     const FileKey fileKey(key, 5, CipherKind::rc4);
     auto pdf = withObjectStream(ObjectEncryptor(fileKey).encrypt("11 0 12 9 (stored) (other)", 10, 0));
     pdf->xref().setEncryption(0xFFFFFFFC, false, key, 5, 1, CipherKind::rc4);
-    EXPECT_EQ(both(pdf->xref(), 11), "(stored) | (stored) ");
-    EXPECT_EQ(both(pdf->xref(), 12), "(other) | (other)");
-}
-
-std::map<int, XRefEntry> qpdfEntries(const std::string& listing) {
-    std::map<int, XRefEntry> entries;
-    std::istringstream lines(listing);
-    for (std::string text; std::getline(lines, text);) {
-        unsigned n = 0, g = 0, at = 0, index = 0;
-        if (std::sscanf(text.c_str(), "%u/%u: uncompressed; offset = %u", &n, &g, &at) == 3) entries[n] = {at, g, XRefEntryType::inUse};
-        if (std::sscanf(text.c_str(), "%u/%u: compressed; stream = %u, index = %u", &n, &g, &at, &index) == 4)
-            entries[n] = {at, index, XRefEntryType::compressed};
-    }
-    return entries;
+    EXPECT_EQ(both(pdf->xref(), 11) + ", " + both(pdf->xref(), 12), "(stored) | (stored) , (other) | (other)");
 }
 
 // Files where qpdf has no doubts agree with its listing, offsets counted from the header; returns how many.
@@ -202,7 +180,14 @@ int expectEntriesAgreeWithQpdf(const std::vector<std::string>& paths) {
         SCOPED_TRACE(name);
         const CommandResult check = runCommand("qpdf --check " + shellQuote(path) + " 2>&1");
         if (check.status != 0 || check.output.find("WARNING") != std::string::npos) continue;
-        const std::map<int, XRefEntry> expected = qpdfEntries(runCommand("qpdf --show-xref " + shellQuote(path)).output);
+        std::map<int, XRefEntry> expected;
+        std::istringstream lines(runCommand("qpdf --show-xref " + shellQuote(path)).output);
+        for (std::string text; std::getline(lines, text);) {
+            unsigned n = 0, g = 0, at = 0, index = 0;
+            if (std::sscanf(text.c_str(), "%u/%u: uncompressed; offset = %u", &n, &g, &at) == 3) expected[n] = {at, g, XRefEntryType::inUse};
+            if (std::sscanf(text.c_str(), "%u/%u: compressed; stream = %u, index = %u", &n, &g, &at, &index) == 4)
+                expected[n] = {at, index, XRefEntryType::compressed};
+        }
         EXPECT_FALSE(expected.empty());
         OpenedPdf pdf(readFile(path));
         EXPECT_EQ(messageOf([&] { pdf.open(); }), "ok");
