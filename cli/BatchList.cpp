@@ -22,11 +22,14 @@ constexpr std::size_t folderPrefixLength = sizeof folderPrefix - 1;
 constexpr int inputFileIndex = 1;
 constexpr int outputFileIndex = 2;
 constexpr int firstOptionIndex = 3;
+constexpr int reportInputIndex = 2;  // after the report option
 // The summary names this many failed lines at most, then counts the rest.
 constexpr std::size_t namedFailures = 20;
 // A line is read in pieces of at most this many characters, each piece taken as a line.
 constexpr std::size_t lineBufferSize = 255;
 
+constexpr char standardInputListMessage[] =
+    "A list file cannot be standard input ('-'): give the name of the list file, e.g. quillmor list.txt -fout\n";
 constexpr char missingFolderMessage[] = "please specify -f for output folder, e.g. -fc:\\test\n";
 constexpr char doneMessage[] = "\nDone.\n";
 constexpr char unexpectedMessage[] = "Unexpected exception\n";
@@ -163,6 +166,9 @@ bool leavesFolder(const std::string& relativeName) {
     return false;
 }
 
+// A line names a file, also a line "-", which as an argument would be standard input.
+std::string listedFile(const std::string& line) { return line == "-" ? "./-" : line; }
+
 // One line's job: its output is the folder, "/" and the line, mirrored below the folder even when
 // the line is an absolute path. Throws what the job throws.
 void runLine(const std::string& line, const std::string& folder, std::vector<const char*>& jobArguments,
@@ -173,7 +179,8 @@ void runLine(const std::string& line, const std::string& folder, std::vector<con
     }
     const std::string outputName = folder + "/" + relativeName;
     LineFolders folders(folder, relativeName);
-    jobArguments[inputFileIndex] = line.c_str();
+    const std::string input = listedFile(line);
+    jobArguments[inputFileIndex] = input.c_str();
     jobArguments[outputFileIndex] = outputName.c_str();
     runJob(static_cast<int>(jobArguments.size()), jobArguments.data());
     folders.keep();
@@ -200,12 +207,38 @@ bool isListFileName(const char* name) {
     return std::strncmp(name + length - listSuffixLength, listSuffixStart, sizeof listSuffixStart - 1) == 0;
 }
 
+int runReportList(const char* listName, int argumentCount, const char* const* arguments, const JobRunner& runReport) {
+    if (!isListFileName(listName) || std::strcmp(listName, "-") == 0) return batchNotAList;
+    FileHandle file(std::fopen(listName, "rb"));
+    if (!file) {
+        std::printf("Unable to open file list: '%s'\r\n", listName);
+        return batchNotStarted;
+    }
+    ListFileReader reader(std::move(file));
+    std::vector<const char*> reportArguments(arguments, arguments + argumentCount);
+    std::string line;
+    while (reader.readLine(line)) {
+        const std::string input = listedFile(line);
+        reportArguments[reportInputIndex] = input.c_str();
+        runReport(argumentCount, reportArguments.data());
+    }
+    if (reader.failed()) throw CPdfException("Unable to read file list: '" + std::string(listName) + "'\r\n");
+    return batchFinished;
+}
+
 int runBatchList(const char* firstArgument, const char* secondArgument, int argumentCount,
                  const char* const* arguments, const JobRunner& runJob) {
     if (firstArgument == nullptr || !isListFileName(firstArgument)) {
         return batchNotAList;
     }
     std::string folder;
+    // "-" is standard input, which holds a PDF: a list must be a file of its own. Only an output
+    // folder after it says that a list was meant.
+    if (std::strcmp(firstArgument, "-") == 0) {
+        if (!readFolder(secondArgument, folder)) return batchNotAList;
+        std::fputs(standardInputListMessage, stdout);
+        return batchNotStarted;
+    }
     if (argumentCount <= outputFileIndex || !readFolder(secondArgument, folder)) {
         std::fputs(missingFolderMessage, stdout);
         return batchNotStarted;

@@ -28,3 +28,9 @@ bool isListFileName(const char* name);
 // then ends as the signal would have ended it.
 int runBatchList(const char* firstArgument, const char* secondArgument, int argumentCount,
                  const char* const* arguments, const JobRunner& runJob);
+
+// With the report option first: when `arguments[2]` names a list file (not "-", which is standard
+// input), runs `runReport` once per line of it with the line in that place. A failing report's
+// CPdfException leaves this function and ends the list. Returns batchNotAList, batchNotStarted
+// (the list cannot be opened, said) or batchFinished.
+int runReportList(const char* listName, int argumentCount, const char* const* arguments, const JobRunner& runReport);

@@ -14,6 +14,7 @@ namespace {
 constexpr int inputFileIndex = 1;
 constexpr int outputFileIndex = 2;
 constexpr int firstOptionIndex = 3;
+constexpr int reportInputIndex = 2;  // after the report option
 constexpr int pageSizeValues = 4;
 
 constexpr char paperNameError[] = "wrong -page parameter, paper name not found.\n";
@@ -140,6 +141,16 @@ void checkCombinations(ResizeSettings& settings) {
     }
 }
 
+void parseOptionList(int argumentCount, const char* const* arguments, int firstIndex, ResizeSettings& settings) {
+    for (int index = firstIndex; index < argumentCount; ++index) {
+        const char* next = index + 1 < argumentCount ? arguments[index + 1] : nullptr;
+        if (applyOption(arguments[index], next, settings)) {
+            ++index;
+        }
+    }
+    checkCombinations(settings);
+}
+
 }  // namespace
 
 void parseOptions(int argumentCount, const char* const* arguments, std::string& inputFileName,
@@ -149,11 +160,14 @@ void parseOptions(int argumentCount, const char* const* arguments, std::string& 
     }
     inputFileName = arguments[inputFileIndex];
     outputFileName = arguments[outputFileIndex];
-    for (int index = firstOptionIndex; index < argumentCount; ++index) {
-        const char* next = index + 1 < argumentCount ? arguments[index + 1] : nullptr;
-        if (applyOption(arguments[index], next, settings)) {
-            ++index;
-        }
+    parseOptionList(argumentCount, arguments, firstOptionIndex, settings);
+}
+
+void parseReportOptions(int argumentCount, const char* const* arguments, std::string& inputFileName,
+                        ResizeSettings& settings) {
+    if (argumentCount <= reportInputIndex) {
+        throw CPdfException(missingReportInputMessage);
     }
-    checkCombinations(settings);
+    inputFileName = arguments[reportInputIndex];
+    parseOptionList(argumentCount, arguments, reportInputIndex + 1, settings);
 }

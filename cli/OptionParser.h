@@ -8,3 +8,8 @@
 // combination warnings; throws CPdfException for a bad paper name or page size.
 void parseOptions(int argumentCount, const char* const* arguments, std::string& inputFileName,
                   std::string& outputFileName, ResizeSettings& settings);
+
+// The same for a report (-info): the arguments are the program's name, the report option, the input
+// file name and the options.
+void parseReportOptions(int argumentCount, const char* const* arguments, std::string& inputFileName,
+                        ResizeSettings& settings);

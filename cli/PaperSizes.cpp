@@ -1,11 +1,15 @@
 #include "cli/PaperSizes.h"
 
+#include <cmath>
 #include <cstdlib>
 
 namespace {
 
 constexpr int paperFieldWidth = 10;
 constexpr int paperTableRows = 100;
+// Where findPaperSize puts the paper's width and height (its upper-right corner).
+constexpr int sizeWidthIndex = 2;
+constexpr int sizeHeightIndex = 3;
 
 // Kept as fixed text fields so that the table reads like the printed list; the unused rows stay
 // empty, which is why an empty name finds a row of zeros.
@@ -72,4 +76,22 @@ bool findPaperSize(const char* name, bool landscape, double pageSize[4]) {
         return true;
     }
     return false;
+}
+
+std::string paperNameOf(double width, double height, double tolerance) {
+    for (const bool landscape : {false, true}) {
+        for (const PaperSize& row : paperTable) {
+            if (row.name[0] == '\0') break;
+            double size[4];
+            findPaperSize(row.name, landscape, size);
+            if (std::fabs(size[sizeWidthIndex] - width) > tolerance ||
+                std::fabs(size[sizeHeightIndex] - height) > tolerance) {
+                continue;
+            }
+            std::string name;
+            for (const char* c = row.name; *c != '\0'; ++c) name += foldAscii(*c);
+            return landscape ? name + " landscape" : name;
+        }
+    }
+    return std::string();
 }

@@ -16,6 +16,7 @@ constexpr int exitSuccess = 0;
 constexpr int exitFailure = 1;
 constexpr int firstArgumentIndex = 1;
 constexpr int secondArgumentIndex = 2;
+constexpr int reportInputIndex = 2;  // after the report option
 constexpr int countWithoutArguments = 1;
 constexpr int countWithOneArgument = 2;
 constexpr int countWithTwoArguments = 3;
@@ -83,9 +84,20 @@ int runJobs(int argumentCount, const char* const* arguments, const JobRunner& ru
     return exitSuccess;
 }
 
+// A report is the program's whole output, for scripts to read: no banner, no "Done.".
+int runReports(int argumentCount, const char* const* arguments, const JobRunner& runReport) {
+    if (argumentCount <= reportInputIndex) throw CPdfException(missingReportInputMessage);
+    const int list = runReportList(arguments[reportInputIndex], argumentCount, arguments, runReport);
+    if (list == batchFinished) return exitSuccess;
+    if (list != batchNotAList) return exitFailure;
+    runReport(argumentCount, arguments);
+    return exitSuccess;
+}
+
 }  // namespace
 
-int runProgram(int argumentCount, const char* const* arguments, const JobRunner& runJob) {
+int runProgram(int argumentCount, const char* const* arguments, const JobRunner& runJob,
+               const JobRunner& runReport) {
     if (argumentCount <= countWithoutArguments) {
         printUsage();
         return exitSuccess;
@@ -97,10 +109,11 @@ int runProgram(int argumentCount, const char* const* arguments, const JobRunner&
         std::fputs(wildcardMessage, stdout);
         return exitFailure;
     }
-    printBanner();
+    const bool report = std::strcmp(arguments[firstArgumentIndex], reportOption) == 0;
+    if (!report) printBanner();
     SignalCleanup::install(SignalCleanup::Response::endProcess);
     try {
-        return runJobs(argumentCount, arguments, runJob);
+        return report ? runReports(argumentCount, arguments, runReport) : runJobs(argumentCount, arguments, runJob);
     } catch (const CPdfException& error) {
         printError(error.getMessage());
     } catch (...) {

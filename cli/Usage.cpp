@@ -71,6 +71,10 @@ constexpr std::initializer_list<const char*> laterOptionLines = {
     "-visible\tsizes as the page is seen (CropBox, Rotate, UserUnit), e.g. -visible -page a4 -con -center\n",
     "-noenlarge\tnever enlarge: smaller pages stay as they are, e.g. -noenlarge -page a4 -con -center\n",
     "-keepsize\tkeep the page size, scale the content, e.g. -keepsize -scale90 -center (5% margin)\n",
+    "-\t\tas <input file>: standard input; as <output file>: standard output, messages then go to standard error, "
+    "e.g. cat in.pdf | quillmor - - -page a4 > out.pdf\n",
+    "-info <file> [options] before all: print each page's boxes and size as seen and what the options would make of "
+    "it, write nothing, e.g. quillmor -info in.pdf -page a4 -con\n",
 };
 
 }  // namespace

@@ -39,6 +39,18 @@ std::unique_ptr<OutputFile> OutputFile::createNew(const std::string& name, Creat
     return std::unique_ptr<OutputFile>(new OutputFile(std::move(native)));
 }
 
+std::unique_ptr<OutputFile> OutputFile::takeStandardOutput() {
+    std::fflush(stdout);
+    const int data = ::dup(STDOUT_FILENO);
+    if (data < 0) return nullptr;
+    if (::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        ::close(data);
+        return nullptr;
+    }
+    std::unique_ptr<Native> native(new Native{data});
+    return std::unique_ptr<OutputFile>(new OutputFile(std::move(native)));
+}
+
 bool OutputFile::write(const char* data, size_t length) {
     while (length > 0) {
         const ssize_t written = ::write(native_->descriptor, data, length);
@@ -112,6 +124,9 @@ std::unique_ptr<OutputFile> OutputFile::createNew(const std::string& name, Creat
     std::unique_ptr<Native> native(new Native{file});
     return std::unique_ptr<OutputFile>(new OutputFile(std::move(native)));
 }
+
+// The C library has no second handle on standard output: messages and data would mix.
+std::unique_ptr<OutputFile> OutputFile::takeStandardOutput() { return nullptr; }
 
 bool OutputFile::write(const char* data, size_t length) {
     return std::fwrite(data, 1, length, native_->file) == length;

@@ -14,6 +14,10 @@ public:
     // Creates the file, which must not exist yet: a file already there is never taken over.
     // Null when it is not created; `creation` says why.
     static std::unique_ptr<OutputFile> createNew(const std::string& name, Creation& creation);
+    // Takes standard output over for data: the file writes where standard output went, and from then
+    // on what the program prints to standard output goes to standard error, so that nothing mixes
+    // with the data. Null where the system cannot part the two.
+    static std::unique_ptr<OutputFile> takeStandardOutput();
 
     ~OutputFile();  // closes the file if close() has not
     OutputFile(const OutputFile&) = delete;

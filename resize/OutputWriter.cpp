@@ -29,6 +29,11 @@ OutputWriter::OutputWriter(const std::string& outputFileName) : outputName_(outp
     buffer_.reset(new char[kBufferSize]);
 }
 
+OutputWriter::OutputWriter(std::unique_ptr<OutputFile> destination) : file_(std::move(destination)) {
+    if (!file_) throw CPdfException(kCreateError);
+    buffer_.reset(new char[kBufferSize]);
+}
+
 void OutputWriter::createTemporaryFile() {
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         const std::string name = outputName_ + kTemporarySuffix + std::to_string(attempt);
@@ -155,6 +160,12 @@ void OutputWriter::writeTrailer(uint32_t startXRef, ObjectRef info, ObjectRef ro
 void OutputWriter::commit() {
     if (!file_) throw CPdfException(kWriteError);
     flush();
+    if (outputName_.empty()) {
+        const bool closed = file_->close();
+        file_.reset();
+        if (!closed) throw CPdfException(kWriteError);
+        return;
+    }
     // A new name loses nothing if the machine fails before the data is on the disk; a replaced
     // file would be lost, so the data goes to the disk first.
     std::error_code error;

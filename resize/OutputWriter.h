@@ -28,6 +28,9 @@ public:
 
     // Throws "\nOutput file create error\n" when the temporary file cannot be created.
     explicit OutputWriter(const std::string& outputFileName);
+    // Writes straight into `destination` (standard output, say): no temporary file, no rename; a
+    // failed job leaves what was written. Throws the create error when `destination` is null.
+    explicit OutputWriter(std::unique_ptr<OutputFile> destination);
     ~OutputWriter();
     OutputWriter(const OutputWriter&) = delete;
     OutputWriter& operator=(const OutputWriter&) = delete;
@@ -77,7 +80,7 @@ private:
     // if it were overwritten in place: a private file must not become readable to others.
     void takeReplacedFilesPermissions() const;
 
-    std::string outputName_;
+    std::string outputName_;  // empty when writing straight into a destination
     std::string temporaryName_;
     std::unique_ptr<OutputFile> file_;
     std::unique_ptr<char[]> buffer_;

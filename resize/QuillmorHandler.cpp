@@ -33,7 +33,8 @@ constexpr char kOtherHandler[] = "\nEncrypted PDF file uses a security handler o
 
 }  // namespace
 
-CQuillmorHandler::CQuillmorHandler(JobRequest job) : job_(std::move(job)) {}
+CQuillmorHandler::CQuillmorHandler(JobRequest job, std::unique_ptr<OutputFile> standardOutput)
+    : job_(std::move(job)), standardOutput_(std::move(standardOutput)) {}
 
 CQuillmorHandler::~CQuillmorHandler() = default;
 
@@ -45,7 +46,9 @@ void CQuillmorHandler::resizeFile() {
     records_ = std::move(pages.records);
 
     const std::vector<XRefEntry>& entries = xref_->getEntries();
-    output_.reset(new OutputWriter(job_.outputFileName));
+    const bool toStandardOutput = job_.outputFileName == standardStreamName;
+    output_.reset(toStandardOutput ? new OutputWriter(std::move(standardOutput_))
+                                   : new OutputWriter(job_.outputFileName));
     output_->resetTable(entries.size());
     std::printf(", output file: '%s'\n", job_.outputFileName.c_str());
     if (xref_->wasRepaired()) {
@@ -76,6 +79,14 @@ void CQuillmorHandler::resizeFile() {
     } else {
         finishOutput();
     }
+}
+
+std::vector<PageRecord> CQuillmorHandler::surveyPages() {
+    openInput();
+    CollectedPages pages;
+    xref_->readRebuilding([&] { pages = PageCollector::collect(*xref_); });
+    ::selectPages(job_.settings, pages.pageCount, pages.records);
+    return std::move(pages.records);
 }
 
 void CQuillmorHandler::reportSignatures(bool update) const {
@@ -121,7 +132,7 @@ void CQuillmorHandler::finishUpdate() {
 void CQuillmorHandler::openInput() {
     std::unique_ptr<CInputFile> input = CInputFile::open(job_.inputFileName);
     if (!input) throw CPdfException("Input file open error\n");
-    std::printf("Input file: '%s'", job_.inputFileName.c_str());
+    std::printf("Input file: '%s'", job_.shownInputName().c_str());
     if (input->tooLarge()) throw CPdfException("\nInput file is larger than 2 GB\n");
     document_.reset(new CPdfDocument());
     // Raw reads later go through the document's handle, so that they and the parser share one

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "pdf/xref/PdfXRef.h"
+#include "platform/OutputFile.h"
 #include "resize/PageRecord.h"
 #include "resize/ResizeSettings.h"
 
@@ -18,13 +19,17 @@ class RawObjectReader;
 // One job: one input PDF resized into one output PDF.
 class CQuillmorHandler {
 public:
-    explicit CQuillmorHandler(JobRequest job);
+    // `standardOutput` is where an output named "-" goes (OutputFile::takeStandardOutput).
+    explicit CQuillmorHandler(JobRequest job, std::unique_ptr<OutputFile> standardOutput = nullptr);
     virtual ~CQuillmorHandler();
     CQuillmorHandler(const CQuillmorHandler&) = delete;
     CQuillmorHandler& operator=(const CQuillmorHandler&) = delete;
 
     // Runs the whole job; throws CPdfException on every error and then leaves no output file.
     void resizeFile();
+    // Opens the input and finds its pages, and those the options select, as resizeFile does; writes
+    // nothing. One record per page of the tree, in page order.
+    std::vector<PageRecord> surveyPages();
 
 private:
     void openInput();
@@ -46,6 +51,7 @@ private:
     void closeAndCommit();
 
     const JobRequest job_;  // read-only for the whole job
+    std::unique_ptr<OutputFile> standardOutput_;
     std::unique_ptr<CPdfDocument> document_;
     CPdfXRef* xref_ = nullptr;  // owned by the document
     ObjectRef info_;

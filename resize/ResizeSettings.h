@@ -28,9 +28,16 @@ struct ResizeSettings {
     }
 };
 
+// The file name that stands for standard input (as the input) or standard output (as the output).
+inline constexpr char standardStreamName[] = "-";
+
 // One job as the command line gives it: which file is resized into which, and how.
 struct JobRequest {
     std::string inputFileName;
     std::string outputFileName;
     ResizeSettings settings;
+    // How messages name the input when inputFileName is a stand-in (the copy of standard input).
+    std::string inputLabel = {};
+
+    const std::string& shownInputName() const { return inputLabel.empty() ? inputFileName : inputLabel; }
 };

@@ -215,7 +215,11 @@ TEST(ProgramEntry, UsageHelpAndVersion) {
               "-password <text> the user or the owner password of an encrypted input\n"
               "-visible\tsizes as the page is seen (CropBox, Rotate, UserUnit), e.g. -visible -page a4 -con -center\n"
               "-noenlarge\tnever enlarge: smaller pages stay as they are, e.g. -noenlarge -page a4 -con -center\n"
-              "-keepsize\tkeep the page size, scale the content, e.g. -keepsize -scale90 -center (5% margin)\n";
+              "-keepsize\tkeep the page size, scale the content, e.g. -keepsize -scale90 -center (5% margin)\n"
+              "-\t\tas <input file>: standard input; as <output file>: standard output, messages then go to standard "
+              "error, e.g. cat in.pdf | quillmor - - -page a4 > out.pdf\n"
+              "-info <file> [options] before all: print each page's boxes and size as seen and what the options would "
+              "make of it, write nothing, e.g. quillmor -info in.pdf -page a4 -con\n";
     // Asked for alone, help and version answer with status 0; in other places they are names.
     const std::pair<Texts, std::string> rows[] = {
         {{}, "0 " + usage}, {{"--help"}, "0 " + usage}, {{"-h"}, "0 " + usage},
@@ -229,10 +233,11 @@ TEST(ProgramEntry, UsageHelpAndVersion) {
 TEST(ProgramEntry, JobsListsTheirMessagesAndStatuses) {
     TempDir folder;
     const std::string list = folder.file("list.txt"), failing = folder.file("bad.txt"), empty = folder.file("e.tx1");
-    const std::string directory = folder.file("d.txt"), out = "-f" + folder.file("o");
+    const std::string directory = folder.file("d.txt"), out = "-f" + folder.file("o"), dash = folder.file("-.txt");
     writeFile(list, "a.pdf\n");
     writeFile(failing, "a.pdf\nbad.pdf\nc.pdf\n");
     writeFile(empty, "");
+    writeFile(dash, "-\n");
     fs::create_directory(directory);
     const std::string ok = "0 " + banner(), failed = "1 " + banner(), failure = "cannot open 100%s%d.pdf\n";
     const std::string wildcards = "1 \nError! Wildcards * are not permitted, if you want to process many files then "
@@ -242,6 +247,10 @@ TEST(ProgramEntry, JobsListsTheirMessagesAndStatuses) {
         // Only ".tx" four characters from the end (case-sensitive) or a name of four characters at most make a list.
         {{"LIST.TXT", "-fout"}, ok + done, {"LIST.TXT"}}, {{"list.txt.pdf", "-fout"}, ok + done, {"list.txt.pdf"}},
         {{"abcd", out}, failed + "Unable to open file list: 'abcd'\r\n", {}},
+        // "-" is standard input, a PDF: a list file after it would need a name of its own.
+        {{"-", "-"}, ok + done, {"-"}}, {{dash, out}, ok + done, {"./-"}},
+        {{"-", out}, failed + "A list file cannot be standard input ('-'): give the name of the list file, e.g. "
+                              "quillmor list.txt -fout\n", {}},
         // Wildcards are refused before anything else, but a lone one is an input without an output name.
         {{"*.pdf", "out.pdf"}, wildcards, {}}, {{"a.pdf", "o*.pdf"}, wildcards, {}},
         {{list, out, "-s*"}, wildcards, {}}, {{"in.pdf", "out.pdf", "-password", "p*ss"}, ok + done, {"in.pdf"}},
