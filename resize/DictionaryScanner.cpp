@@ -77,3 +77,14 @@ size_t DictionaryScanner::objectDictionary() const {
     const size_t value = objectValue();
     return value != npos && isDictionaryAt(value) ? value : npos;
 }
+
+bool DictionaryScanner::objectHeader(TextRange& numbers) const {
+    const SyntaxToken number = syntax_.nextToken(0);
+    const SyntaxToken generation = syntax_.nextToken(number.last);
+    if (!number.is(TokenKind::integer) || !generation.is(TokenKind::integer) ||
+        !syntax_.isKeyword(syntax_.nextToken(generation.last), "obj")) {
+        return false;
+    }
+    numbers = {number.first, generation.last};
+    return true;
+}

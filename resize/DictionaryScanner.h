@@ -32,6 +32,8 @@ public:
 
     // The first value after the object header "n g obj", or npos when there is none.
     size_t objectValue() const;
+    // The numbers "n g" of the object header "n g obj"; false when the text starts with no such header.
+    bool objectHeader(TextRange& numbers) const;
     // The "<<" of the object's own dictionary (also a stream's), or npos when the object is no dictionary.
     size_t objectDictionary() const;
 

@@ -129,6 +129,12 @@ std::string formatBoxNumber(double value) { return formatFixed(value, kBoxDecima
 
 std::string formatScaleNumber(double value) { return formatFixed(value, kScaleDecimals, "%.2f"); }
 
+std::string formatScaleList(const std::vector<double>& values) {
+    std::string text;
+    for (const double value : values) text += " " + formatScaleNumber(value) + " ";
+    return text;
+}
+
 std::string formatInteger(int64_t value) {
     char digits[kNumberBufferSize];
     return std::string(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
