@@ -1,6 +1,5 @@
 #include "resize/AnnotationScaler.h"
 
-#include <cstdio>
 #include <cstring>
 #include <set>
 
@@ -96,11 +95,9 @@ void AnnotationScaler::scaleAnnotations(const CPdfDictionary& page, ObjectText& 
     for (int32_t i = 0; i < annotations.getLength(); ++i) {
         const uint32_t number = referenceNumber(annotations.at(i));
         if (number == 0 || copies.count(number) != 0 || !done.insert(number).second) continue;
-        ContentFollower* follower = job_.follower;
-        if (follower && follower->annotationOwner(number)) continue;  // an earlier page wrote it
-        if (follower) {
-            follower->setAnnotationOwner(number, transform_);
-            follower->claim(number);
+        if (ContentFollower* follower = job_.follower) {
+            // Written by an earlier page, or left to a page of its own, or to a page that stays.
+            if (!ownsAnnotation(number) || !follower->claim(number)) continue;
         }
         CPdfElement annotation;
         annotations.get(i, annotation);
@@ -129,6 +126,11 @@ void AnnotationScaler::rewriteAnnotationObject(uint32_t objectNumber, const CPdf
     writeObjectAgain(job_, objectNumber, text.bytes());
 }
 
+bool AnnotationScaler::ownsAnnotation(uint32_t objectNumber) const {
+    const ContentFollower::AnnotationOwner* owner = job_.follower->annotationOwner(objectNumber);
+    return !owner || (!owner->kept && sameMapping(owner->transform, transform_));
+}
+
 AnnotationScaler::Copies AnnotationScaler::planCopies(const CPdfArray& annotations) {
     Copies copies;
     ContentFollower* follower = job_.follower;
@@ -137,21 +139,8 @@ AnnotationScaler::Copies AnnotationScaler::planCopies(const CPdfArray& annotatio
     for (int32_t i = 0; i < annotations.getLength(); ++i) listed.insert(referenceNumber(annotations.at(i)));
     std::vector<uint32_t> pending;
     auto consider = [&](uint32_t number, bool listedHere) {
-        if (number == 0 || copies.count(number) != 0) return;
-        const PageTransform* owner = follower->annotationOwner(number);
-        if (listedHere && (!owner || sameMapping(*owner, transform_))) return;
-        CPdfElement annotation;
-        job_.xref.fetch(static_cast<int32_t>(number), fetchGeneration(job_.entries, number), annotation);
-        if (!annotation.is(kindDictionary)) return;
-        // A form field's widget is named by the field tree, which a copy would not be part of; a
-        // copied object would need its strings encrypted anew under its new number.
-        const bool widget = nameEntryIs(annotation, "Subtype", "Widget");
-        if (widget || job_.encryption) {
-            if (!follower->firstNote(number)) return;
-            std::printf("Warning: %s object %u is on pages resized differently: it follows the first of them\n",
-                        widget ? "widget annotation" : "annotation", number);
-            return;
-        }
+        if (number == 0 || copies.count(number) != 0 || (listedHere && ownsAnnotation(number))) return;
+        if (!follower->copyable(number)) return;
         copies[number] = 0;
         pending.push_back(number);
     };

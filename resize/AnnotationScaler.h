@@ -35,6 +35,9 @@ private:
     void annotationEdits(const DictionaryScanner& scanner, size_t dictionaryOpen, const CPdfElement& annotation,
                          const NumberOwner& owner, std::vector<TextEdit>& edits) const;
     void rewriteAnnotationObject(uint32_t objectNumber, const CPdfElement& annotation);
+    // Whether the page writes the annotation object itself: it is the first page to list it, or one
+    // that puts its points at the same places.
+    bool ownsAnnotation(uint32_t objectNumber) const;
     // Which annotations of the page need copies, with their new numbers.
     Copies planCopies(const CPdfArray& annotations);
     void writeCopy(uint32_t objectNumber, uint32_t copyNumber, const Copies& copies);

@@ -1,6 +1,7 @@
 #include "resize/ContentFollower.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "pdf/objects/PdfArray.h"
@@ -72,13 +73,55 @@ const PageTransform* ContentFollower::transformOf(const CPdfElement& reference) 
 
 bool ContentFollower::claim(uint32_t objectNumber) { return written_.insert(objectNumber).second; }
 
-const PageTransform* ContentFollower::annotationOwner(uint32_t objectNumber) const {
+const ContentFollower::AnnotationOwner* ContentFollower::annotationOwner(uint32_t objectNumber) const {
     const auto found = annotationOwners_.find(objectNumber);
     return found == annotationOwners_.end() ? nullptr : &found->second;
 }
 
-void ContentFollower::setAnnotationOwner(uint32_t objectNumber, const PageTransform& transform) {
-    annotationOwners_.emplace(objectNumber, transform);
+bool ContentFollower::copyable(uint32_t objectNumber) {
+    if (job_.encryption) return false;
+    CPdfElement annotation;
+    job_.xref.fetch(static_cast<int32_t>(objectNumber), fetchGeneration(job_.entries, objectNumber), annotation);
+    if (!annotation.is(kindDictionary)) return false;
+    CPdfElement subtype;
+    annotation.getDictionary()->lookup("Subtype", subtype);
+    return !nameIs(subtype, "Widget");
+}
+
+void ContentFollower::planAnnotations(const std::vector<PageRecord>& records) {
+    for (const PageRecord& record : records) {
+        if (!record.filled) continue;
+        const auto page = pages_.find(record.objectNumber);
+        AnnotationOwner owner;
+        owner.kept = page == pages_.end();
+        if (!owner.kept) owner.transform = page->second.transform;
+        try {
+            CPdfElement dictionary;
+            job_.xref.fetch(static_cast<int32_t>(record.objectNumber),
+                            fetchGeneration(job_.entries, record.objectNumber), dictionary);
+            if (!dictionary.is(kindDictionary)) continue;
+            CPdfElement annotations;
+            dictionary.getDictionary()->lookup("Annots", annotations);
+            if (!annotations.is(kindArray)) continue;
+            for (int32_t i = 0; i < annotations.getArray()->getLength(); ++i) {
+                const CPdfElement& reference = annotations.getArray()->at(i);
+                if (!reference.is(kindReference) || reference.getRefNumber() <= 0) continue;
+                const uint32_t number = static_cast<uint32_t>(reference.getRefNumber());
+                const auto found = annotationOwners_.emplace(number, owner);
+                const AnnotationOwner& first = found.first->second;
+                if (found.second || (first.kept == owner.kept && sameMapping(first.transform, owner.transform))) {
+                    continue;
+                }
+                if (!copyable(number) && firstNote(number)) {
+                    std::printf("Warning: annotation object %u is on pages resized differently and cannot be copied "
+                                "(a form field, or an encrypted file): it follows the first of them\n",
+                                number);
+                }
+            }
+        } catch (const CPdfException&) {
+            // A page whose annotations cannot be read lists none.
+        }
+    }
 }
 
 void ContentFollower::queue(const CPdfElement& reference, Holder holder, const PageTransform* page) {

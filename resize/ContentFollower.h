@@ -64,9 +64,20 @@ public:
     bool claim(uint32_t objectNumber);
     bool isClaimed(uint32_t objectNumber) const { return written_.count(objectNumber) != 0; }
 
-    // Annotation objects shared by pages: the transform the first page gave it, or null.
-    const PageTransform* annotationOwner(uint32_t objectNumber) const;
-    void setAnnotationOwner(uint32_t objectNumber, const PageTransform& transform);
+    // Who an annotation object belongs to: the first page (in page order) that lists it. A page that
+    // is not rewritten keeps its annotations as they are (`kept`).
+    struct AnnotationOwner {
+        PageTransform transform;
+        bool kept = false;
+    };
+    // Before the pages are rewritten: gives every listed annotation its owner, and names once each
+    // one that cannot be copied (a form field's widget, or any annotation of an encrypted file, whose
+    // strings are encrypted for its own number) on pages resized differently.
+    void planAnnotations(const std::vector<PageRecord>& records);
+    // Null for an annotation that no page lists.
+    const AnnotationOwner* annotationOwner(uint32_t objectNumber) const;
+    // Whether the object can be copied for a page: a dictionary that is no widget, in a plain file.
+    bool copyable(uint32_t objectNumber);
     // True the first time an object is named in a message, so that each is named once.
     bool firstNote(uint32_t objectNumber) { return noted_.insert(objectNumber).second; }
     // Annots array objects already used by a rewritten page.
@@ -108,7 +119,7 @@ private:
     std::deque<Queued> queue_;
     std::set<uint32_t> visited_;
     std::set<uint32_t> written_;
-    std::map<uint32_t, PageTransform> annotationOwners_;
+    std::map<uint32_t, AnnotationOwner> annotationOwners_;
     std::set<uint32_t> annotsArrays_;
     std::set<uint32_t> noted_;
     uint32_t current_ = 0;  // the object being visited, for error texts

@@ -184,6 +184,7 @@ void CQuillmorHandler::rewritePages() {
     for (const PageRecord& record : records_) {
         if (record.selected && record.filled) follower.addPage(record, pageTransformOf(job_.settings, record));
     }
+    follower.planAnnotations(records_);
     for (size_t i = 0; i < records_.size(); ++i) {
         PageRecord& record = records_[i];
         if (!record.selected || !record.filled) continue;
