@@ -1,5 +1,6 @@
 #include "resize/AnnotationScaler.h"
 
+#include <cmath>
 #include <cstring>
 #include <set>
 
@@ -31,6 +32,23 @@ constexpr GeometryKey kGeometryKeys[] = {
     {"CL", CoordinateKind::points, false},        {"RD", CoordinateKind::distances, false},
     {"InkList", CoordinateKind::points, true},
 };
+
+// Border widths of annotations drawn from their points scale as the content's lines do; under
+// uneven factors a line's width depends on its direction, and the mean of the two stands for both.
+double widthFactor(const PageTransform& transform) {
+    return std::sqrt(transform.contentFactors.x * transform.contentFactors.y);
+}
+
+constexpr int32_t kBorderWidthIndex = 2;  // Border [horizontal-radius vertical-radius width ...]
+
+// The edit of a non-zero width number standing at `range`, when `value` holds one.
+bool widthEdit(const CPdfElement& value, const TextRange& range, double factor, TextEdit& edit) {
+    if (!value.isNumber() || value.getNumber() == 0) return false;
+    const double width = value.getNumber() * factor;
+    if (!std::isfinite(width)) return false;
+    edit = TextEdit{range.first, range.last, formatScaleNumber(width)};
+    return true;
+}
 
 bool hasDirectDictionary(const CPdfArray& array) {
     for (int32_t i = 0; i < array.getLength(); ++i) {
@@ -74,9 +92,38 @@ void AnnotationScaler::annotationEdits(const DictionaryScanner& scanner, size_t 
                                            : mappedNumbers(value, key.kind, transform_, owner, inside);
         if (mapped) edits.push_back(entryArrayEdit(scanner, entry, inside));
     }
+    borderWidthEdits(scanner, dictionaryOpen, dictionary, edits);
     if (job_.follower) {
         job_.follower->visit(ContentFollower::Holder::annotation, annotation, scanner, dictionaryOpen, &transform_,
                              edits);
+    }
+}
+
+void AnnotationScaler::borderWidthEdits(const DictionaryScanner& scanner, size_t dictionaryOpen,
+                                        const CPdfDictionary& annotation, std::vector<TextEdit>& edits) const {
+    const double factor = widthFactor(transform_);
+    TextEntry entry;
+    TextEdit edit;
+    CPdfElement style, border;
+    annotation.lookupUnresolved("BS", style);
+    if (style.is(kindDictionary) && scanner.findKey(dictionaryOpen, "/BS", entry) &&
+        scanner.isDictionaryAt(entry.valueFirst)) {
+        TextEntry width;
+        const CPdfElement* value = style.getDictionary()->find("W");
+        if (value && scanner.findKey(entry.valueFirst, "/W", width) &&
+            widthEdit(*value, {width.valueFirst, width.valueLast}, factor, edit)) {
+            edits.push_back(edit);
+        }
+    }
+    annotation.lookupUnresolved("Border", border);
+    if (!border.is(kindArray) || border.getArray()->getLength() <= kBorderWidthIndex ||
+        !scanner.findKey(dictionaryOpen, "/Border", entry) || !scanner.isArrayAt(entry.valueFirst)) {
+        return;
+    }
+    const std::vector<TextRange> elements = scanner.arrayElements(entry.valueFirst);
+    if (elements.size() == static_cast<size_t>(border.getArray()->getLength()) &&
+        widthEdit(border.getArray()->at(kBorderWidthIndex), elements[kBorderWidthIndex], factor, edit)) {
+        edits.push_back(edit);
     }
 }
 

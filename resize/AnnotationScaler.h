@@ -17,8 +17,8 @@ class ObjectText;
 struct ResizeJob;
 
 // Makes a page's annotations follow its content: their rectangles and every point they hold
-// (QuadPoints, InkList, Vertices, L, CL; the RD margins by the factors alone), and the
-// destinations of links. Each annotation object is written once, by the first page that lists it;
+// (QuadPoints, InkList, Vertices, L, CL; the RD margins by the factors alone), their border
+// widths, and the destinations of links. Each annotation object is written once, by the first page that lists it;
 // a later page that lists it under another transform gets a copy of its own (with the annotation's
 // popup, or the popup's parent), except a form field's widget, which follows the first page.
 // Annotation dictionaries that stand directly in the Annots array are edited where they stand.
@@ -34,6 +34,9 @@ private:
     // The edits that the annotation dictionary at `dictionaryOpen` needs on this page.
     void annotationEdits(const DictionaryScanner& scanner, size_t dictionaryOpen, const CPdfElement& annotation,
                          const NumberOwner& owner, std::vector<TextEdit>& edits) const;
+    // The border widths (BS W, Border's third number) of the annotation at `dictionaryOpen`.
+    void borderWidthEdits(const DictionaryScanner& scanner, size_t dictionaryOpen, const CPdfDictionary& annotation,
+                          std::vector<TextEdit>& edits) const;
     void rewriteAnnotationObject(uint32_t objectNumber, const CPdfElement& annotation);
     // Whether the page writes the annotation object itself: it is the first page to list it, or one
     // that puts its points at the same places.

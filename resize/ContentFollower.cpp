@@ -108,10 +108,12 @@ void ContentFollower::planAnnotations(const std::vector<PageRecord>& records) {
                 if (!reference.is(kindReference) || reference.getRefNumber() <= 0) continue;
                 const uint32_t number = static_cast<uint32_t>(reference.getRefNumber());
                 const auto found = annotationOwners_.emplace(number, owner);
-                const AnnotationOwner& first = found.first->second;
+                AnnotationOwner& first = found.first->second;
                 if (found.second || (first.kept == owner.kept && sameMapping(first.transform, owner.transform))) {
                     continue;
                 }
+                // A page that stays keeps its annotations as they are, whichever page lists them first.
+                if (owner.kept) first = owner;
                 if (!copyable(number) && firstNote(number)) {
                     std::printf("Warning: annotation object %u is on pages resized differently and cannot be copied "
                                 "(a form field, or an encrypted file): it follows the first of them\n",

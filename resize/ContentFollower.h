@@ -64,8 +64,8 @@ public:
     bool claim(uint32_t objectNumber);
     bool isClaimed(uint32_t objectNumber) const { return written_.count(objectNumber) != 0; }
 
-    // Who an annotation object belongs to: the first page (in page order) that lists it. A page that
-    // is not rewritten keeps its annotations as they are (`kept`).
+    // Who an annotation object belongs to: the first page (in page order) that lists it, unless a page
+    // that is not rewritten lists it too: such a page keeps its annotations as they are (`kept`).
     struct AnnotationOwner {
         PageTransform transform;
         bool kept = false;
