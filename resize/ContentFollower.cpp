@@ -290,7 +290,11 @@ void ContentFollower::boxEdit(const char* key, const CPdfDictionary& dictionary,
     CPdfElement box;
     dictionary.lookup(key, box);
     std::string inside;
-    if (!mappedNumbers(box, CoordinateKind::box, transform, NumberOwner{"viewport or bead", current_}, inside)) return;
+    try {
+        if (!mappedNumbers(box, CoordinateKind::box, transform, NumberOwner{"viewport or bead", 0}, inside)) return;
+    } catch (const CPdfException&) {
+        return;  // numbers out of range are damage, left as they are
+    }
     edits.push_back(entryArrayEdit(scanner, entry, inside));
 }
 
@@ -328,7 +332,6 @@ void ContentFollower::writeQueued() {
         const Queued next = queue_.front();
         queue_.pop_front();
         if (!visited_.insert(next.objectNumber).second || isClaimed(next.objectNumber)) continue;
-        current_ = next.objectNumber;
         std::vector<TextEdit> edits;
         std::string raw;
         try {

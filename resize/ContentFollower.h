@@ -122,7 +122,6 @@ private:
     std::map<uint32_t, AnnotationOwner> annotationOwners_;
     std::set<uint32_t> annotsArrays_;
     std::set<uint32_t> noted_;
-    uint32_t current_ = 0;  // the object being visited, for error texts
 };
 
 // Whether two transforms put every point of the content at the same place.

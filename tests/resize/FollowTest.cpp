@@ -146,4 +146,26 @@ TEST_F(Follow, PagesThatStayKeepTheirPlacesAndCopiesGoTogether) {
     EXPECT_NE(copied.raw(6).find("/Annots " + std::to_string(copies + 2) + " 0 R"), std::string::npos);
 }
 
+// A content shift (the content moved after it is scaled) moves points and pattern translations, never
+// margins; the rectangle is the box of its moved corners.
+TEST(FollowShift, PointsAndPatternOriginsMoveWithTheContent) {
+    PageTransform shifted;
+    shifted.contentFactors = {2, 1.5};
+    shifted.contentShiftX = 5;
+    shifted.contentShiftY = -7;
+    const std::map<int, std::string> objects = {
+        {6, "<< /Rect [300 400 100 200] /QuadPoints [1 2] /RD [2 4 6 8] >>"},
+        {7, "<< /PatternType 2 /Matrix [1 0.5 -2 1 10 20] >>"},
+        {8, "<< /PatternType 2 >>"}};
+    InputJob job(onePage("/Annots [6 0 R] /Resources << /Pattern << /A 7 0 R /B 8 0 R >> >>", objects));
+    job.rewrite(0, shifted);
+    job.finish();
+    EXPECT_EQ(job.object(6), "6 0 obj\n<< /Rect [ 205.00  293.00  605.00  593.00 ] /QuadPoints [ 7.00  -4.00 ] "
+                             "/RD [ 4.00  6.00  12.00  12.00 ] >>\nendobj\n");
+    EXPECT_EQ(job.object(7), "7 0 obj\n<< /PatternType 2 /Matrix [ 2.000000  0.750000  -4.000000  1.500000  25.000000  "
+                             "23.000000 ] >>\nendobj\n");
+    EXPECT_NE(job.object(8).find("/Matrix [ 2.000000  0.000000  0.000000  1.500000  5.000000  -7.000000 ]"),
+              std::string::npos) << job.object(8);
+}
+
 }  // namespace
