@@ -116,7 +116,8 @@ void ContentFollower::planAnnotations(const std::vector<PageRecord>& records) {
                 if (owner.kept) first = owner;
                 if (!copyable(number) && firstNote(number)) {
                     std::printf("Warning: annotation object %u is on pages resized differently and cannot be copied "
-                                "(a form field, or an encrypted file): it follows the first of them\n",
+                                "(a form field, or an encrypted file): it follows the first of them, or one left as "
+                                "it is\n",
                                 number);
                 }
             }
