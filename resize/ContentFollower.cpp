@@ -100,7 +100,12 @@ void ContentFollower::planAnnotations(const std::vector<PageRecord>& records) {
             job_.xref.fetch(static_cast<int32_t>(record.objectNumber),
                             fetchGeneration(job_.entries, record.objectNumber), dictionary);
             if (!dictionary.is(kindDictionary)) continue;
-            CPdfElement annotations;
+            CPdfElement annotations, arrayObject;
+            // An Annots array object of a page that stays stays too: a resized page that shares it takes a copy.
+            dictionary.getDictionary()->lookupUnresolved("Annots", arrayObject);
+            if (owner.kept && arrayObject.is(kindReference) && arrayObject.getRefNumber() > 0) {
+                annotsArrays_.insert(static_cast<uint32_t>(arrayObject.getRefNumber()));
+            }
             dictionary.getDictionary()->lookup("Annots", annotations);
             if (!annotations.is(kindArray)) continue;
             for (int32_t i = 0; i < annotations.getArray()->getLength(); ++i) {

@@ -121,14 +121,17 @@ TEST_F(Follow, EveryPlaceFollowsTheContentOfThePageItNames) {
 // also from a page that stays. A popup goes with the annotation it belongs to, into a copy of the Annots
 // array object that the page shares with an earlier one.
 TEST_F(Follow, PagesThatStayKeepTheirPlacesAndCopiesGoTogether) {
-    resize({{4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1190 1684] /Contents 5 0 R /Annots [11 0 R 16 0 R] >>"}},
+    resize({{4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1190 1684] /Contents 5 0 R /Annots 8 0 R >>"},
+            {8, "[11 0 R 16 0 R]"}, {6, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Annots 8 0 R >>"}},
            {"-page", "a4", "-s2"});
     InputJob in(input), out(output);
-    for (int unchanged : {4, 10, 16, 17, 19, 21, 32, 41}) EXPECT_EQ(out.raw(unchanged), in.raw(unchanged)) << unchanged;
-    // The square is also on the page that stays: the rewritten page takes a copy.
-    const std::string copy = std::to_string(in.entries().size() + 2);
-    EXPECT_EQ(out.raw(7), "7 0 obj\n[" + copy + " 0 R 15 0 R]\nendobj\n");
-    EXPECT_NE(out.raw(std::stoul(copy)).find("/Rect [ 0.00  0.00  10.00  10.00 ] /P 6 0 R"), std::string::npos);
+    for (int unchanged : {4, 8, 10, 16, 17, 19, 21, 32, 41}) EXPECT_EQ(out.raw(unchanged), in.raw(unchanged)) << unchanged;
+    // The link and the square are also on the page that stays: the rewritten page takes copies, in a copy
+    // of the array.
+    const size_t copy = in.entries().size() + 2;
+    EXPECT_EQ(out.raw(copy + 2), std::to_string(copy + 2) + " 0 obj\n[" + std::to_string(copy) + " 0 R " +
+                                     std::to_string(copy + 1) + " 0 R]\nendobj\n");
+    EXPECT_NE(out.raw(copy + 1).find("/Rect [ 0.00  0.00  10.00  10.00 ] /P 6 0 R"), std::string::npos);
     expectHolds({{11, "/Dest [6 0 R /XYZ 10.00 300.00 2]"}, {30, "/one [4 0 R /FitBH 300] /two << /D [6 0 R /FitBV 20.00]"},
                  {22, "/D [6 0 R /FitV 50.00]"}, {33, "[6 0 R /FitH 10.00]"}});
 
