@@ -89,6 +89,11 @@ const std::vector<Sample> kCorpusSamples = {
      {56, 13}},
     {"pdfcpu__pkg_testdata_VectorApple.pdf", "smooth shading", {1}, {1}},
     {"pdfcpu__pkg_samples_annotations_FreeTextAnnotation.pdf", "an annotation with its appearance", {1}, {1}},
+    // Viewers draw these from their points, which must follow the content.
+    // Its line has no width of its own: the default one point is not scaled with the page.
+    {"pdfcpu__pkg_samples_annotations_InkAnnotation.pdf", "an ink annotation without appearance", {}, {1}},
+    {"pdfcpu__pkg_samples_annotations_LineAnnotation.pdf", "a line annotation without appearance", {1}, {1}},
+    {"pdfcpu__pkg_samples_annotations_PolygonAnnotation.pdf", "a polygon annotation without appearance", {1}, {1}},
     {"pdfcpu__pkg_samples_form_demo_french.pdf", "form fields", {1}, {}},
     {"pdfcpu__pkg_samples_basic_ResourceDictInheritanceDemo.pdf", "inherited resources", {1}, {1}},
     {"pdfcpu__pkg_samples_resize_resizeToA4L.pdf", "landscape", {1}, {1}},
