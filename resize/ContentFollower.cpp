@@ -8,6 +8,7 @@
 #include "pdf/objects/PdfDictionary.h"
 #include "pdf/objects/PdfElement.h"
 #include "pdf/objects/PdfException.h"
+#include "pdf/syntax/SyntaxDecoders.h"
 #include "resize/CoordinateText.h"
 #include "resize/DictionaryScanner.h"
 #include "resize/NumberFormat.h"
@@ -202,12 +203,20 @@ void ContentFollower::visitDictionary(Holder holder, const CPdfDictionary& dicti
             entry("Kids", Holder::nameTreeKids);
             entry("Names", Holder::nameTreeNames);
             return;
-        case Holder::destsDictionary:
-            for (int32_t i = 0; i < dictionary.getLength(); ++i) {
-                const std::string key = dictionary.getKey(i);
-                entry(key.c_str(), Holder::namedDestination);
+        case Holder::destsDictionary: {
+            // One walk over the text: such a dictionary may name thousands of destinations.
+            std::set<std::string> seen;
+            for (const TextEntry& named : scanner.entries(position)) {
+                const std::string_view key = scanner.text().substr(named.keyFirst + 1, named.keyLast - named.keyFirst - 1);
+                const std::string name = decodeName(key);
+                CPdfElement value;
+                dictionary.lookupUnresolved(name.c_str(), value);
+                // The first of two equal keys is the one the dictionary holds.
+                if (!seen.insert(name).second || value.is(kindNull) || named.valueFirst == named.valueLast) continue;
+                visit(Holder::namedDestination, value, scanner, named.valueFirst, page, edits, depth + 1);
             }
             return;
+        }
         case Holder::catalog: {
             CPdfElement openAction;
             dictionary.lookup("OpenAction", openAction);

@@ -38,6 +38,17 @@ bool DictionaryScanner::findKey(size_t dictionaryOpen, std::string_view key, Tex
     return false;
 }
 
+std::vector<TextEntry> DictionaryScanner::entries(size_t dictionaryOpen) const {
+    std::vector<TextEntry> found;
+    if (!isDictionaryAt(dictionaryOpen)) return found;
+    size_t position = syntax_.tokenAt(dictionaryOpen).last;
+    SyntaxEntry entry;
+    while (syntax_.nextEntry(position, entry)) {
+        found.push_back(TextEntry{entry.key.first, entry.key.last, entry.valueFirst, entry.valueLast});
+    }
+    return found;
+}
+
 bool DictionaryScanner::findKey(std::string_view key, TextEntry& entry) const {
     if (!mayHoldName(key)) return false;
     const size_t dictionary = objectDictionary();
