@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -37,10 +39,8 @@ constexpr double kFactorRounding = 0.005;
 constexpr int kMaxNesting = 32;
 
 // What a coordinate is; destinations are told apart by what holds them.
-const char* const kKinds[] = {"Rect",           "QuadPoints",         "InkList",          "Vertices",
-                              "L",              "CL",                 "RD",               "link destination",
-                              "outline destination", "named destination", "OpenAction", "viewport BBox",
-                              "bead R"};
+const char* const kKinds[] = {"Rect", "QuadPoints", "InkList", "Vertices", "L", "CL", "RD", "link destination",
+                              "outline destination", "named destination", "OpenAction", "viewport BBox", "bead R"};
 
 struct Coordinate {
     std::string kind;
