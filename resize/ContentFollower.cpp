@@ -90,6 +90,7 @@ bool ContentFollower::copyable(uint32_t objectNumber) {
 }
 
 void ContentFollower::planAnnotations(const std::vector<PageRecord>& records) {
+    if (pages_.empty()) return;  // nothing moves
     for (const PageRecord& record : records) {
         if (!record.filled) continue;
         const auto page = pages_.find(record.objectNumber);
@@ -314,6 +315,7 @@ void ContentFollower::boxEdit(const char* key, const CPdfDictionary& dictionary,
 }
 
 void ContentFollower::finish(const ObjectRef& root, const std::vector<PageRecord>& records) {
+    if (pages_.empty()) return;  // nothing points at a place that moved
     // Links on pages that stay as they are may still point at pages that change.
     for (const PageRecord& record : records) {
         if (!record.filled || record.selected || pages_.count(record.objectNumber) != 0) continue;
