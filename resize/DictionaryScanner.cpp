@@ -38,6 +38,17 @@ bool DictionaryScanner::findKey(size_t dictionaryOpen, std::string_view key, Tex
     return false;
 }
 
+std::vector<TextEntry> DictionaryScanner::entries(size_t dictionaryOpen) const {
+    std::vector<TextEntry> found;
+    if (!isDictionaryAt(dictionaryOpen)) return found;
+    size_t position = syntax_.tokenAt(dictionaryOpen).last;
+    SyntaxEntry entry;
+    while (syntax_.nextEntry(position, entry)) {
+        found.push_back(TextEntry{entry.key.first, entry.key.last, entry.valueFirst, entry.valueLast});
+    }
+    return found;
+}
+
 bool DictionaryScanner::findKey(std::string_view key, TextEntry& entry) const {
     if (!mayHoldName(key)) return false;
     const size_t dictionary = objectDictionary();
@@ -76,4 +87,15 @@ size_t DictionaryScanner::objectValue() const {
 size_t DictionaryScanner::objectDictionary() const {
     const size_t value = objectValue();
     return value != npos && isDictionaryAt(value) ? value : npos;
+}
+
+bool DictionaryScanner::objectHeader(TextRange& numbers) const {
+    const SyntaxToken number = syntax_.nextToken(0);
+    const SyntaxToken generation = syntax_.nextToken(number.last);
+    if (!number.is(TokenKind::integer) || !generation.is(TokenKind::integer) ||
+        !syntax_.isKeyword(syntax_.nextToken(generation.last), "obj")) {
+        return false;
+    }
+    numbers = {number.first, generation.last};
+    return true;
 }

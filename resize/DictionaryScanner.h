@@ -32,9 +32,13 @@ public:
 
     // The first value after the object header "n g obj", or npos when there is none.
     size_t objectValue() const;
+    // The numbers "n g" of the object header "n g obj"; false when the text starts with no such header.
+    bool objectHeader(TextRange& numbers) const;
     // The "<<" of the object's own dictionary (also a stream's), or npos when the object is no dictionary.
     size_t objectDictionary() const;
 
+    // Every entry of the dictionary whose "<<" is at `dictionaryOpen`, in the order of the text.
+    std::vector<TextEntry> entries(size_t dictionaryOpen) const;
     // The first entry whose key (slash included, compared after #xx escapes are decoded) stands at
     // the top level of the dictionary whose "<<" is at `dictionaryOpen`.
     bool findKey(size_t dictionaryOpen, std::string_view key, TextEntry& entry) const;

@@ -137,6 +137,12 @@ std::string formatExactNumber(double value) {
     return text == "-0" ? "0" : text;
 }
 
+std::string formatScaleList(const std::vector<double>& values) {
+    std::string text;
+    for (const double value : values) text += " " + formatScaleNumber(value) + " ";
+    return text;
+}
+
 std::string formatInteger(int64_t value) {
     char digits[kNumberBufferSize];
     return std::string(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);

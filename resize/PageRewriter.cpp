@@ -6,7 +6,9 @@
 #include "pdf/objects/PdfElement.h"
 #include "pdf/objects/PdfException.h"
 #include "resize/AnnotationScaler.h"
+#include "resize/ContentFollower.h"
 #include "resize/ContentWrapper.h"
+#include "resize/DictionaryScanner.h"
 #include "resize/NumberFormat.h"
 #include "resize/ObjectText.h"
 #include "resize/PageGeometry.h"
@@ -42,6 +44,21 @@ void PageRewriter::rewritePage(PageRecord& record, const PageTransform& transfor
     ContentWrapper(job_, transform, pageNumber).wrapContents(pageDictionary, pageText);
     AnnotationScaler(job_, transform, pageNumber).scaleAnnotations(pageDictionary, pageText);
     PatternScaler(job_, transform).scalePatterns(pageDictionary);
+    if (job_.follower) followViewports(pageDictionary, transform, pageText);
 
     writeObjectAgain(job_, pageNumber, pageText.bytes());
+}
+
+void PageRewriter::followViewports(const CPdfDictionary& page, const PageTransform& transform, ObjectText& pageText) {
+    CPdfElement viewports;
+    page.lookupUnresolved("VP", viewports);
+    if (viewports.is(kindNull)) return;
+    std::vector<TextEdit> edits;
+    {
+        const DictionaryScanner scanner(pageText.bytes());
+        TextEntry entry;
+        if (!scanner.findKey("/VP", entry)) return;
+        job_.follower->visit(ContentFollower::Holder::viewports, viewports, scanner, entry.valueFirst, &transform, edits);
+    }
+    applyEdits(pageText, std::move(edits));
 }

@@ -9,9 +9,11 @@
 #include "resize/PageRecord.h"
 #include "resize/PageTransform.h"
 
+class ContentFollower;
 class OutputEncryption;
 class OutputWriter;
 class RawObjectReader;
+class CPdfDictionary;
 class ObjectText;
 
 // What one page rewrite reads and writes; owned by the handler for the job.
@@ -24,6 +26,9 @@ struct ResizeJob {
     const OutputEncryption* encryption = nullptr;  // set when the input is encrypted
     // Objects known to parse as streams (the copy pass parsed them); others are read to learn their kind.
     const std::vector<bool>* knownStreams = nullptr;
+    // What follows the content outside the pages (destinations, shared annotations); null: the
+    // page's own objects only.
+    ContentFollower* follower = nullptr;
 };
 
 // Rewrites one selected page: its boxes, two new content streams around its content, its
@@ -35,7 +40,9 @@ public:
     // Throws CPdfException when the page cannot be rewritten (unreadable object, non-finite factors).
     void rewritePage(PageRecord& record, const PageTransform& transform);
 
-    // (Further members are the implementer's to lay out.)
 private:
+    // The page's viewports (VP) follow its content; those in the page text are edited there.
+    void followViewports(const CPdfDictionary& page, const PageTransform& transform, ObjectText& pageText);
+
     ResizeJob& job_;
 };

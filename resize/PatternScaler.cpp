@@ -14,6 +14,7 @@ namespace {
 
 constexpr char kMatrixKey[] = "/Matrix";
 constexpr int32_t kMatrixSize = 6;
+constexpr int32_t kTranslationIndex = 4;  // e and f
 constexpr size_t kDictionaryOpenLength = 2;
 
 // The dictionary of a shading pattern, or of a tiling pattern's stream.
@@ -28,7 +29,7 @@ std::string matrixNumber(double value) { return " " + formatBoxNumber(value) + "
 }  // namespace
 
 PatternScaler::PatternScaler(ResizeJob& job, const PageTransform& transform)
-    : job_(job), factors_(transform.contentFactors) {}
+    : job_(job), transform_(transform) {}
 
 bool PatternScaler::scaledMatrix(const CPdfElement& matrix, std::string& numbers, uint32_t objectNumber) const {
     if (!matrix.is(kindArray) || matrix.getArray()->getLength() != kMatrixSize) return false;
@@ -37,8 +38,12 @@ bool PatternScaler::scaledMatrix(const CPdfElement& matrix, std::string& numbers
         CPdfElement element;
         matrix.getArray()->get(i, element);
         if (!element.isNumber()) return false;
-        // Even indexes (a, c, e) are multiplied by the x factor, odd ones (b, d, f) by the y factor.
-        const double value = element.getNumber() * (i % 2 == 0 ? factors_.x : factors_.y);
+        // Even indexes (a, c, e) are multiplied by the x factor, odd ones (b, d, f) by the y factor;
+        // the translation (e, f) is a point of the page and also takes the content's shift.
+        const double number = element.getNumber();
+        const bool x = i % 2 == 0;
+        const double value = i >= kTranslationIndex ? (x ? transform_.contentX(number) : transform_.contentY(number))
+                                                    : number * (x ? transform_.contentFactors.x : transform_.contentFactors.y);
         requireFinite(value, "pattern", objectNumber);
         text += matrixNumber(value);
     }
@@ -47,10 +52,11 @@ bool PatternScaler::scaledMatrix(const CPdfElement& matrix, std::string& numbers
 }
 
 std::string PatternScaler::scaledIdentity(uint32_t objectNumber) const {
-    requireFinite(factors_.x, "pattern", objectNumber);
-    requireFinite(factors_.y, "pattern", objectNumber);
-    return matrixNumber(factors_.x) + matrixNumber(0) + matrixNumber(0) + matrixNumber(factors_.y) + matrixNumber(0) +
-           matrixNumber(0);
+    const ScaleFactors& factors = transform_.contentFactors;
+    requireFinite(factors.x, "pattern", objectNumber);
+    requireFinite(factors.y, "pattern", objectNumber);
+    return matrixNumber(factors.x) + matrixNumber(0) + matrixNumber(0) + matrixNumber(factors.y) +
+           matrixNumber(transform_.contentShiftX) + matrixNumber(transform_.contentShiftY);
 }
 
 void PatternScaler::scalePatterns(const CPdfDictionary& page) {

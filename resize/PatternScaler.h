@@ -19,15 +19,15 @@ public:
 
     void scalePatterns(const CPdfDictionary& page);
 
-    // The six numbers of `matrix` (a b c d e f) as a*cx b*cy c*cx d*cy e*cx f*cy, each written
-    // " %f "; false when `matrix` is not an array of six numbers.
+    // The six numbers of `matrix` (a b c d e f) as a*cx b*cy c*cx d*cy e*cx+tx f*cy+ty (tx, ty: the
+    // content's shift), each written " %f "; false when `matrix` is not an array of six numbers.
     bool scaledMatrix(const CPdfElement& matrix, std::string& numbers, uint32_t objectNumber) const;
-    // The numbers of the scaled identity matrix: cx 0 0 cy 0 0, each written " %f ".
+    // The numbers of the page's content matrix: cx 0 0 cy tx ty, each written " %f ".
     std::string scaledIdentity(uint32_t objectNumber) const;
 
 private:
     void rewritePatternObject(uint32_t objectNumber, const CPdfElement& pattern);
 
     ResizeJob& job_;
-    ScaleFactors factors_;
+    PageTransform transform_;
 };

@@ -9,6 +9,7 @@
 #include "pdf/objects/PdfElement.h"
 #include "pdf/objects/PdfException.h"
 #include "pdf/stream/InputFile.h"
+#include "resize/ContentFollower.h"
 #include "resize/CopyPass.h"
 #include "resize/DirectObjectText.h"
 #include "resize/OutputEncryption.h"
@@ -193,11 +194,19 @@ void CQuillmorHandler::leaveUnresizablePages() {
 
 void CQuillmorHandler::rewritePages() {
     ResizeJob job{*xref_, xref_->getEntries(), *reader_, *output_, job_.settings, encryption_.get(), &knownStreams_};
+    ContentFollower follower(job);
+    job.follower = &follower;
+    // Links on any page may point at any other: every transform is known before the first rewrite.
+    for (const PageRecord& record : records_) {
+        if (record.selected && record.filled) follower.addPage(record, pageTransformOf(job_.settings, record));
+    }
+    follower.planAnnotations(records_);
     for (size_t i = 0; i < records_.size(); ++i) {
         PageRecord& record = records_[i];
         if (!record.selected || !record.filled) continue;
         PageRewriter(job).rewritePage(record, pageTransformOf(job_.settings, record));
     }
+    follower.finish(root_, records_);
 }
 
 void CQuillmorHandler::finishOutput() {

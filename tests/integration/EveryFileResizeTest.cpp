@@ -35,23 +35,6 @@ const Known kToleratedWarnings[] = {
      "reference to the deleted object, which readers skip"},
 };
 
-struct OptionSet {
-    const char* name;
-    const char* options;
-};
-
-const OptionSet kOptionSets[] = {
-    {"NoOptions", ""},
-    {"ScaleXY", "-scalex200 -scaley150"},  // a uniform -scale takes the same path
-    {"A4Centred", "-page a4 -con -center"},
-    {"LetterLandscape", "-pageL letter -con"},
-    {"PageSizeFirstPage", "-pagesize 0,0,1000,500 -s1"},
-    {"NoScaleCentred", "-noscale -pagesize 0,0,1234,1234 -con -center -scale100"},
-    {"Offsets", "-offsetx10 -offsety-20"},
-};
-
-void PrintTo(const OptionSet& set, std::ostream* out) { *out << set.options; }
-
 const Known* find(const Known* begin, const Known* end, const std::string& file, const std::string& text) {
     for (const Known* known = begin; known != end; ++known) {
         if (file == known->file && text.find(known->text) != std::string::npos) return known;

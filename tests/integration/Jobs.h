@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "tests/support/TestTools.h"
@@ -55,3 +56,22 @@ inline Job runJob(const std::string& input, const std::string& folder, const std
     if (!job.problem.empty()) job.problem += ": " + console;
     return job;
 }
+
+struct OptionSet {
+    const char* name;
+    const char* options;
+};
+
+// Test names and failures show the options, not the bytes of the value.
+inline void PrintTo(const OptionSet& set, std::ostream* out) { *out << set.options; }
+
+// The option sets users reach for, which the whole-program tests run.
+inline const OptionSet kOptionSets[] = {
+    {"NoOptions", ""},
+    {"ScaleXY", "-scalex200 -scaley150"},  // a uniform -scale takes the same path
+    {"A4Centred", "-page a4 -con -center"},
+    {"LetterLandscape", "-pageL letter -con"},
+    {"PageSizeFirstPage", "-pagesize 0,0,1000,500 -s1"},
+    {"NoScaleCentred", "-noscale -pagesize 0,0,1234,1234 -con -center -scale100"},
+    {"Offsets", "-offsetx10 -offsety-20"},
+};

@@ -17,24 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/integration/Jobs.h"
+#include "tests/integration/Renders.h"
 #include "tests/support/GeneratedPdfs.h"
 #include "tests/support/PdfBuilder.h"
 
 namespace {
 
-constexpr int kFullResolution = 72;  // one pixel per point
-constexpr int kHalfResolution = 36;
-// A gray level at or above this counts as paper, below it as ink.
-constexpr int kPaper = 250;
-constexpr int kWhite = 255;
-
-// A -scale200 page drawn at half the resolution puts every point on the input's pixel at full
-// resolution; only values written with two decimals (annotation rectangles) move an edge by under
-// a pixel: measured, below 0.06 gray levels on average and 1.2% of the ink. A lost, misplaced or
-// wrongly scaled element changes at least as much as its ink, far beyond both limits.
-constexpr double kMaxMeanDifference = 0.5;
-constexpr double kMaxDifferenceShareOfInk = 0.05;
 // Rounding of page sizes to whole pixels, plus anti-aliased edges.
 constexpr int kPixelTolerance = 3;
 // The content matrix carries its factor with two decimals, while the margins that centre the page
@@ -51,32 +39,6 @@ constexpr double kMaxTextDifference = 0.1;
 
 constexpr double kA4Width = 595;
 constexpr double kA4Height = 842;
-
-struct Image {
-    int width = 0, height = 0;
-    std::string gray;
-
-    int at(int x, int y) const { return static_cast<unsigned char>(gray[static_cast<size_t>(y) * width + x]); }
-};
-
-// The page drawn by mutool in gray, read back from its binary PGM: "P5", width, height, maximum, pixels.
-Image render(const TempDir& dir, const std::string& pdf, int resolution, int page, const std::string& name) {
-    const std::string pgm = dir.file(name + ".pgm");
-    Image image;
-    if (runCommand("mutool draw -q -r " + std::to_string(resolution) + " -c gray -o " + shellQuote(pgm) + " " +
-                   shellQuote(pdf) + " " + std::to_string(page))
-            .status != 0) {
-        return image;
-    }
-    std::istringstream in(readFile(pgm));
-    std::string magic;
-    int maximum = 0;
-    in >> magic >> image.width >> image.height >> maximum;
-    in.get();  // the one white-space byte before the pixels
-    image.gray.assign(std::istreambuf_iterator<char>(in), {});
-    if (magic != "P5" || image.gray.size() != static_cast<size_t>(image.width) * image.height) return Image();
-    return image;
-}
 
 struct InkBox {
     int left, right, top, bottom;  // rows and columns of paper around the ink
@@ -138,6 +100,11 @@ const std::vector<Sample> kCorpusSamples = {
      {56, 13}},
     {"pdfcpu__pkg_testdata_VectorApple.pdf", "smooth shading", {1}, {1}},
     {"pdfcpu__pkg_samples_annotations_FreeTextAnnotation.pdf", "an annotation with its appearance", {1}, {1}},
+    // Viewers draw these from their points, which must follow the content.
+    // Its line has no width of its own: the default one point is not scaled with the page.
+    {"pdfcpu__pkg_samples_annotations_InkAnnotation.pdf", "an ink annotation without appearance", {}, {1}},
+    {"pdfcpu__pkg_samples_annotations_LineAnnotation.pdf", "a line annotation without appearance", {1}, {1}},
+    {"pdfcpu__pkg_samples_annotations_PolygonAnnotation.pdf", "a polygon annotation without appearance", {1}, {1}},
     {"pdfcpu__pkg_samples_form_demo_french.pdf", "form fields", {1}, {}},
     {"pdfcpu__pkg_samples_basic_ResourceDictInheritanceDemo.pdf", "inherited resources", {1}, {1}},
     {"pdfcpu__pkg_samples_resize_resizeToA4L.pdf", "landscape", {1}, {1}},
@@ -159,33 +126,6 @@ const std::vector<Sample> kCorpusSamples = {
     {"qpdf__qpdf_qtest_qpdf_leading-junk.pdf", "encrypted, junk before the header", {1}, {}, true},
     {"qpdf__qpdf_qtest_qpdf_minimal-signed-restricted.pdf", "encrypted and signed", {1}, {}, true},
 };
-
-// The output of the job, made in its own folder below `dir`; the test fails where the job did.
-std::string resized(const std::string& input, const TempDir& dir, const std::string& name, const std::string& options) {
-    std::filesystem::create_directory(dir.file(name));
-    const Job job = runJob(input, dir.file(name), options);
-    EXPECT_EQ(job.problem, "");
-    EXPECT_EQ(job.run.status, 0) << job.run.output;
-    return job.output;
-}
-
-void expectDoubledPageLooksLikeTheInput(const TempDir& dir, const std::string& input, const std::string& output,
-                                        int page) {
-    const Image before = render(dir, input, kFullResolution, page, "before");
-    const Image after = render(dir, output, kHalfResolution, page, "after");
-    ASSERT_GT(before.width, 0);
-    ASSERT_EQ(after.width, before.width);
-    ASSERT_EQ(after.height, before.height);
-    double difference = 0, ink = 0;
-    for (size_t i = 0; i < before.gray.size(); ++i) {
-        const int a = static_cast<unsigned char>(before.gray[i]);
-        difference += std::abs(a - static_cast<unsigned char>(after.gray[i]));
-        ink += kWhite - a;
-    }
-    ASSERT_GT(ink, 0) << "a blank page proves nothing";
-    EXPECT_LT(difference / before.gray.size(), kMaxMeanDifference);
-    EXPECT_LT(difference / ink, kMaxDifferenceShareOfInk);
-}
 
 // Opens with the empty password, and strings such as those of the document information read the same.
 void expectEncryptedTheSameWay(const TempDir& dir, const std::string& input, const std::string& output) {

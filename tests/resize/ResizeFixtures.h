@@ -111,10 +111,11 @@ public:
         knownStreams_ = copyObjects(*reader_, xref_, *output_, xref_.getEntries(), records);
         copied_ = true;
     }
-    // The page at `index` with its factors set as the pipeline sets them.
-    void rewrite(size_t index) {
+    // The page at `index` with its factors set as the pipeline sets them, or with `transform`.
+    void rewrite(size_t index) { rewrite(index, pageTransformOf(settings, records.at(index))); }
+    void rewrite(size_t index, const PageTransform& transform) {
         ResizeJob job{xref_, xref_.getEntries(), *reader_, *output_, settings, nullptr, copied_ ? &knownStreams_ : nullptr};
-        PageRewriter(job).rewritePage(records.at(index), pageTransformOf(settings, records.at(index)));
+        PageRewriter(job).rewritePage(records.at(index), transform);
     }
     // Closes the output: call once, after the rewrites.
     const std::string& finish() {

@@ -1,0 +1,540 @@
+// Everything that points at a place on a page (annotation points, destinations of every holder, viewports,
+// article beads) must follow the content of its page: read back with the project's own reader, each such
+// coordinate of a rewritten page must be the input's under the matrix of the page's new first content
+// stream, and each of a page that is not rewritten must stay, as must that page's object, byte for byte.
+// Measured on a generated file with every holder and damaged chains, and on the corpus when there is one.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "pdf/document/PdfDocument.h"
+#include "pdf/objects/PdfArray.h"
+#include "pdf/objects/PdfDictionary.h"
+#include "pdf/objects/PdfException.h"
+#include "pdf/stream/PdfStream.h"
+#include "pdf/xref/PdfXRef.h"
+#include "resize/PageCollector.h"
+#include "resize/RawObjectReader.h"
+#include "tests/integration/Renders.h"
+#include "tests/support/PdfBuilder.h"
+
+namespace {
+
+constexpr double kAbsoluteTolerance = 0.02;  // points
+constexpr double kRelativeTolerance = 0.005;
+// Places follow the page's exact factors, as annotation rectangles always have; the content matrix
+// carries them with two decimals, so a place may sit this share of its input value off that matrix.
+constexpr double kFactorRounding = 0.005;
+constexpr int kMaxNesting = 32;
+
+// What a coordinate is; destinations are told apart by what holds them.
+const char* const kKinds[] = {"Rect", "QuadPoints", "InkList", "Vertices", "L", "CL", "RD", "link destination",
+                              "outline destination", "named destination", "OpenAction", "viewport BBox", "bead R"};
+
+struct Coordinate {
+    std::string kind;
+    uint32_t page = 0;        // the object of the page it follows
+    uint32_t annotation = 0;  // the annotation object that holds it, if any
+    bool x = true;
+    bool distance = false;    // a margin: scaled, never shifted
+    double value = 0;
+};
+
+// a 0 0 d e f: what a rewritten page's first content stream applies to its content.
+struct Matrix {
+    double a = 1, d = 1, e = 0, f = 0;
+};
+
+// The places of one file, keyed by where they stand (the same key in the input and the output).
+struct Places {
+    bool ok = false;
+    std::map<std::string, Coordinate> coordinates;
+    std::map<uint32_t, Matrix> rewritten;      // by page object
+    std::map<uint32_t, std::string> pageBytes;  // by page object
+};
+
+bool nameIs(const CPdfElement& element, const char* name) {
+    return element.is(kindName) && std::strcmp(element.getName(), name) == 0;
+}
+
+class PlaceReader {
+public:
+    explicit PlaceReader(const std::string& path) {
+        try {
+            document_.open(path.c_str(), nullptr, nullptr);
+            if (!document_.isOk()) return;
+            xref_ = document_.getXRef();
+            read();
+            places.ok = true;
+        } catch (const CPdfException&) {
+            places.ok = false;
+        }
+    }
+
+    Places places;
+
+private:
+    void read() {
+        RawObjectReader raw(*document_.getInputFile(), *xref_, xref_->getStart());
+        const std::vector<PageRecord> records = PageCollector::collect(*xref_).records;
+        for (size_t i = 0; i < records.size(); ++i) {
+            if (!records[i].filled) continue;
+            const uint32_t number = records[i].objectNumber;
+            raw.readRawObject(number, places.pageBytes[number]);
+            readPage(number, "page" + std::to_string(i));
+        }
+        const ObjectRef root = xref_->getRootRef();
+        CPdfElement catalog;
+        xref_->fetch(root.number, root.generation, catalog);
+        if (!catalog.is(kindDictionary)) return;
+        const CPdfDictionary& dictionary = *catalog.getDictionary();
+        CPdfElement value;
+        dictionary.lookup("OpenAction", value);
+        if (value.is(kindArray)) destination(value, "OpenAction", "open");
+        if (value.is(kindDictionary)) action(value, "OpenAction", "open", 0);
+        value.free();
+        dictionary.lookup("Outlines", value);
+        if (value.is(kindDictionary)) outlineItems(*value.getDictionary(), "outline", 0);
+        value.free();
+        dictionary.lookup("Dests", value);
+        for (int32_t i = 0; value.is(kindDictionary) && i < value.getDictionary()->getLength(); ++i) {
+            const std::string key = value.getDictionary()->getKey(i);
+            CPdfElement named;
+            value.getDictionary()->lookup(key.c_str(), named);
+            namedDestination(named, "Dests/" + key);
+        }
+        value.free();
+        dictionary.lookup("Names", value);
+        CPdfElement tree;
+        if (value.is(kindDictionary)) value.getDictionary()->lookup("Dests", tree);
+        nameTree(tree, "names", 0);
+        value.free();
+        dictionary.lookup("Threads", value);
+        for (int32_t i = 0; value.is(kindArray) && i < value.getArray()->getLength(); ++i) {
+            CPdfElement thread, bead;
+            value.getArray()->get(i, thread);
+            if (thread.is(kindDictionary)) thread.getDictionary()->lookupUnresolved("F", bead);
+            beads(bead);
+        }
+    }
+
+    // Whether the reference was seen; marks it seen. Chains and trees may loop.
+    bool seen(const CPdfElement& reference) {
+        return reference.is(kindReference) && !visited_.insert(reference.getRefNumber()).second;
+    }
+
+    void numbers(const CPdfElement& array, const std::string& kind, uint32_t page, uint32_t annotation,
+                 const std::string& where, bool box = false, bool distances = false) {
+        std::vector<double> values;
+        for (int32_t i = 0; array.is(kindArray) && i < array.getArray()->getLength(); ++i) {
+            CPdfElement element;
+            array.getArray()->get(i, element);
+            if (!element.isNumber()) return;
+            values.push_back(element.getNumber());
+        }
+        if (box && values.size() == 4) {  // a rectangle is the box of its corners, whichever two are given
+            values = {std::min(values[0], values[2]), std::min(values[1], values[3]), std::max(values[0], values[2]),
+                      std::max(values[1], values[3])};
+        }
+        for (size_t i = 0; i < values.size(); ++i) {
+            places.coordinates[where + "[" + std::to_string(i) + "]"] =
+                Coordinate{kind, page, annotation, i % 2 == 0, distances, values[i]};
+        }
+    }
+
+    void readPage(uint32_t number, const std::string& where) {
+        CPdfElement page;
+        xref_->fetch(static_cast<int32_t>(number), 0, page);
+        if (!page.is(kindDictionary)) xref_->fetch(static_cast<int32_t>(number), generationOf(number), page);
+        if (!page.is(kindDictionary)) return;
+        const CPdfDictionary& dictionary = *page.getDictionary();
+        readMatrix(dictionary, number);
+        CPdfElement annotations, viewports;
+        dictionary.lookup("Annots", annotations);
+        for (int32_t i = 0; annotations.is(kindArray) && i < annotations.getArray()->getLength(); ++i) {
+            CPdfElement annotation;
+            annotations.getArray()->get(i, annotation);
+            const CPdfElement& reference = annotations.getArray()->at(i);
+            const uint32_t object = reference.is(kindReference) ? static_cast<uint32_t>(reference.getRefNumber()) : 0;
+            if (annotation.is(kindDictionary)) readAnnotation(*annotation.getDictionary(), number, object,
+                                                             where + "/annot" + std::to_string(i));
+        }
+        dictionary.lookup("VP", viewports);
+        for (int32_t i = 0; viewports.is(kindArray) && i < viewports.getArray()->getLength(); ++i) {
+            CPdfElement viewport, box;
+            viewports.getArray()->get(i, viewport);
+            if (viewport.is(kindDictionary)) viewport.getDictionary()->lookup("BBox", box);
+            numbers(box, "viewport BBox", number, 0, where + "/VP" + std::to_string(i), true);
+        }
+    }
+
+    uint32_t generationOf(uint32_t number) const {
+        const auto& entries = xref_->getEntries();
+        return number < entries.size() ? entries[number].generation : 0;
+    }
+
+    void readMatrix(const CPdfDictionary& page, uint32_t number) {
+        CPdfElement contents, first;
+        page.lookup("Contents", contents);
+        if (!contents.is(kindArray) || contents.getArray()->getLength() == 0) return;
+        contents.getArray()->get(0, first);
+        if (!first.is(kindStream)) return;
+        std::string data;
+        first.getStream()->reset();
+        for (int c; data.size() < 64 && (c = first.getStream()->getChar()) != CPdfStream::kEnd;) data += char(c);
+        static const std::regex scale("q\n(\\S+) 0 0 (\\S+) (\\S+) (\\S+) cm\n");
+        std::smatch match;
+        if (!std::regex_match(data, match, scale)) return;
+        places.rewritten[number] = Matrix{std::stod(match[1]), std::stod(match[2]), std::stod(match[3]),
+                                          std::stod(match[4])};
+    }
+
+    void readAnnotation(const CPdfDictionary& annotation, uint32_t page, uint32_t object, const std::string& where) {
+        struct Key {
+            const char* name;
+            bool box, distances;
+        };
+        for (const Key& key : {Key{"Rect", true, false}, Key{"QuadPoints", false, false}, Key{"Vertices", false, false},
+                               Key{"L", false, false}, Key{"CL", false, false}, Key{"RD", false, true}}) {
+            CPdfElement value;
+            annotation.lookup(key.name, value);
+            numbers(value, key.name, page, object, where + "/" + key.name, key.box, key.distances);
+        }
+        CPdfElement ink, destinationValue, actionValue;
+        annotation.lookup("InkList", ink);
+        for (int32_t i = 0; ink.is(kindArray) && i < ink.getArray()->getLength(); ++i) {
+            CPdfElement path;
+            ink.getArray()->get(i, path);
+            numbers(path, "InkList", page, object, where + "/InkList" + std::to_string(i));
+        }
+        annotation.lookup("Dest", destinationValue);
+        if (destinationValue.is(kindArray)) destination(destinationValue, "link destination", where + "/Dest");
+        annotation.lookupUnresolved("A", actionValue);
+        if (!seen(actionValue)) {
+            CPdfElement resolved;
+            annotation.lookup("A", resolved);
+            action(resolved, "link destination", keyOf(actionValue, where + "/A"), 0);
+        }
+    }
+
+    static std::string keyOf(const CPdfElement& value, const std::string& where) {
+        return value.is(kindReference) ? "obj" + std::to_string(value.getRefNumber()) : where;
+    }
+
+    void destination(const CPdfElement& value, const std::string& kind, const std::string& where) {
+        if (!value.is(kindArray) || value.getArray()->getLength() < 2) return;
+        const CPdfArray& array = *value.getArray();
+        if (!array.at(0).is(kindReference)) return;
+        const uint32_t page = static_cast<uint32_t>(array.at(0).getRefNumber());
+        struct Number {
+            const char* kind;
+            int index;
+            bool x;
+        };
+        static const Number kNumbers[] = {{"XYZ", 2, true},   {"XYZ", 3, false},  {"FitH", 2, false},
+                                          {"FitBH", 2, false}, {"FitV", 2, true},   {"FitBV", 2, true},
+                                          {"FitR", 2, true},  {"FitR", 3, false}, {"FitR", 4, true},
+                                          {"FitR", 5, false}};
+        for (const Number& number : kNumbers) {
+            if (!nameIs(array.at(1), number.kind) || number.index >= array.getLength()) continue;
+            if (!array.at(number.index).isNumber()) continue;
+            places.coordinates[where + "[" + std::to_string(number.index) + "]"] =
+                Coordinate{kind, page, 0, number.x, false, array.at(number.index).getNumber()};
+        }
+    }
+
+    void action(const CPdfElement& value, const std::string& kind, const std::string& where, int depth) {
+        if (!value.is(kindDictionary) || depth > kMaxNesting) return;
+        const CPdfDictionary& dictionary = *value.getDictionary();
+        CPdfElement type, target, next;
+        dictionary.lookup("S", type);
+        if (nameIs(type, "GoTo")) {
+            dictionary.lookup("D", target);
+            destination(target, kind, where + "/D");
+        }
+        dictionary.lookupUnresolved("Next", next);
+        if (seen(next)) return;
+        CPdfElement resolved;
+        dictionary.lookup("Next", resolved);
+        if (resolved.is(kindDictionary)) action(resolved, kind, keyOf(next, where + "/Next"), depth + 1);
+        for (int32_t i = 0; resolved.is(kindArray) && i < resolved.getArray()->getLength(); ++i) {
+            const CPdfElement& element = resolved.getArray()->at(i);
+            if (seen(element)) continue;
+            CPdfElement item;
+            resolved.getArray()->get(i, item);
+            action(item, kind, keyOf(element, where + "/Next" + std::to_string(i)), depth + 1);
+        }
+    }
+
+    void outlineItems(const CPdfDictionary& parent, const std::string& where, int depth) {
+        CPdfElement item;
+        parent.lookupUnresolved("First", item);
+        while (item.is(kindReference) && !seen(item) && depth <= kMaxNesting) {
+            CPdfElement resolved;
+            xref_->fetch(item.getRefNumber(), item.getRefGeneration(), resolved);
+            if (!resolved.is(kindDictionary)) return;
+            const CPdfDictionary& dictionary = *resolved.getDictionary();
+            const std::string key = keyOf(item, where);
+            CPdfElement target, act;
+            dictionary.lookup("Dest", target);
+            destination(target, "outline destination", key + "/Dest");
+            dictionary.lookupUnresolved("A", act);
+            if (!seen(act)) {
+                CPdfElement resolvedAction;
+                dictionary.lookup("A", resolvedAction);
+                action(resolvedAction, "outline destination", keyOf(act, key + "/A"), 0);
+            }
+            outlineItems(dictionary, key, depth + 1);
+            item.free();
+            dictionary.lookupUnresolved("Next", item);
+        }
+    }
+
+    void namedDestination(const CPdfElement& value, const std::string& where) {
+        if (value.is(kindArray)) destination(value, "named destination", where);
+        CPdfElement target;
+        if (value.is(kindDictionary)) value.getDictionary()->lookup("D", target);
+        destination(target, "named destination", where + "/D");
+    }
+
+    void nameTree(const CPdfElement& node, const std::string& where, int depth) {
+        if (!node.is(kindDictionary) || depth > kMaxNesting) return;
+        CPdfElement kids, names;
+        node.getDictionary()->lookup("Kids", kids);
+        for (int32_t i = 0; kids.is(kindArray) && i < kids.getArray()->getLength(); ++i) {
+            if (seen(kids.getArray()->at(i))) continue;
+            CPdfElement kid;
+            kids.getArray()->get(i, kid);
+            nameTree(kid, keyOf(kids.getArray()->at(i), where + "/" + std::to_string(i)), depth + 1);
+        }
+        node.getDictionary()->lookup("Names", names);
+        for (int32_t i = 1; names.is(kindArray) && i < names.getArray()->getLength(); i += 2) {
+            CPdfElement value;
+            names.getArray()->get(i, value);
+            namedDestination(value, where + "/names" + std::to_string(i));
+        }
+    }
+
+    void beads(const CPdfElement& first) {
+        for (CPdfElement bead = first; bead.is(kindReference) && !seen(bead);) {
+            CPdfElement resolved, page, box;
+            xref_->fetch(bead.getRefNumber(), bead.getRefGeneration(), resolved);
+            if (!resolved.is(kindDictionary)) return;
+            resolved.getDictionary()->lookupUnresolved("P", page);
+            resolved.getDictionary()->lookup("R", box);
+            if (page.is(kindReference)) {
+                numbers(box, "bead R", static_cast<uint32_t>(page.getRefNumber()), 0,
+                        "obj" + std::to_string(bead.getRefNumber()) + "/R", true);
+            }
+            bead.free();
+            resolved.getDictionary()->lookupUnresolved("N", bead);
+        }
+    }
+
+    CPdfDocument document_;
+    CPdfXRef* xref_ = nullptr;
+    std::set<int32_t> visited_;
+};
+
+// Per kind: coordinates in the inputs, and those the jobs moved with their page.
+struct Counts {
+    std::map<std::string, size_t> inInput, transformed;
+    std::mutex lock;
+};
+
+// The annotation objects a job named as following the first of the pages that list them.
+std::set<uint32_t> leftToTheFirstPage(const std::string& console) {
+    std::set<uint32_t> objects;
+    static const std::regex line("annotation object (\\d+) is on pages resized differently");
+    for (auto it = std::sregex_iterator(console.begin(), console.end(), line); it != std::sregex_iterator(); ++it) {
+        objects.insert(static_cast<uint32_t>(std::stoul((*it)[1])));
+    }
+    return objects;
+}
+
+// What is wrong with the output's places, given the input's; counts what moved.
+std::string judgePlaces(const Places& in, const Places& out, const std::string& console, Counts* counts) {
+    if (!out.ok) return "the output cannot be read";
+    const std::set<uint32_t> excused = leftToTheFirstPage(console);
+    std::map<std::string, size_t> transformed;
+    for (const auto& [where, coordinate] : in.coordinates) {
+        const auto found = out.coordinates.find(where);
+        if (found == out.coordinates.end()) return where + " is gone";
+        const double value = found->second.value;
+        const auto matrix = out.rewritten.find(coordinate.page);
+        if (matrix == out.rewritten.end() || excused.count(coordinate.annotation) != 0) {
+            if (matrix == out.rewritten.end() && value != coordinate.value) {
+                return where + " of a page that is not rewritten changed from " + std::to_string(coordinate.value) +
+                       " to " + std::to_string(value);
+            }
+            continue;
+        }
+        const Matrix& m = matrix->second;
+        const double factor = coordinate.x ? m.a : m.d;
+        const double expected = coordinate.value * factor + (coordinate.distance ? 0 : coordinate.x ? m.e : m.f);
+        const double tolerance = kAbsoluteTolerance + kRelativeTolerance * std::fabs(expected) +
+                                 kFactorRounding * std::fabs(coordinate.value);
+        if (std::fabs(value - expected) > tolerance) {
+            return where + " (" + coordinate.kind + ") is " + std::to_string(value) + ", not " +
+                   std::to_string(expected) + " (" + std::to_string(coordinate.value) + " on the input)";
+        }
+        ++transformed[coordinate.kind];
+    }
+    for (const auto& [page, bytes] : in.pageBytes) {
+        if (out.rewritten.count(page) == 0 && out.pageBytes.count(page) != 0 && out.pageBytes.at(page) != bytes) {
+            return "page object " + std::to_string(page) + " is not rewritten, but changed";
+        }
+    }
+    if (counts) {
+        const std::lock_guard<std::mutex> guard(counts->lock);
+        for (const auto& [kind, count] : transformed) counts->transformed[kind] += count;
+    }
+    return "";
+}
+
+std::string judgeJob(const std::string& input, const Places& in, const std::string& folder, const std::string& options,
+                     Counts* counts) {
+    const Job job = runJob(input, folder, options);
+    if (!job.problem.empty()) return job.problem;
+    if (job.run.status != 0) return "";  // files the job refuses are the every-file test's
+    const std::string problem = judgePlaces(in, PlaceReader(job.output).places, job.run.output, counts);
+    return problem.empty() ? "" : input + ", " + options + ": " + problem;
+}
+
+void printCounts(Counts& counts, const std::string& what) {
+    std::printf("%s: coordinates of each kind in the inputs / transformed by the jobs of every option set\n",
+                what.c_str());
+    for (const char* kind : kKinds) {
+        std::printf("  %-20s %8zu / %zu\n", kind, counts.inInput[kind], counts.transformed[kind]);
+    }
+}
+
+// Two pages of different sizes (so that -page a4 gives them different factors) with annotations of every
+// kind that have no appearance of their own, and destinations in every holder; chains that loop.
+std::string generatedFile() {
+    PdfBuilder pdf;
+    pdf.addObject(1, "<< /Type /Catalog /Pages 2 0 R /Outlines 30 0 R /Dests 40 0 R /Names << /Dests 41 0 R >> "
+                     "/OpenAction 45 0 R /Threads [46 0 R] /AcroForm << /Fields [16 0 R] >> >>");
+    pdf.addObject(2, "<< /Type /Pages /Kids [3 0 R 8 0 R] /Count 2 /Resources << /Font << /F1 5 0 R >> >> >>");
+    pdf.addObject(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
+                     "/Annots [10 0 R 11 0 R 12 0 R 13 0 R 14 0 R 15 0 R 16 0 R] /VP [<< /BBox [0 0 612 400] >>] >>");
+    pdf.addStream(4, "", "0 g BT /F1 18 Tf 72 696 Td (A highlighted line of text) Tj ET\n"
+                         "0 0 0.8 rg BT /F1 14 Tf 72 604 Td (A link to the second page) Tj ET\n"
+                         "0.6 g 72 180 468 20 re f\n");
+    pdf.addObject(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    pdf.addObject(8, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 500] /Contents 9 0 R "
+                     "/Annots [15 0 R 16 0 R 17 0 R] >>");
+    pdf.addStream(9, "", "0 g BT /F1 18 Tf 40 440 Td (The second page) Tj ET 0.6 g 40 40 320 20 re f\n");
+    pdf.addObject(10, "<< /Type /Annot /Subtype /Highlight /Rect [70 690 330 718] /C [1 0.9 0] "
+                      "/QuadPoints [70 716 330 716 70 690 330 690] >>");
+    pdf.addObject(11, "<< /Type /Annot /Subtype /Link /Rect [70 598 300 622] /Border [0 0 1] /C [0 0 1] "
+                      "/QuadPoints [70 622 300 622 70 598 300 598] /Dest [8 0 R /XYZ 20 480 0] >>");
+    pdf.addObject(12, "<< /Type /Annot /Subtype /Ink /Rect [90 290 260 360] /C [1 0 0] /BS << /W 3 >> "
+                      "/InkList [[100 300 150 350 200 300 250 350]] >>");
+    pdf.addObject(13, "<< /Type /Annot /Subtype /Polygon /Rect [290 290 410 410] /C [0 0 1] /BS << /W 3 >> "
+                      "/Vertices [300 300 400 300 350 400] >>");
+    pdf.addObject(14, "<< /Type /Annot /Subtype /Line /Rect [90 190 510 260] /C [0 0.6 0] /BS << /W 3 >> "
+                      "/L [100 200 500 250] /A << /S /GoTo /D [3 0 R /FitR 50 50 300 300] /Next 19 0 R >> >>");
+    pdf.addObject(15, "<< /Type /Annot /Subtype /Square /Rect [300 80 380 140] /RD [4 4 4 4] /C [1 0 1] "
+                      "/BS << /W 3 >> >>");
+    pdf.addObject(16, "<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /Rect [40 460 200 480] >>");
+    // A hidden callout: viewers would draw its text at the size its DA gives, which no resize changes.
+    pdf.addObject(17, "<< /Type /Annot /Subtype /FreeText /F 2 /Rect [40 280 160 360] /DA (0 g /Helv 10 Tf) "
+                      "/Contents (note) /CL [50 300 100 350 150 350] /RD [2 2 2 2] >>");
+    pdf.addObject(19, "<< /S /GoTo /D [8 0 R /FitH 400] /Next 19 0 R >>");
+    pdf.addObject(30, "<< /Type /Outlines /First 31 0 R /Last 32 0 R >>");
+    pdf.addObject(31, "<< /Title (XYZ) /Parent 30 0 R /Dest [3 0 R /XYZ 72 700 0] /Next 32 0 R >>");
+    pdf.addObject(32, "<< /Title (FitR) /Parent 30 0 R /Dest [8 0 R /FitR 10 10 200 200] /Next 31 0 R "
+                      "/First 32 0 R /Last 32 0 R >>");
+    pdf.addObject(40, "<< /here [3 0 R /FitBH 650] >>");
+    pdf.addObject(41, "<< /Names [(n1) [8 0 R /XYZ null 300 null] (n2) << /D [3 0 R /FitV 100] >>] /Kids [41 0 R] >>");
+    pdf.addObject(45, "[3 0 R /XYZ 0 792 1]");
+    pdf.addObject(46, "<< /Type /Thread /F 47 0 R >>");
+    pdf.addObject(47, "<< /Type /Bead /T 46 0 R /P 3 0 R /R [72 400 540 700] /N 47 0 R /V 47 0 R >>");
+    pdf.setTrailer("/Root 1 0 R");
+    return pdf.build();
+}
+
+TEST(FollowContent, EveryPlaceOfAGeneratedFileFollowsItsPage) {
+    TempDir dir;
+    const std::string input = dir.file("in.pdf");
+    writeFile(input, generatedFile());
+    const Places in = PlaceReader(input).places;
+    ASSERT_TRUE(in.ok);
+    Counts counts;
+    for (const char* kind : kKinds) {
+        size_t count = 0;
+        for (const auto& entry : in.coordinates) count += entry.second.kind == kind;
+        EXPECT_GT(count, 0u) << kind << " is not read: the check would prove nothing for it";
+        counts.inInput[kind] = count;
+    }
+    for (const OptionSet& set : kOptionSets) {
+        SCOPED_TRACE(set.options);
+        const std::string folder = dir.file(set.name);
+        std::filesystem::create_directory(folder);
+        const Job job = runJob(input, folder, set.options);
+        ASSERT_EQ(job.problem, "");
+        ASSERT_EQ(job.run.status, 0) << job.run.output;
+        const Places out = PlaceReader(job.output).places;
+        EXPECT_EQ(judgePlaces(in, out, job.run.output, &counts), "");
+        // The widget on both pages is named once when the pages get different factors (or one stays as it
+        // is); nothing else is.
+        const std::set<uint32_t> named = leftToTheFirstPage(job.run.output);
+        const bool differ = std::string(set.options).find("-page") == 0;
+        EXPECT_EQ(named, differ ? std::set<uint32_t>{16} : std::set<uint32_t>{}) << job.run.output;
+        EXPECT_EQ(out.rewritten.size(), std::string(set.options).find("-s1") == std::string::npos ? 2u : 1u);
+        // The second page lists the widget itself, and a copy of the square when the factors differ.
+        const std::string& second = out.pageBytes.at(8);
+        EXPECT_NE(second.find("16 0 R"), std::string::npos) << second;
+        EXPECT_EQ(second.find("15 0 R") == std::string::npos, differ && out.rewritten.size() == 2) << second;
+    }
+    printCounts(counts, "generated file");
+}
+
+// Annotations without appearance streams are drawn by viewers from their points: drawn at twice the size
+// and half the resolution, the pages look like the input's.
+TEST(FollowContent, AnnotationsWithoutAppearanceLookTheSameScaled) {
+    if (!haveTool("mutool")) GTEST_SKIP() << "mutool is needed";
+    TempDir dir;
+    const std::string input = dir.file("in.pdf");
+    writeFile(input, generatedFile());
+    const std::string doubled = resized(input, dir, "doubled", "-scale200");
+    for (const int page : {1, 2}) {
+        SCOPED_TRACE("page " + std::to_string(page));
+        expectDoubledPageLooksLikeTheInput(dir, input, doubled, page);
+    }
+}
+
+TEST(FollowContent, EveryPlaceOfTheCorpusFollowsItsPage) {
+    SKIP_WITHOUT_CORPUS();
+    std::vector<std::string> files;
+    std::vector<Places> inputs;
+    Counts counts;
+    for (const std::string& path : corpusFiles()) {
+        Places places = PlaceReader(path).places;
+        if (!places.ok || places.coordinates.empty()) continue;
+        for (const auto& entry : places.coordinates) ++counts.inInput[entry.second.kind];
+        files.push_back(path);
+        inputs.push_back(std::move(places));
+    }
+    const std::vector<OptionSet> sets(std::begin(kOptionSets), std::end(kOptionSets));
+    const auto problems = judgeInParallel(files.size() * sets.size(), [&](size_t i, const std::string& folder) {
+        return judgeJob(files[i % files.size()], inputs[i % files.size()], folder, sets[i / files.size()].options,
+                        &counts);
+    });
+    for (const std::string& problem : problems) ADD_FAILURE() << problem;
+    printCounts(counts, std::to_string(files.size()) + " corpus files");
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+// Whole jobs over a two-page file whose places on the page (annotation points, destinations of every
+// holder, a viewport, an article bead) must follow the content of the page they name. Under
+// -page a4 the first page (1190 x 1684) is halved and the second (595 x 842) keeps its size, so
+// every number shows which page's transform it took.
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "resize/QuillmorHandler.h"
+#include "tests/resize/ResizeFixtures.h"
+
+namespace {
+
+const std::map<int, std::string> kObjects = {
+    {1, "<< /Type /Catalog /Pages 2 0 R /Outlines 20 0 R /Dests 30 0 R /Names << /Dests 31 0 R >> "
+        "/OpenAction [4 0 R /XYZ null 1600 null] /Threads [40 0 R] >>"},
+    {2, "<< /Type /Pages /Kids [4 0 R 6 0 R] /Count 2 >>"},
+    {4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1190 1684] /Contents 5 0 R "
+        "/Annots [10 0 R 11 0 R 12 0 R 13 0 R 14 0 R 15 0 R 16 0 R] /VP [<< /BBox [0 0 600 800] >>] >>"},
+    {5, "<< /Length 8 >>\nstream\n0 0 m S\nendstream"},
+    {6, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 5 0 R /Annots 7 0 R >>"},
+    {7, "[16 0 R 15 0 R]"},
+    {10, "<< /Subtype /Highlight /Rect [100 200 300 400] /QuadPoints [100 400 300 400 100 200 300 200] >>"},
+    {11, "<< /Subtype /Link /Rect [0 0 10 10] /Dest [6 0 R /XYZ 10 300 2] >>"},
+    {12, "<< /Subtype /Ink /Rect [0 0 10 10] /InkList [[2 4 6 8] [10 12]] >>"},
+    {13, "<< /Subtype /FreeText /Rect [0 0 10 10] /CL [2 4 6 8] /RD [2 4 6 8] /Vertices 17 0 R >>"},
+    {14, "<< /Subtype /Line /L [2 4 6 8] /A << /S /GoTo /D [4 0 R /FitH 500] /Next 18 0 R >> >>"},
+    {15, "<< /Subtype /Widget /FT /Tx /Rect [0 0 10 10] >>"},
+    {16, "<< /Subtype /Square /Rect [0 0 10 10] /P 4 0 R /Dest 19 0 R >>"},
+    {17, "[20 40]"},
+    // An action chain that loops back to itself.
+    {18, "<< /S /GoTo /D [6 0 R /FitR 10 20 100 200] /Next [18 0 R << /S /GoTo /D [4 0 R /FitV 8] >>] >>"},
+    {19, "[4 0 R /Fit]"},
+    {20, "<< /First 21 0 R /Last 22 0 R >>"},
+    // Outline items whose Next chain loops.
+    {21, "<< /Title (a) /Dest [4 0 R /XYZ 72 700 0] /Next 22 0 R >>"},
+    {22, "<< /Title (b) /A << /S /GoTo /D [6 0 R /FitV 50] >> /Next 21 0 R /First 21 0 R >>"},
+    {30, "<< /one [4 0 R /FitBH 300] /two << /D [6 0 R /FitBV 20] >> /three [3 /XYZ 1 2 3] >>"},
+    // A name tree whose leaf names its root among its kids.
+    {31, "<< /Kids [32 0 R] >>"},
+    {32, "<< /Names [(x) [4 0 R /XYZ null 100 null] (y) 33 0 R] /Kids [31 0 R] >>"},
+    {33, "[6 0 R /FitH 10]"},
+    {40, "<< /F 41 0 R >>"},
+    {41, "<< /P 4 0 R /R [10 20 30 40] /N 41 0 R >>"},
+};
+
+struct Expected {
+    int object;
+    std::string text;  // what the object's output holds, or the whole object when it is unchanged
+};
+
+class Follow : public ::testing::Test {
+protected:
+    // Runs the job; the console and the output read back.
+    std::string resize(const std::map<int, std::string>& changes, const std::vector<std::string>& options) {
+        std::map<int, std::string> objects = kObjects;
+        for (const auto& [number, body] : changes) objects[number] = body;
+        PdfBuilder builder;
+        for (const auto& [number, body] : objects) builder.addObject(number, body);
+        builder.setTrailer("/Root 1 0 R");
+        input = builder.build();
+        writeFile(dir.file("in.pdf"), input);
+        JobRequest job{dir.file("in.pdf"), dir.file("out.pdf"), settingsOf(options)};
+        testing::internal::CaptureStdout();
+        const std::string error = errorOf([&] { CQuillmorHandler(std::move(job)).resizeFile(); });
+        const std::string console = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(error, "<no error>");
+        output = readFile(dir.file("out.pdf"));
+        return console;
+    }
+    void expectHolds(const std::vector<Expected>& expected) {
+        InputJob out(output);
+        for (const Expected& e : expected) {
+            EXPECT_NE(out.raw(e.object).find(e.text), std::string::npos) << out.raw(e.object);
+        }
+    }
+
+    TempDir dir;
+    std::string input, output;
+};
+
+TEST_F(Follow, EveryPlaceFollowsTheContentOfThePageItNames) {
+    const std::string console = resize({}, {"-page", "a4"});
+    EXPECT_NE(console.find("Warning: annotation object 15 is on pages resized differently and cannot be copied (a "
+                           "form field, or an encrypted file): it follows the first of them, or one left as it is\n"),
+              std::string::npos) << console;
+    expectHolds({
+        {1, "/OpenAction [4 0 R /XYZ null 800.00 null]"},
+        {4, "/VP [<< /BBox [ 0.00  0.00  300.00  400.00 ] >>]"},
+        {10, "/Rect [ 50.00  100.00  150.00  200.00 ] /QuadPoints [ 50.00  200.00  150.00  200.00  50.00  100.00  "
+             "150.00  100.00 ]"},
+        {11, "/Dest [6 0 R /XYZ 10.00 300.00 2]"},  // the page it names keeps its size
+        {12, "/InkList [ [ 1.00  2.00  3.00  4.00 ]  [ 5.00  6.00 ] ]"},
+        // Margins are distances; a reference to the numbers is replaced by the numbers.
+        {13, "/CL [ 1.00  2.00  3.00  4.00 ] /RD [ 1.00  2.00  3.00  4.00 ] /Vertices [ 10.00  20.00 ]"},
+        {14, "/L [ 1.00  2.00  3.00  4.00 ] /A << /S /GoTo /D [4 0 R /FitH 250.00] /Next 18 0 R >>"},
+        {17, "17 0 obj\n[20 40]"},
+        {18, "/D [6 0 R /FitR 10.00 20.00 100.00 200.00] /Next [18 0 R << /S /GoTo /D [4 0 R /FitV 4.00] >>]"},
+        {21, "/Dest [4 0 R /XYZ 36.00 350.00 0]"},
+        {22, "/D [6 0 R /FitV 50.00]"},
+        // A page number names a page of another document.
+        {30, "/one [4 0 R /FitBH 150.00] /two << /D [6 0 R /FitBV 20.00] >> /three [3 /XYZ 1 2 3]"},
+        {32, "[(x) [4 0 R /XYZ null 50.00 null] (y) 33 0 R]"},
+        {33, "[6 0 R /FitH 10.00]"},
+        {41, "/R [ 5.00  10.00  15.00  20.00 ]"},
+    });
+    // The square is on both pages: the first keeps it, halved; the second gets a copy at its own size.
+    InputJob out(output);
+    const uint32_t copy = static_cast<uint32_t>(InputJob(input).entries().size()) + 4;  // after four new streams
+    EXPECT_NE(out.raw(16).find("/Rect [ 0.00  0.00  5.00  5.00 ] /P 4 0 R"), std::string::npos) << out.raw(16);
+    EXPECT_EQ(out.raw(copy), std::to_string(copy) + " 0 obj\n<< /Subtype /Square /Rect [ 0.00  0.00  10.00  10.00 ] "
+                             "/P 6 0 R /Dest 19 0 R >>\nendobj\n");
+    EXPECT_EQ(out.raw(7), "7 0 obj\n[" + std::to_string(copy) + " 0 R 15 0 R]\nendobj\n");
+    EXPECT_NE(out.raw(15).find("/Rect [ 0.00  0.00  5.00  5.00 ]"), std::string::npos) << "the first page wins";
+}
+
+// Pages that are not rewritten keep their objects byte for byte; what names the rewritten page follows it,
+// also from a page that stays. A popup goes with the annotation it belongs to, into a copy of the Annots
+// array object that the page shares with an earlier one.
+TEST_F(Follow, PagesThatStayKeepTheirPlacesAndCopiesGoTogether) {
+    resize({{4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1190 1684] /Contents 5 0 R /Annots 8 0 R >>"},
+            {8, "[11 0 R 16 0 R]"}, {6, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Annots 8 0 R >>"}},
+           {"-page", "a4", "-s2"});
+    InputJob in(input), out(output);
+    for (int unchanged : {4, 8, 10, 16, 17, 19, 21, 32, 41}) EXPECT_EQ(out.raw(unchanged), in.raw(unchanged)) << unchanged;
+    // The link and the square are also on the page that stays: the rewritten page takes copies, in a copy
+    // of the array.
+    const size_t copy = in.entries().size() + 2;
+    EXPECT_EQ(out.raw(copy + 2), std::to_string(copy + 2) + " 0 obj\n[" + std::to_string(copy) + " 0 R " +
+                                     std::to_string(copy + 1) + " 0 R]\nendobj\n");
+    EXPECT_NE(out.raw(copy + 1).find("/Rect [ 0.00  0.00  10.00  10.00 ] /P 6 0 R"), std::string::npos);
+    expectHolds({{11, "/Dest [6 0 R /XYZ 10.00 300.00 2]"}, {30, "/one [4 0 R /FitBH 300] /two << /D [6 0 R /FitBV 20.00]"},
+                 {22, "/D [6 0 R /FitV 50.00]"}, {33, "[6 0 R /FitH 10.00]"}});
+
+    resize({{6, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1190 1684] /Contents 5 0 R /Annots 7 0 R >>"},
+            {4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 5 0 R /Annots 7 0 R >>"},
+            {7, "[11 0 R]"}, {11, "<< /Subtype /Link /Rect [0 0 10 10] /Popup 12 0 R >>"},
+            {12, "<< /Subtype /Popup /Rect [0 0 10 10] /Parent 11 0 R >>"}},
+           {"-page", "a4"});
+    InputJob copied(output);
+    const int copies = static_cast<int>(InputJob(input).entries().size()) + 4;  // the link, the popup, the array
+    EXPECT_EQ(copied.raw(7), "7 0 obj\n[11 0 R]\nendobj\n");
+    EXPECT_NE(copied.raw(copies + 2).find("[" + std::to_string(copies) + " 0 R]"), std::string::npos);
+    EXPECT_NE(copied.raw(copies).find("/Popup " + std::to_string(copies + 1) + " 0 R"), std::string::npos);
+    EXPECT_NE(copied.raw(copies + 1).find("/Parent " + std::to_string(copies) + " 0 R"), std::string::npos);
+    EXPECT_NE(copied.raw(6).find("/Annots " + std::to_string(copies + 2) + " 0 R"), std::string::npos);
+}
+
+// A content shift (the content moved after it is scaled) moves points and pattern translations, never
+// margins; the rectangle is the box of its moved corners.
+TEST(FollowShift, PointsAndPatternOriginsMoveWithTheContent) {
+    PageTransform shifted;
+    shifted.contentFactors = {2, 1.5};
+    shifted.contentShiftX = 5;
+    shifted.contentShiftY = -7;
+    const std::map<int, std::string> objects = {
+        {6, "<< /Rect [300 400 100 200] /QuadPoints [1 2] /RD [2 4 6 8] >>"},
+        {7, "<< /PatternType 2 /Matrix [1 0.5 -2 1 10 20] >>"},
+        {8, "<< /PatternType 2 >>"}};
+    InputJob job(onePage("/Annots [6 0 R] /Resources << /Pattern << /A 7 0 R /B 8 0 R >> >>", objects));
+    job.rewrite(0, shifted);
+    job.finish();
+    EXPECT_EQ(job.object(6), "6 0 obj\n<< /Rect [ 205.00  293.00  605.00  593.00 ] /QuadPoints [ 7.00  -4.00 ] "
+                             "/RD [ 4.00  6.00  12.00  12.00 ] >>\nendobj\n");
+    EXPECT_EQ(job.object(7), "7 0 obj\n<< /PatternType 2 /Matrix [ 2.000000  0.750000  -4.000000  1.500000  25.000000  "
+                             "23.000000 ] >>\nendobj\n");
+    EXPECT_NE(job.object(8).find("/Matrix [ 2.000000  0.000000  0.000000  1.500000  5.000000  -7.000000 ]"),
+              std::string::npos) << job.object(8);
+}
+
+}  // namespace
