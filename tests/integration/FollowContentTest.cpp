@@ -192,8 +192,9 @@ private:
         if (!first.is(kindStream)) return;
         std::string data;
         first.getStream()->reset();
-        for (int c; data.size() < 64 && (c = first.getStream()->getChar()) != CPdfStream::kEnd;) data += char(c);
-        static const std::regex scale("q\n(\\S+) 0 0 (\\S+) (\\S+) (\\S+) cm\n");
+        for (int c; data.size() < 128 && (c = first.getStream()->getChar()) != CPdfStream::kEnd;) data += char(c);
+        // A page fitted as seen clips to where its visible box lands before the matrix.
+        static const std::regex scale("q\n(?:\\S+ \\S+ \\S+ \\S+ re W n\n)?(\\S+) 0 0 (\\S+) (\\S+) (\\S+) cm\n");
         std::smatch match;
         if (!std::regex_match(data, match, scale)) return;
         places.rewritten[number] = Matrix{std::stod(match[1]), std::stod(match[2]), std::stod(match[3]),
@@ -466,6 +467,13 @@ std::string generatedFile() {
     return pdf.build();
 }
 
+// The integration option sets and a fit as seen, which moves the content as well as scaling it.
+std::vector<OptionSet> setsWithVisible() {
+    std::vector<OptionSet> sets(std::begin(kOptionSets), std::end(kOptionSets));
+    sets.push_back({"VisibleA4", "-visible -page a4 -con -center"});
+    return sets;
+}
+
 TEST(FollowContent, EveryPlaceOfAGeneratedFileFollowsItsPage) {
     TempDir dir;
     const std::string input = dir.file("in.pdf");
@@ -479,7 +487,9 @@ TEST(FollowContent, EveryPlaceOfAGeneratedFileFollowsItsPage) {
         EXPECT_GT(count, 0u) << kind << " is not read: the check would prove nothing for it";
         counts.inInput[kind] = count;
     }
-    for (const OptionSet& set : kOptionSets) {
+    std::vector<OptionSet> sets = setsWithVisible();
+    sets.push_back({"VisibleOffsets", "-visible -scale50 -offsetx10 -offsety-20"});
+    for (const OptionSet& set : sets) {
         SCOPED_TRACE(set.options);
         const std::string folder = dir.file(set.name);
         std::filesystem::create_directory(folder);
@@ -491,7 +501,8 @@ TEST(FollowContent, EveryPlaceOfAGeneratedFileFollowsItsPage) {
         // The widget on both pages is named once when the pages get different factors (or one stays as it
         // is); nothing else is.
         const std::set<uint32_t> named = leftToTheFirstPage(job.run.output);
-        const bool differ = std::string(set.options).find("-page") == 0;
+        const std::string options = set.options;
+        const bool differ = options.rfind("-page", 0) == 0 || options.rfind("-visible -page", 0) == 0;
         EXPECT_EQ(named, differ ? std::set<uint32_t>{16} : std::set<uint32_t>{}) << job.run.output;
         EXPECT_EQ(out.rewritten.size(), std::string(set.options).find("-s1") == std::string::npos ? 2u : 1u);
         // The second page lists the widget itself, and a copy of the square when the factors differ.
@@ -528,7 +539,7 @@ TEST(FollowContent, EveryPlaceOfTheCorpusFollowsItsPage) {
         files.push_back(path);
         inputs.push_back(std::move(places));
     }
-    const std::vector<OptionSet> sets(std::begin(kOptionSets), std::end(kOptionSets));
+    const std::vector<OptionSet> sets = setsWithVisible();
     const auto problems = judgeInParallel(files.size() * sets.size(), [&](size_t i, const std::string& folder) {
         return judgeJob(files[i % files.size()], inputs[i % files.size()], folder, sets[i / files.size()].options,
                         &counts);
