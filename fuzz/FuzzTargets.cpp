@@ -269,7 +269,7 @@ std::vector<ResizeSettings> jobOptionSets() {
     update.incremental = true;
     sets.push_back(update);
     ResizeSettings firstPageHalf;
-    firstPageHalf.scale = 50;
+    firstPageHalf.scale = firstPageHalf.scaleX = firstPageHalf.scaleY = 50;
     firstPageHalf.pageRanges = "1";
     sets.push_back(firstPageHalf);
     ResizeSettings stretched;
@@ -280,6 +280,21 @@ std::vector<ResizeSettings> jobOptionSets() {
     ResizeSettings sizeOnly = fitToA4Centred();
     sizeOnly.noScale = true;
     sets.push_back(sizeOnly);
+    ResizeSettings asSeen = fitToA4Centred();
+    asSeen.visible = true;
+    sets.push_back(asSeen);
+    ResizeSettings asSeenMoved;
+    asSeenMoved.visible = true;
+    asSeenMoved.scaleX = 50;
+    asSeenMoved.offsetX = -30;
+    sets.push_back(asSeenMoved);
+    ResizeSettings shrinkOnly = fitToA4Centred();
+    shrinkOnly.noEnlarge = true;
+    sets.push_back(shrinkOnly);
+    ResizeSettings margin;
+    margin.scale = margin.scaleX = margin.scaleY = 90;
+    margin.keepSize = margin.center = true;
+    sets.push_back(margin);
     return sets;
 }
 
