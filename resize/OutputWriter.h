@@ -8,6 +8,8 @@
 #include "pdf/xref/PdfXRef.h"
 #include "platform/OutputFile.h"
 
+class ReadOnlyFile;
+
 // One row of the output offset table.
 struct OutputEntry {
     uint32_t offset = 0;
@@ -35,14 +37,12 @@ public:
     // Throws when the bytes cannot be written or the output would outgrow kMaxSize.
     void write(const char* data, size_t length);
     void write(const std::string& bytes) { write(bytes.data(), bytes.size()); }
-    // Room for up to `length` bytes (at most kRoomSize) at the end of the output, for a reader
-    // to fill in place; commitRoom(filled) then writes the first `filled` of them. Copies of
-    // the input go from the file to the output buffer without a stop in between.
-    static constexpr size_t kRoomSize = 1 << 20;
-    char* room(size_t length);
-    void commitRoom(size_t filled);
     // Appends the first `length` bytes of the file `source` (kernel-side where the system can).
     void copyFile(const std::string& source, uint64_t length);
+    // Appends `length` bytes of `source` from `position` on. A range that goes on where the last
+    // one ended joins it: each run of such ranges goes out as one copy, kernel-side where the
+    // system can, when the next other bytes are written.
+    void copyRange(ReadOnlyFile& source, uint64_t position, uint64_t length);
     // The current output offset: where the next byte goes, counted from the origin.
     uint32_t position() const { return static_cast<uint32_t>(position_ - origin_); }
     // Offsets count from this byte of the output on: an update after an input's bytes counts from
@@ -68,8 +68,9 @@ public:
     const std::string& temporaryFileName() const { return temporaryName_; }
 
 private:
-    static constexpr size_t kBufferSize = kRoomSize;
+    static constexpr size_t kBufferSize = 1 << 20;
 
+    // Writes the buffer and the pending run of copied ranges.
     void flush();
     void discard();
     void createTemporaryFile();
@@ -84,5 +85,20 @@ private:
     size_t buffered_ = 0;
     uint64_t position_ = 0;
     uint64_t origin_ = 0;
+    // The copied ranges not yet written, which all come after the buffer's bytes.
+    struct PendingRun {
+        ReadOnlyFile* source = nullptr;
+        uint64_t position = 0;
+        uint64_t length = 0;
+        uint64_t outputPosition = 0;  // where it goes in the output file
+    };
+    PendingRun run_;
+
+    // Puts a pending run of copied ranges out of the way: into the buffer when it is short, else
+    // written after the buffer.
+    void settleRun();
+    void writeBuffer();
+    // Reads a run into the buffer after its bytes, writing the buffer whenever it is full.
+    void readRun(const PendingRun& run);
     std::vector<OutputEntry> table_;
 };
