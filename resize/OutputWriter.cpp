@@ -14,7 +14,6 @@ namespace {
 
 constexpr char kCreateError[] = "\nOutput file create error\n";
 constexpr char kWriteError[] = "\nOutput file write error\n";
-constexpr char kReadError[] = "\nInput file read error\n";
 constexpr char kTooLarge[] = "\nOutput file would exceed 2 GB\n";
 constexpr char kInterrupted[] = "\nStopped by a signal: output file not written\n";
 constexpr char kTemporarySuffix[] = ".quillmor-tmp";
@@ -22,11 +21,6 @@ constexpr char kTemporarySuffix[] = ".quillmor-tmp";
 constexpr int kTemporaryNameAttempts = 1000;
 
 constexpr char kFreeHeadRow[] = "0000000000 65535 f \r";
-// A kernel-side copy saves a tenth of the cost of reading bytes and writing them again, but only
-// when the bytes keep their place within the system's pages (else it costs a third more), and it
-// costs some microseconds a call (measured on ext4): only such runs that are long are copied so.
-constexpr uint64_t kKernelCopyMinimum = 128 * 1024;
-constexpr uint64_t kPageSize = 4096;
 // Rows are gathered into blocks of about this size before they are written.
 constexpr size_t kRowBlock = 64 * 1024;
 
@@ -34,7 +28,7 @@ constexpr size_t kRowBlock = 64 * 1024;
 
 OutputWriter::OutputWriter(const std::string& outputFileName) : outputName_(outputFileName) {
     createTemporaryFile();
-    buffer_.reset(new char[kBufferSize]);
+    batch_.block.reset(new char[kBufferSize]);
 }
 
 void OutputWriter::createTemporaryFile() {
@@ -70,16 +64,19 @@ void OutputWriter::write(const char* data, size_t length) {
     if (!file_) throw CPdfException(kWriteError);
     if (position_ + length > kMaxSize) throw CPdfException(kTooLarge);
     position_ += length;
-    settleRun();
     if (buffered_ + length > kBufferSize) {
-        writeBuffer();
+        flush();
         if (length >= kBufferSize) {
             if (!file_->write(data, length)) throw CPdfException(kWriteError);
             return;
         }
     }
-    std::memcpy(buffer_.get() + buffered_, data, length);
+    std::vector<OutputFile::Piece>& pieces = batch_.pieces;
+    if (pieces.empty() || pieces.back().source) pieces.push_back(OutputFile::Piece{nullptr, buffered_, 0});
+    std::memcpy(batch_.block.get() + buffered_, data, length);
+    pieces.back().length += length;
     buffered_ += length;
+    batchLength_ += length;
 }
 
 void OutputWriter::copyFile(const std::string& source, uint64_t length) {
@@ -94,54 +91,30 @@ void OutputWriter::copyRange(ReadOnlyFile& source, uint64_t position, uint64_t l
     if (!file_) throw CPdfException(kWriteError);
     if (position_ + length > kMaxSize) throw CPdfException(kTooLarge);
     if (length == 0) return;
-    const bool joins = run_.length > 0 && run_.source == &source && run_.position + run_.length == position;
-    if (!joins) {
-        settleRun();
-        run_.source = &source;
-        run_.position = position;
-        run_.outputPosition = position_;
-    }
-    run_.length += length;
     position_ += length;
+    batchLength_ += length;
+    std::vector<OutputFile::Piece>& pieces = batch_.pieces;
+    if (!pieces.empty() && pieces.back().source == &source && pieces.back().offset + pieces.back().length == position) {
+        pieces.back().length += length;
+    } else {
+        pieces.push_back(OutputFile::Piece{&source, position, length});
+    }
+    if (batchLength_ >= kBatchSize) flush();
+}
+
+void OutputWriter::finishCopies() {
+    flush();
+    if (file_ && !file_->settle()) throw CPdfException(kWriteError);
 }
 
 void OutputWriter::flush() {
-    settleRun();
-    writeBuffer();
-}
-
-void OutputWriter::settleRun() {
-    if (run_.length == 0) return;
-    const PendingRun run = run_;
-    run_ = PendingRun();
-    if (run.length < kKernelCopyMinimum || run.position % kPageSize != run.outputPosition % kPageSize) {
-        readRun(run);
-        return;
-    }
-    writeBuffer();
-    if (!file_->copyFrom(*run.source, run.position, run.length)) throw CPdfException(kWriteError);
-}
-
-void OutputWriter::writeBuffer() {
     // Under a recorded signal the job stops here, at its next write, and its file goes with it.
     if (SignalCleanup::receivedSignal() != 0) throw CPdfException(kInterrupted);
-    if (buffered_ == 0) return;
-    if (!file_->write(buffer_.get(), buffered_)) throw CPdfException(kWriteError);
+    if (batch_.pieces.empty()) return;
+    if (!file_->writeBatch(batch_)) throw CPdfException(kWriteError);
+    if (!batch_.block) batch_.block.reset(new char[kBufferSize]);
     buffered_ = 0;
-}
-
-void OutputWriter::readRun(const PendingRun& run) {
-    uint64_t position = run.position;
-    uint64_t left = run.length;
-    while (left > 0) {
-        if (buffered_ == kBufferSize) writeBuffer();
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kBufferSize - buffered_));
-        // The run's bytes were read once to find it: missing now, the offsets after them would be wrong.
-        if (run.source->readAt(position, buffer_.get() + buffered_, want) != want) throw CPdfException(kReadError);
-        buffered_ += want;
-        position += want;
-        left -= want;
-    }
+    batchLength_ = 0;
 }
 
 void OutputWriter::takeReplacedFilesPermissions() const {

@@ -39,10 +39,12 @@ public:
     void write(const std::string& bytes) { write(bytes.data(), bytes.size()); }
     // Appends the first `length` bytes of the file `source` (kernel-side where the system can).
     void copyFile(const std::string& source, uint64_t length);
-    // Appends `length` bytes of `source` from `position` on. A range that goes on where the last
-    // one ended joins it: each run of such ranges goes out as one copy, kernel-side where the
-    // system can, when the next other bytes are written.
+    // Appends `length` bytes of `source` from `position` on, without passing them through this
+    // process where the system can. A range that goes on where the last one ended joins it, so
+    // that a run of objects stored one after the other is copied as one.
     void copyRange(ReadOnlyFile& source, uint64_t position, uint64_t length);
+    // Writes everything that still reads an input file, before that file is closed.
+    void finishCopies();
     // The current output offset: where the next byte goes, counted from the origin.
     uint32_t position() const { return static_cast<uint32_t>(position_ - origin_); }
     // Offsets count from this byte of the output on: an update after an input's bytes counts from
@@ -68,9 +70,13 @@ public:
     const std::string& temporaryFileName() const { return temporaryName_; }
 
 private:
+    // Bytes of the writer's own are gathered into a block of this size, copied ranges beside them
+    // into a batch of about kBatchSize in all: the batch is then handed to the file, which writes
+    // it while the next one is filled.
     static constexpr size_t kBufferSize = 1 << 20;
+    static constexpr uint64_t kBatchSize = 8 << 20;
 
-    // Writes the buffer and the pending run of copied ranges.
+    // Hands the batch to the file.
     void flush();
     void discard();
     void createTemporaryFile();
@@ -81,24 +87,10 @@ private:
     std::string outputName_;
     std::string temporaryName_;
     std::unique_ptr<OutputFile> file_;
-    std::unique_ptr<char[]> buffer_;
-    size_t buffered_ = 0;
+    OutputFile::Batch batch_;
+    size_t buffered_ = 0;       // bytes of the batch's block in use
+    uint64_t batchLength_ = 0;  // bytes the batch writes in all
     uint64_t position_ = 0;
     uint64_t origin_ = 0;
-    // The copied ranges not yet written, which all come after the buffer's bytes.
-    struct PendingRun {
-        ReadOnlyFile* source = nullptr;
-        uint64_t position = 0;
-        uint64_t length = 0;
-        uint64_t outputPosition = 0;  // where it goes in the output file
-    };
-    PendingRun run_;
-
-    // Puts a pending run of copied ranges out of the way: into the buffer when it is short, else
-    // written after the buffer.
-    void settleRun();
-    void writeBuffer();
-    // Reads a run into the buffer after its bytes, writing the buffer whenever it is full.
-    void readRun(const PendingRun& run);
     std::vector<OutputEntry> table_;
 };

@@ -192,6 +192,7 @@ void CQuillmorHandler::finishOutput() {
 }
 
 void CQuillmorHandler::closeAndCommit() {
+    output_->finishCopies();
     reader_.reset();
     xref_ = nullptr;
     document_->close();
