@@ -148,9 +148,8 @@ struct OutputFile::Native {
     // Copies from the input's `position` (its own file position when null); gives how much came.
     uint64_t kernelCopy(int input, uint64_t* position, uint64_t length);
     bool copyDescriptor(int input, uint64_t length);
-    // Copies the range inside the kernel where that pays, all of it or from its start; gives how
-    // much it copied. Written bytes must not wait in a block of this process meanwhile.
-    uint64_t tryKernelCopy(ReadOnlyFile& source, uint64_t position, uint64_t length);
+    // Whether a range copied to `outputPosition` costs less inside the kernel.
+    bool kernelCopyPays(const ReadOnlyFile& source, uint64_t position, uint64_t length, uint64_t outputPosition) const;
     bool writePieces(const Batch& batch);
 };
 
@@ -201,9 +200,10 @@ bool OutputFile::Native::copyDescriptor(int input, uint64_t length) {
     return left == 0;
 }
 
-uint64_t OutputFile::Native::tryKernelCopy(ReadOnlyFile& source, uint64_t position, uint64_t length) {
-    if (length < kKernelCopyMinimum || position % kPageSize != written % kPageSize || source.descriptor() < 0) return 0;
-    return kernelCopy(source.descriptor(), &position, length);
+bool OutputFile::Native::kernelCopyPays(const ReadOnlyFile& source, uint64_t position, uint64_t length,
+                                        uint64_t outputPosition) const {
+    return !kernelCopyRefused && source.descriptor() >= 0 && length >= kKernelCopyMinimum &&
+           position % kPageSize == outputPosition % kPageSize;
 }
 
 std::unique_ptr<OutputFile> OutputFile::createNew(const std::string& name, Creation& creation) {
@@ -252,6 +252,7 @@ bool OutputFile::close() {
 
 struct OutputFile::Native {
     std::FILE* file = nullptr;
+    uint64_t written = 0;  // the file's size so far
     std::unique_ptr<char[]> block;
     Batch inFlight;
     bool failed = false;
@@ -266,8 +267,12 @@ struct OutputFile::Native {
         if (!block) block.reset(new char[kCopyBlock]);
         return block.get();
     }
-    bool writeAll(const char* data, size_t length) { return std::fwrite(data, 1, length, file) == length; }
-    uint64_t tryKernelCopy(ReadOnlyFile&, uint64_t, uint64_t) { return 0; }
+    bool writeAll(const char* data, size_t length) {
+        written += length;
+        return std::fwrite(data, 1, length, file) == length;
+    }
+    bool kernelCopyPays(const ReadOnlyFile&, uint64_t, uint64_t, uint64_t) const { return false; }
+    uint64_t kernelCopy(int, uint64_t*, uint64_t) { return 0; }
     bool writePieces(const Batch& batch);
 };
 
@@ -336,9 +341,9 @@ bool OutputFile::Native::writePieces(const Batch& batch) {
             filled += static_cast<size_t>(left);
             continue;
         }
-        if (filled > 0 && left >= kCopyBlock && !writeGathered()) return false;
-        if (filled == 0) {
-            const uint64_t copied = tryKernelCopy(*piece.source, offset, left);
+        if (kernelCopyPays(*piece.source, offset, left, written + filled)) {
+            if (!writeGathered()) return false;
+            const uint64_t copied = kernelCopy(piece.source->descriptor(), &offset, left);
             offset += copied;
             left -= copied;
         }
