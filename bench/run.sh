@@ -19,10 +19,11 @@ data=bench/data
 mkdir -p "$data"
 quillmor="$build/quillmor"
 generator="$build/bench/make_bench_pdf"
+timer="$build/bench/run_timed"
 [ -d "$build" ] || { echo "no build folder $build: run 'make build' (or cmake) first" >&2; exit 2; }
 
 # Only the targets this build defines (the generator needs the test libraries, flate_bench zlib).
-targets=(quillmor)
+targets=(quillmor run_timed)
 for target in make_bench_pdf flate_bench; do
   if cmake --build "$build" --target help 2>/dev/null | grep -Eq "(^|[ /])$target(:| |\$)"; then targets+=("$target"); fi
 done
@@ -42,11 +43,9 @@ trap 'rm -f "$out" "$data"/out.pdf.quillmor-tmp* "$data"/*.pdf.part' EXIT
 
 # One timed run: prints "wall cpu peak_kB"; the command's status is checked by the caller.
 timed() {
-  local start end status=0 usage
-  start=$(date +%s%N)
-  usage=$(/usr/bin/time -f "%U %S %M" "$@" 2>&1 >/dev/null | tail -n 1) || status=$?
-  end=$(date +%s%N)
-  awk -v w=$((end - start)) -v u="$usage" 'BEGIN { split(u, f, " "); printf "%.4f %.2f %d\n", w / 1e9, f[1] + f[2], f[3] }'
+  local usage status=0
+  usage=$("$timer" "$@" 2>&1 >/dev/null | tail -n 1) || status=$?
+  echo "$usage"
   return $status
 }
 
@@ -110,7 +109,7 @@ for kind in a b c d; do
   [[ ${pages[$kind]} =~ ^[0-9]+$ ]] && per_page=$(awk -v t="${q_wall[$kind]}" -v n="${pages[$kind]}" 'BEGIN { printf "%.1f", t * 1e6 / n }')
   ratio=$(awk -v a="${q_wall[$kind]}" -v b="$cp_wall" 'BEGIN { printf "%.2f", a / b }')
   cpu_ratio=$(awk -v a="${q_cpu[$kind]}" -v b="$cp_cpu" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')
-  printf '%-4s %8.1f %6s %8.3f %8.3f %9.2f %9.2f %6s %7s %8.1f %8s %8s %8s\n' "$kind" "$(awk -v s="$size" 'BEGIN { print s / 1048576 }')" \
+  printf '%-4s %8.1f %6s %8.3f %8.3f %9.3f %9.3f %6s %7s %8.1f %8s %8s %8s\n' "$kind" "$(awk -v s="$size" 'BEGIN { print s / 1048576 }')" \
     "${pages[$kind]}" "$cp_wall" "${q_wall[$kind]}" "${q_cpu[$kind]}" "$cp_cpu" "$ratio" "$cpu_ratio" "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" \
     "$qpdf_wall" "$qpdf_ratio" "$per_page"
   declare "ratio_$kind=$ratio" "peak_$kind=$peak" "per_page_$kind=$per_page" "qpdf_ratio_$kind=$qpdf_ratio"
@@ -154,7 +153,7 @@ for kind in a b; do
   i_cpu=$(printf '%s\n' "${i_cpus[@]}" | median)
   ratio=$(awk -v a="$i_wall" -v b="$cp_wall" 'BEGIN { printf "%.2f", a / b }')
   cpu_ratio=$(awk -v a="$i_cpu" -v b="$cp_cpu" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')
-  printf '%-4s %8.3f %8.3f %6s %8.2f %8.2f %7s\n' "$kind" "$cp_wall" "$i_wall" "$ratio" "$cp_cpu" "$i_cpu" "$cpu_ratio"
+  printf '%-4s %8.3f %8.3f %6s %8.3f %8.3f %7s\n' "$kind" "$cp_wall" "$i_wall" "$ratio" "$cp_cpu" "$i_cpu" "$cpu_ratio"
   verdict "$kind: -incremental/cp $ratio <= 1.15" "$ratio" "<=" 1.15
 done
 
