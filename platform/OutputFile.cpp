@@ -34,6 +34,7 @@ constexpr mode_t kNewFileMode = 0666;
 // A kernel-side copy saves a sixth of the cost of reading bytes and writing them again, but only
 // when the bytes keep their place within the system's pages (else it costs a third more), and it
 // costs some microseconds a call (measured on ext4): only such ranges that are long go that way.
+// Reads and writes also share the work between the job's thread and the file's.
 constexpr uint64_t kKernelCopyMinimum = 128 * 1024;
 constexpr uint64_t kPageSize = 4096;
 #endif
@@ -121,7 +122,6 @@ private:
 
 struct OutputFile::Native {
     int descriptor = -1;
-    uint64_t written = 0;  // the file's size so far
     // Once the kernel refuses a copy between these files, later copies go by reads and writes at once.
     bool kernelCopyRefused = false;
     std::unique_ptr<char[]> block;  // for copies by reads and writes
@@ -148,8 +148,6 @@ struct OutputFile::Native {
     // Copies from the input's `position` (its own file position when null); gives how much came.
     uint64_t kernelCopy(int input, uint64_t* position, uint64_t length);
     bool copyDescriptor(int input, uint64_t length);
-    // Whether a range copied to `outputPosition` costs less inside the kernel.
-    bool kernelCopyPays(const ReadOnlyFile& source, uint64_t position, uint64_t length, uint64_t outputPosition) const;
     bool writePieces(const Batch& batch);
 };
 
@@ -160,7 +158,6 @@ bool OutputFile::Native::writeAll(const char* data, size_t length) {
         if (done <= 0) return false;
         data += done;
         length -= static_cast<size_t>(done);
-        written += static_cast<uint64_t>(done);
     }
     return true;
 }
@@ -178,7 +175,6 @@ uint64_t OutputFile::Native::kernelCopy(int input, uint64_t* position, uint64_t 
         }
         if (copied <= 0) break;
         done += static_cast<uint64_t>(copied);
-        written += static_cast<uint64_t>(copied);
     }
 #else
     (void)input;
@@ -198,12 +194,6 @@ bool OutputFile::Native::copyDescriptor(int input, uint64_t length) {
     }
     ::close(input);
     return left == 0;
-}
-
-bool OutputFile::Native::kernelCopyPays(const ReadOnlyFile& source, uint64_t position, uint64_t length,
-                                        uint64_t outputPosition) const {
-    return !kernelCopyRefused && source.descriptor() >= 0 && length >= kKernelCopyMinimum &&
-           position % kPageSize == outputPosition % kPageSize;
 }
 
 std::unique_ptr<OutputFile> OutputFile::createNew(const std::string& name, Creation& creation) {
@@ -252,7 +242,6 @@ bool OutputFile::close() {
 
 struct OutputFile::Native {
     std::FILE* file = nullptr;
-    uint64_t written = 0;  // the file's size so far
     std::unique_ptr<char[]> block;
     Batch inFlight;
     bool failed = false;
@@ -267,11 +256,7 @@ struct OutputFile::Native {
         if (!block) block.reset(new char[kCopyBlock]);
         return block.get();
     }
-    bool writeAll(const char* data, size_t length) {
-        written += length;
-        return std::fwrite(data, 1, length, file) == length;
-    }
-    bool kernelCopyPays(const ReadOnlyFile&, uint64_t, uint64_t, uint64_t) const { return false; }
+    bool writeAll(const char* data, size_t length) { return std::fwrite(data, 1, length, file) == length; }
     uint64_t kernelCopy(int, uint64_t*, uint64_t) { return 0; }
     bool writePieces(const Batch& batch);
 };
@@ -319,45 +304,26 @@ bool OutputFile::close() {
 
 #endif
 
-// Small pieces are gathered into one block before they are written, large writes cost less.
+// Ranges that come in a batch are those copiesInKernel() chose; what the kernel does not copy of
+// them after all (another file system, say) goes by reads and writes.
 bool OutputFile::Native::writePieces(const Batch& batch) {
-    char* const gathered = copyBlock();
-    size_t filled = 0;
-    const auto writeGathered = [&] {
-        const bool done = writeAll(gathered, filled);
-        filled = 0;
-        return done;
-    };
     for (const Piece& piece : batch.pieces) {
-        uint64_t offset = piece.offset;
-        uint64_t left = piece.length;
         if (!piece.source) {
-            if (filled + left > kCopyBlock && !writeGathered()) return false;
-            if (left >= kCopyBlock) {
-                if (!writeAll(batch.block.get() + offset, static_cast<size_t>(left))) return false;
-                continue;
-            }
-            std::memcpy(gathered + filled, batch.block.get() + offset, static_cast<size_t>(left));
-            filled += static_cast<size_t>(left);
+            if (!writeAll(batch.block.get() + piece.offset, static_cast<size_t>(piece.length))) return false;
             continue;
         }
-        if (kernelCopyPays(*piece.source, offset, left, written + filled)) {
-            if (!writeGathered()) return false;
-            const uint64_t copied = kernelCopy(piece.source->descriptor(), &offset, left);
-            offset += copied;
-            left -= copied;
-        }
+        uint64_t offset = piece.offset;
+        const uint64_t copied = piece.source->descriptor() < 0 ? 0 : kernelCopy(piece.source->descriptor(), &offset, piece.length);
+        offset += copied;
+        uint64_t left = piece.length - copied;
         while (left > 0) {
-            if (filled == kCopyBlock && !writeGathered()) return false;
-            const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock - filled));
-            const size_t got = piece.source->readAt(offset, gathered + filled, want);
-            if (got == 0) return false;
-            filled += got;
+            const size_t got = piece.source->readAt(offset, copyBlock(), static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock)));
+            if (got == 0 || !writeAll(block.get(), got)) return false;
             offset += got;
             left -= got;
         }
     }
-    return writeGathered();
+    return true;
 }
 
 bool OutputFile::writeBatch(Batch& batch) {
@@ -367,6 +333,19 @@ bool OutputFile::writeBatch(Batch& batch) {
     std::swap(native.inFlight, batch);
     batch.pieces.clear();
     return native.runTask([&native] { return native.writePieces(native.inFlight); });
+}
+
+bool OutputFile::copiesInKernel(const ReadOnlyFile& source, uint64_t position, uint64_t length,
+                                uint64_t outputPosition) const {
+#if QUILLMOR_DESCRIPTORS && QUILLMOR_HAVE_COPY_FILE_RANGE
+    return source.descriptor() >= 0 && length >= kKernelCopyMinimum && position % kPageSize == outputPosition % kPageSize;
+#else
+    (void)source;
+    (void)position;
+    (void)length;
+    (void)outputPosition;
+    return false;
+#endif
 }
 
 bool OutputFile::settle() { return native_->settle(); }

@@ -41,6 +41,9 @@ public:
     // Appends the first `length` bytes of the file `source`. Copies go inside the kernel where it
     // can and where that pays, by reads and writes elsewhere (other file systems, pipes).
     bool copyFrom(const std::string& source, uint64_t length);
+    // Whether a range copied to `outputPosition` of this file goes inside the kernel, where that
+    // costs less than reading it into a block of this process and writing it from there.
+    bool copiesInKernel(const ReadOnlyFile& source, uint64_t position, uint64_t length, uint64_t outputPosition) const;
     // Appends what the batch holds, and hands back in `batch` an emptied one to fill next (with a
     // block of an earlier batch, or none). The sources must stay open until the next call.
     bool writeBatch(Batch& batch);

@@ -70,14 +70,29 @@ public:
     const std::string& temporaryFileName() const { return temporaryName_; }
 
 private:
-    // Bytes of the writer's own are gathered into a block of this size, copied ranges beside them
-    // into a batch of about kBatchSize in all: the batch is then handed to the file, which writes
-    // it while the next one is filled.
+    // The writer's own bytes and the copied ranges read here go into a block of this size, the
+    // ranges copied in the kernel beside them into a batch of up to kBatchSize in all: the batch
+    // is then handed to the file, which writes it while the next one is filled.
     static constexpr size_t kBufferSize = 1 << 20;
     static constexpr uint64_t kBatchSize = 8 << 20;
 
+    // A run of copied ranges, each going on where the one before ended.
+    struct PendingRun {
+        ReadOnlyFile* source = nullptr;
+        uint64_t position = 0;
+        uint64_t length = 0;
+        uint64_t outputPosition = 0;  // where it goes in the output file
+    };
+
+    // Puts the pending run into the batch: as a range the file copies in the kernel, or read
+    // into the block.
+    void settleRun();
+    // The block's free bytes, for bytes that commitRoom() then counts.
+    char* room();
+    void commitRoom(size_t filled);
     // Hands the batch to the file.
-    void flush();
+    void handOver();
+    void flush();  // settles the run and hands the batch over
     void discard();
     void createTemporaryFile();
     // A file that the output replaces (the input itself, say) keeps its permissions, as it would
@@ -90,6 +105,7 @@ private:
     OutputFile::Batch batch_;
     size_t buffered_ = 0;       // bytes of the batch's block in use
     uint64_t batchLength_ = 0;  // bytes the batch writes in all
+    PendingRun run_;
     uint64_t position_ = 0;
     uint64_t origin_ = 0;
     std::vector<OutputEntry> table_;

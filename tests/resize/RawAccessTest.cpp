@@ -144,7 +144,7 @@ TEST(OutputWriter, FailsWhenACopiedRangeCannotBeRead) {
                   output.finishCopies();
                   output.commit();
               }),
-              "\nOutput file write error\n");
+              "\nInput file read error\n");
     EXPECT_FALSE(std::ifstream(dir.file("out")).good());
 }
 
