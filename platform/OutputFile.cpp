@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstring>
 
 #include "platform/ReadOnlyFile.h"
 
