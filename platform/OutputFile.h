@@ -4,12 +4,29 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+class ReadOnlyFile;
 
 // A new file being written. Where the system has file descriptors it writes through one, so that
 // its data can be put on the disk before it replaces another file; elsewhere through the C library.
+// Where it also has threads, copies and batches are written by a thread of the file's own while
+// the caller goes on with its work (reading pages, say): every later call waits for what was
+// handed over before, and fails when that failed.
 class OutputFile {
 public:
     enum class Creation { created, exists, failed };
+
+    // What a batch writes, in order: bytes of its block, or bytes copied from an input file.
+    struct Piece {
+        ReadOnlyFile* source = nullptr;  // null: bytes of the block
+        uint64_t offset = 0;             // in the block, or in the source
+        uint64_t length = 0;
+    };
+    struct Batch {
+        std::unique_ptr<char[]> block;
+        std::vector<Piece> pieces;
+    };
 
     // Creates the file, which must not exist yet: a file already there is never taken over.
     // Null when it is not created; `creation` says why.
@@ -25,9 +42,17 @@ public:
 
     // False when not every byte was written (a full disk, say).
     bool write(const char* data, size_t length);
-    // Appends the first `length` bytes of the file `source`, inside the kernel where it can, by
-    // reads and writes where it cannot (other file systems, pipes). False when not all of them came.
+    // Appends the first `length` bytes of the file `source`. Copies go inside the kernel where it
+    // can and where that pays, by reads and writes elsewhere (other file systems, pipes).
     bool copyFrom(const std::string& source, uint64_t length);
+    // Whether a range copied to `outputPosition` of this file goes inside the kernel, where that
+    // costs less than reading it into a block of this process and writing it from there.
+    bool copiesInKernel(const ReadOnlyFile& source, uint64_t position, uint64_t length, uint64_t outputPosition) const;
+    // Appends what the batch holds, and hands back in `batch` an emptied one to fill next (with a
+    // block of an earlier batch, or none). The sources must stay open until the next call.
+    bool writeBatch(Batch& batch);
+    // Waits until everything handed over is written; false when some of it was not.
+    bool settle();
     // Puts the data written so far on the disk, not only in the system's cache.
     bool syncData();
     bool close();

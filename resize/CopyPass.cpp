@@ -53,12 +53,15 @@ std::vector<bool> copyObjects(RawObjectReader& reader, CPdfXRef& xref, OutputWri
         // it here would only be done again.
         if (output.row(number).written || heldBack[number]) continue;
         if (entry.type == XRefEntryType::inUse) {
+            // Parsed before it is located: the parser reads the stream's start and then its end, where
+            // the search for its "endobj" then finds the bytes already read.
+            const bool parsed = probe && parsesAsStream(xref, number, entry.generation);
             RawObjectSpan span;
             if (!reader.locateObject(number, span) || span.length == 0 || span.isObjectStream) continue;
             const uint32_t offset = output.position();
             reader.copySpan(span, output);
             output.setOutputEntry(number, entry.generation, offset, true);
-            if (probe) streams[number] = span.isStream && parsesAsStream(xref, number, entry.generation);
+            streams[number] = span.isStream && parsed;
         } else if (entry.type == XRefEntryType::compressed) {
             if (!reader.readRawObject(number, bytes) || bytes.empty()) continue;
             const uint32_t offset = output.position();

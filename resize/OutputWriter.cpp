@@ -1,10 +1,12 @@
 #include "resize/OutputWriter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
 #include "pdf/objects/PdfException.h"
 #include "platform/Folder.h"
+#include "platform/ReadOnlyFile.h"
 #include "platform/SignalCleanup.h"
 #include "resize/NumberFormat.h"
 
@@ -12,6 +14,7 @@ namespace {
 
 constexpr char kCreateError[] = "\nOutput file create error\n";
 constexpr char kWriteError[] = "\nOutput file write error\n";
+constexpr char kReadError[] = "\nInput file read error\n";
 constexpr char kTooLarge[] = "\nOutput file would exceed 2 GB\n";
 constexpr char kInterrupted[] = "\nStopped by a signal: output file not written\n";
 constexpr char kTemporarySuffix[] = ".quillmor-tmp";
@@ -26,12 +29,12 @@ constexpr size_t kRowBlock = 64 * 1024;
 
 OutputWriter::OutputWriter(const std::string& outputFileName) : outputName_(outputFileName) {
     createTemporaryFile();
-    buffer_.reset(new char[kBufferSize]);
+    batch_.block.reset(new char[kBufferSize]);
 }
 
 OutputWriter::OutputWriter(std::unique_ptr<OutputFile> destination) : file_(std::move(destination)) {
     if (!file_) throw CPdfException(kCreateError);
-    buffer_.reset(new char[kBufferSize]);
+    batch_.block.reset(new char[kBufferSize]);
 }
 
 void OutputWriter::createTemporaryFile() {
@@ -66,28 +69,29 @@ void OutputWriter::discard() {
 void OutputWriter::write(const char* data, size_t length) {
     if (!file_) throw CPdfException(kWriteError);
     if (position_ + length > kMaxSize) throw CPdfException(kTooLarge);
+    settleRun();
     position_ += length;
     if (buffered_ + length > kBufferSize) {
-        flush();
+        handOver();
         if (length >= kBufferSize) {
             if (!file_->write(data, length)) throw CPdfException(kWriteError);
             return;
         }
     }
-    std::memcpy(buffer_.get() + buffered_, data, length);
-    buffered_ += length;
+    std::memcpy(room(), data, length);
+    commitRoom(length);
 }
 
-char* OutputWriter::room(size_t length) {
-    if (!file_ || length > kRoomSize) throw CPdfException(kWriteError);
-    if (buffered_ + length > kBufferSize) flush();
-    return buffer_.get() + buffered_;
+char* OutputWriter::room() {
+    std::vector<OutputFile::Piece>& pieces = batch_.pieces;
+    if (pieces.empty() || pieces.back().source) pieces.push_back(OutputFile::Piece{nullptr, buffered_, 0});
+    return batch_.block.get() + buffered_;
 }
 
 void OutputWriter::commitRoom(size_t filled) {
-    if (position_ + filled > kMaxSize) throw CPdfException(kTooLarge);
-    position_ += filled;
+    batch_.pieces.back().length += filled;
     buffered_ += filled;
+    batchLength_ += filled;
 }
 
 void OutputWriter::copyFile(const std::string& source, uint64_t length) {
@@ -98,12 +102,60 @@ void OutputWriter::copyFile(const std::string& source, uint64_t length) {
     position_ += length;
 }
 
+void OutputWriter::copyRange(ReadOnlyFile& source, uint64_t position, uint64_t length) {
+    if (!file_) throw CPdfException(kWriteError);
+    if (position_ + length > kMaxSize) throw CPdfException(kTooLarge);
+    if (length == 0) return;
+    if (run_.length == 0 || run_.source != &source || run_.position + run_.length != position) {
+        settleRun();
+        run_ = PendingRun{&source, position, 0, position_};
+    }
+    run_.length += length;
+    position_ += length;
+}
+
+void OutputWriter::settleRun() {
+    if (run_.length == 0) return;
+    const PendingRun run = run_;
+    run_ = PendingRun();
+    if (file_->copiesInKernel(*run.source, run.position, run.length, run.outputPosition)) {
+        batch_.pieces.push_back(OutputFile::Piece{run.source, run.position, run.length});
+        batchLength_ += run.length;
+        if (batchLength_ >= kBatchSize) handOver();
+        return;
+    }
+    // Read here, written by the file's thread: the two halves of the copy run side by side.
+    uint64_t position = run.position;
+    uint64_t left = run.length;
+    while (left > 0) {
+        if (buffered_ == kBufferSize) handOver();
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kBufferSize - buffered_));
+        // The run's bytes were read once to find it: missing now, the offsets after them would be wrong.
+        if (run.source->readAt(position, room(), want) != want) throw CPdfException(kReadError);
+        commitRoom(want);
+        position += want;
+        left -= want;
+    }
+}
+
+void OutputWriter::finishCopies() {
+    flush();
+    if (file_ && !file_->settle()) throw CPdfException(kWriteError);
+}
+
 void OutputWriter::flush() {
+    settleRun();
+    handOver();
+}
+
+void OutputWriter::handOver() {
     // Under a recorded signal the job stops here, at its next write, and its file goes with it.
     if (SignalCleanup::receivedSignal() != 0) throw CPdfException(kInterrupted);
-    if (buffered_ == 0) return;
-    if (!file_->write(buffer_.get(), buffered_)) throw CPdfException(kWriteError);
+    if (batch_.pieces.empty()) return;
+    if (!file_->writeBatch(batch_)) throw CPdfException(kWriteError);
+    if (!batch_.block) batch_.block.reset(new char[kBufferSize]);
     buffered_ = 0;
+    batchLength_ = 0;
 }
 
 void OutputWriter::takeReplacedFilesPermissions() const {

@@ -8,6 +8,8 @@
 #include "pdf/xref/PdfXRef.h"
 #include "platform/OutputFile.h"
 
+class ReadOnlyFile;
+
 // One row of the output offset table.
 struct OutputEntry {
     uint32_t offset = 0;
@@ -38,14 +40,14 @@ public:
     // Throws when the bytes cannot be written or the output would outgrow kMaxSize.
     void write(const char* data, size_t length);
     void write(const std::string& bytes) { write(bytes.data(), bytes.size()); }
-    // Room for up to `length` bytes (at most kRoomSize) at the end of the output, for a reader
-    // to fill in place; commitRoom(filled) then writes the first `filled` of them. Copies of
-    // the input go from the file to the output buffer without a stop in between.
-    static constexpr size_t kRoomSize = 1 << 20;
-    char* room(size_t length);
-    void commitRoom(size_t filled);
     // Appends the first `length` bytes of the file `source` (kernel-side where the system can).
     void copyFile(const std::string& source, uint64_t length);
+    // Appends `length` bytes of `source` from `position` on, without passing them through this
+    // process where the system can. A range that goes on where the last one ended joins it, so
+    // that a run of objects stored one after the other is copied as one.
+    void copyRange(ReadOnlyFile& source, uint64_t position, uint64_t length);
+    // Writes everything that still reads an input file, before that file is closed.
+    void finishCopies();
     // The current output offset: where the next byte goes, counted from the origin.
     uint32_t position() const { return static_cast<uint32_t>(position_ - origin_); }
     // Offsets count from this byte of the output on: an update after an input's bytes counts from
@@ -71,9 +73,29 @@ public:
     const std::string& temporaryFileName() const { return temporaryName_; }
 
 private:
-    static constexpr size_t kBufferSize = kRoomSize;
+    // The writer's own bytes and the copied ranges read here go into a block of this size, the
+    // ranges copied in the kernel beside them into a batch of up to kBatchSize in all: the batch
+    // is then handed to the file, which writes it while the next one is filled.
+    static constexpr size_t kBufferSize = 1 << 20;
+    static constexpr uint64_t kBatchSize = 8 << 20;
 
-    void flush();
+    // A run of copied ranges, each going on where the one before ended.
+    struct PendingRun {
+        ReadOnlyFile* source = nullptr;
+        uint64_t position = 0;
+        uint64_t length = 0;
+        uint64_t outputPosition = 0;  // where it goes in the output file
+    };
+
+    // Puts the pending run into the batch: as a range the file copies in the kernel, or read
+    // into the block.
+    void settleRun();
+    // The block's free bytes, for bytes that commitRoom() then counts.
+    char* room();
+    void commitRoom(size_t filled);
+    // Hands the batch to the file.
+    void handOver();
+    void flush();  // settles the run and hands the batch over
     void discard();
     void createTemporaryFile();
     // A file that the output replaces (the input itself, say) keeps its permissions, as it would
@@ -83,8 +105,10 @@ private:
     std::string outputName_;  // empty when writing straight into a destination
     std::string temporaryName_;
     std::unique_ptr<OutputFile> file_;
-    std::unique_ptr<char[]> buffer_;
-    size_t buffered_ = 0;
+    OutputFile::Batch batch_;
+    size_t buffered_ = 0;       // bytes of the batch's block in use
+    uint64_t batchLength_ = 0;  // bytes the batch writes in all
+    PendingRun run_;
     uint64_t position_ = 0;
     uint64_t origin_ = 0;
     std::vector<OutputEntry> table_;

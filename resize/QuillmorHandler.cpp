@@ -217,6 +217,7 @@ void CQuillmorHandler::finishOutput() {
 }
 
 void CQuillmorHandler::closeAndCommit() {
+    output_->finishCopies();
     reader_.reset();
     xref_ = nullptr;
     document_->close();

@@ -146,11 +146,6 @@ bool RawObjectReader::findObjectEnd(uint32_t objectNumber, uint64_t position, ui
         span.isObjectStream = head.isObjectStream;
         bool usable = false;
         const uint64_t dataEnd = position + head.dataOffset + streamDataLength(objectNumber, head, usable);
-        if (usable && dataEnd <= fileSize) {
-            // The end is looked at before the object is copied from its start: a stream that fits
-            // in the input's block is read once for both.
-            file_.holdRange(position, dataEnd + kEndStreamSlack + kEndStreamLength + kFirstSearchBlock - position);
-        }
         if (usable && dataEnd <= fileSize && endstreamFollows(dataEnd)) {
             last = findInFile(dataEnd, kEndObj, kEndObjLength);
         }
@@ -264,23 +259,7 @@ bool RawObjectReader::windowHolds(const RawObjectSpan& span) const {
 }
 
 void RawObjectReader::copySpan(const RawObjectSpan& span, OutputWriter& output) {
-    if (windowHolds(span)) {
-        output.write(window_.data() + (span.position - windowPosition_), span.length);
-        return;
-    }
-    copyRange(span.position, span.length, output);
-}
-
-void RawObjectReader::copyRange(uint64_t position, uint64_t length, OutputWriter& output) {
-    while (length > 0) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(length, OutputWriter::kRoomSize));
-        char* room = output.room(want);
-        const size_t got = file_.readAt(position, reinterpret_cast<uint8_t*>(room), want);
-        output.commitRoom(got);
-        if (got == 0) return;
-        position += got;
-        length -= got;
-    }
+    output.copyRange(file_.file(), span.position, span.length);
 }
 
 void RawObjectReader::copyHeader(OutputWriter& output) {
@@ -298,5 +277,5 @@ void RawObjectReader::copyHeader(OutputWriter& output) {
         output.write(kSubstituteHeader, sizeof kSubstituteHeader - 1);
     }
     if (headerLength == 0) return;
-    copyRange(headerStart_, headerLength, output);
+    output.copyRange(file_.file(), headerStart_, headerLength);
 }

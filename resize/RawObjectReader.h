@@ -38,7 +38,8 @@ public:
     // A stream's "endobj" is searched after the data its /Length gives, so data holding
     // "endobj" stays whole; an unusable /Length falls back to the first "endobj".
     bool locateObject(uint32_t objectNumber, RawObjectSpan& span);
-    // Writes the bytes of a located object in blocks, whatever its size.
+    // Writes the bytes of a located object, joining the copy of the object before when it ends
+    // where this one starts.
     void copySpan(const RawObjectSpan& span, OutputWriter& output);
 
     // File offset of the last byte of the first occurrence of `pattern` at or after `start`; 0 when none.
@@ -57,7 +58,6 @@ private:
     void noteAbsent(const char* pattern, size_t patternLength, uint64_t start);
     void loadWindow(uint64_t position, size_t length);
     bool windowHolds(const RawObjectSpan& span) const;
-    void copyRange(uint64_t position, uint64_t length, OutputWriter& output);
 
     CInputFile& file_;
     CPdfXRef& xref_;

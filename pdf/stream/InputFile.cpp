@@ -4,39 +4,14 @@
 #include <cstring>
 
 std::unique_ptr<CInputFile> CInputFile::open(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::unique_ptr<ReadOnlyFile> file = ReadOnlyFile::open(path);
     if (!file) return nullptr;
-    return std::unique_ptr<CInputFile>(new CInputFile(file));
+    return std::unique_ptr<CInputFile>(new CInputFile(std::move(file)));
 }
 
-CInputFile::CInputFile(std::FILE* file) : file_(file), block_(kBlockSize + kSmallBlockSize) {
-    // This class buffers itself: a second buffer in the C library would only copy every byte again.
-    std::setvbuf(file_, nullptr, _IONBF, 0);
-    if (std::fseek(file_, 0, SEEK_END) == 0) {
-        const long end = std::ftell(file_);
-        if (end > 0) size_ = static_cast<uint64_t>(end);
-    }
-    filePosition_ = size_;
-}
+CInputFile::CInputFile(std::unique_ptr<ReadOnlyFile> file) : file_(std::move(file)), block_(kBlockSize + kSmallBlockSize) {}
 
-CInputFile::~CInputFile() { std::fclose(file_); }
-
-size_t CInputFile::readFile(uint64_t position, uint8_t* destination, size_t count) {
-    if (position != filePosition_) {
-        if (std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0) {
-            filePosition_ = size_ + 1;  // unknown: the next read seeks again
-            return 0;
-        }
-        filePosition_ = position;
-    }
-    const size_t got = std::fread(destination, 1, count, file_);
-    filePosition_ += got;
-    if (got < count) {
-        std::clearerr(file_);
-        filePosition_ = size_ + 1;
-    }
-    return got;
-}
+CInputFile::~CInputFile() = default;
 
 bool CInputFile::continuesBlock(uint64_t position) const {
     return blockLength_ > 0 && position >= blockPosition_ && position - blockPosition_ < blockLength_ + kSmallBlockSize;
@@ -83,19 +58,9 @@ size_t CInputFile::readKept(uint64_t position, uint8_t* destination, size_t coun
     return piece;
 }
 
-void CInputFile::holdRange(uint64_t position, size_t count) {
-    if (count > kBlockSize || position >= size_) return;
-    if (position >= blockPosition_ && position + count <= blockPosition_ + blockLength_) return;
-    if (continuesBlock(position) && extendBlock(position, count)) return;
-    // A whole block: a reader that holds an object's bytes mostly goes on with the next objects.
-    blockLength_ = 0;
-    blockPosition_ = position;
-    blockLength_ = readFile(position, block_.data(), kBlockSize);
-}
-
 size_t CInputFile::readAt(uint64_t position, uint8_t* destination, size_t count) {
-    if (position >= size_ || count == 0) return 0;
-    count = static_cast<size_t>(std::min<uint64_t>(count, size_ - position));
+    if (position >= size() || count == 0) return 0;
+    count = static_cast<size_t>(std::min<uint64_t>(count, size() - position));
     size_t done = 0;
     while (done < count) {
         const uint64_t at = position + done;

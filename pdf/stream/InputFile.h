@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/ReadOnlyFile.h"
 
 // A read-only file shared by every stream of one document. Reads are positional, so streams
 // never depend on each other's file position; a block cache keeps small scattered reads cheap.
@@ -21,19 +22,17 @@ public:
     CInputFile& operator=(const CInputFile&) = delete;
     ~CInputFile();
 
-    uint64_t size() const { return size_; }
-    bool tooLarge() const { return size_ > kMaxSize; }
+    uint64_t size() const { return file_->size(); }
+    bool tooLarge() const { return size() > kMaxSize; }
 
     // Copies up to `count` bytes from `position`; fewer at the end of the file.
     size_t readAt(uint64_t position, uint8_t* destination, size_t count);
-    // Makes the block hold the bytes from `position` on, `count` of them at least, when they fit in
-    // a block: for a reader that looks at an object's end before it reads it from its start.
-    void holdRange(uint64_t position, size_t count);
+    // The file itself, for copies that need not pass through this process.
+    ReadOnlyFile& file() { return *file_; }
 
 private:
     // Reads that go on just past the block (a parser or a copy moving forward) load a block
-    // twice as large as the last, up to kBlockSize, read on from where the file stands (no seek)
-    // and keeping up to a small block of the old one before them, where a reader that searched
+    // twice as large as the last, up to kBlockSize, keeping up to a small block of the old one before them, where a reader that searched
     // ahead (for "endobj", say) comes back to. A jump elsewhere (the next page object, say)
     // loads only what it needs, at least a small block, so that scattered reads do not each
     // pull in 64 KB. Large reads take from the block what it holds and the rest from the file.
@@ -46,7 +45,7 @@ private:
     static constexpr size_t kKeptJumpBytes = 1024;
     static constexpr size_t kKeptJumpBudget = 4 << 20;
 
-    explicit CInputFile(std::FILE* file);
+    explicit CInputFile(std::unique_ptr<ReadOnlyFile> file);
     bool loadBlock(uint64_t position, size_t wanted);
     // Whether `position` lies in the block or just past it.
     bool continuesBlock(uint64_t position) const;
@@ -56,12 +55,11 @@ private:
     // Copies what a kept jump holds from `position` on; 0 when none holds it.
     size_t readKept(uint64_t position, uint8_t* destination, size_t count) const;
     void keepJump();
-    // Reads straight from the file; false when the file cannot be positioned.
-    size_t readFile(uint64_t position, uint8_t* destination, size_t count);
+    size_t readFile(uint64_t position, uint8_t* destination, size_t count) {
+        return file_->readAt(position, destination, count);
+    }
 
-    std::FILE* file_;
-    uint64_t size_ = 0;
-    uint64_t filePosition_ = 0;  // where the next read of file_ starts, so that reads in a row need no seek
+    std::unique_ptr<ReadOnlyFile> file_;
     std::vector<uint8_t> block_;
     uint64_t blockPosition_ = 0;
     size_t blockLength_ = 0;

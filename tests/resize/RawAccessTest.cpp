@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <tuple>
 
+#include "platform/ReadOnlyFile.h"
 #include "resize/ObjectHeadScanner.h"
 #include "tests/resize/ResizeFixtures.h"
 
@@ -86,6 +88,64 @@ TEST(RawObjectHead, AsksForMoreBytesOnlyWhenTheyExist) {
     const std::string endsInCr = "5 0 obj << /Length 0 >> stream\r";
     EXPECT_EQ(scan(endsInCr, true).status, ObjectHead::Status::stream) << "a CR at the end of the file ends the line";
     EXPECT_EQ(scan(endsInCr, true).dataOffset, endsInCr.size());
+}
+
+// Copied ranges take three ways (read and written in large blocks, kernel-side when long and in
+// place within the pages, joined to the range before), bytes two (gathered, or written whole when
+// large), all in batches that the file writes while the next is filled: the order must hold.
+TEST(OutputWriter, WritesCopiedRangesAndOwnBytesInOrder) {
+    TempDir dir;
+    std::string input(3 << 20, '\0');
+    uint32_t state = 7;
+    for (char& byte : input) byte = static_cast<char>((state = state * 1103515245u + 12345u) >> 24);
+    writeFile(dir.file("in"), input);
+    std::unique_ptr<ReadOnlyFile> source = ReadOnlyFile::open(dir.file("in"));
+    ASSERT_TRUE(source);
+    ASSERT_EQ(source->size(), input.size());
+
+    std::string expected;
+    OutputWriter output(dir.file("out"));
+    const auto copy = [&](uint64_t position, uint64_t length) {
+        output.copyRange(*source, position, length);
+        expected += input.substr(position, length);
+    };
+    const auto write = [&](const std::string& bytes) {
+        output.write(bytes);
+        expected += bytes;
+    };
+    const uint64_t page = 4096;
+    write("%head");
+    copy(100, 300000);           // long, out of place: read
+    copy(300100, 17);            // joins the range before
+    write(std::string(1 << 20, 'w'));  // larger than the block: written whole
+    write("gathered");
+    copy(expected.size() % page + 2 * page, 400000);  // long and in place: kernel-side where it can
+    write("between");
+    for (int round = 0; round < 4; ++round) copy(0, input.size());  // past a batch
+    copy(input.size() - 5, 5);
+    output.copyFile(dir.file("in"), input.size());
+    expected += input;
+    write("%tail");
+    EXPECT_EQ(output.position(), expected.size());
+    output.finishCopies();
+    source.reset();
+    output.commit();
+    EXPECT_TRUE(readFile(dir.file("out")) == expected);
+}
+
+// A range that the input no longer holds fails the job, at the latest when it is committed.
+TEST(OutputWriter, FailsWhenACopiedRangeCannotBeRead) {
+    TempDir dir;
+    writeFile(dir.file("in"), std::string(1000, 'x'));
+    std::unique_ptr<ReadOnlyFile> source = ReadOnlyFile::open(dir.file("in"));
+    OutputWriter output(dir.file("out"));
+    output.copyRange(*source, 990, 20);
+    EXPECT_EQ(errorOf([&] {
+                  output.finishCopies();
+                  output.commit();
+              }),
+              "\nInput file read error\n");
+    EXPECT_FALSE(std::ifstream(dir.file("out")).good());
 }
 
 }  // namespace
