@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -128,6 +130,36 @@ std::vector<std::string> judgeInParallel(size_t count,
 
 bool haveTool(const char* name) {
     return runCommand("command -v " + shellQuote(name) + " >/dev/null").status == 0;
+}
+
+std::vector<Image> drawPages(const std::string& pdf, int resolution, const std::string& pages,
+                             const std::string& password) {
+    TempDir dir;
+    std::vector<Image> images;
+    if (runCommand("mutool draw -q -r " + std::to_string(resolution) + " -c gray -p " + shellQuote(password) + " -o " +
+                   shellQuote(dir.file("%d.pgm")) + " " + shellQuote(pdf) + " " + pages).status != 0) {
+        return images;
+    }
+    std::map<int, std::string> files;  // by page number
+    for (const auto& entry : fs::directory_iterator(dir.path())) files[std::stoi(entry.path().stem())] = entry.path();
+    for (const auto& [page, file] : files) {
+        // Binary PGM: "P5", width, height, maximum, one white-space byte, the pixels.
+        std::istringstream in(readFile(file));
+        std::string magic;
+        int maximum = 0;
+        Image image;
+        in >> magic >> image.width >> image.height >> maximum;
+        in.get();
+        image.gray.assign(std::istreambuf_iterator<char>(in), {});
+        if (magic != "P5" || image.gray.size() != static_cast<size_t>(image.width) * image.height) return {};
+        images.push_back(std::move(image));
+    }
+    return images;
+}
+
+Image render(const std::string& pdf, int resolution, int page) {
+    const std::vector<Image> images = drawPages(pdf, resolution, std::to_string(page));
+    return images.size() == 1 ? images[0] : Image();
 }
 
 std::string deflateBytes(const std::string& data) {
