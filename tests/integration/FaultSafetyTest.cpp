@@ -26,24 +26,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kShellSignalBase = 128;
 
 // Pages of plain text content, `pages` × about 10 KB: large enough that a job runs for a while.
-std::string largePdf(int pages) {
-    constexpr size_t kContentBytes = 10000;
-    PdfBuilder pdf;
-    std::string kids;
-    for (int i = 0; i < pages; ++i) kids += std::to_string(3 + 2 * i) + " 0 R ";
-    pdf.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    pdf.addObject(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>");
-    for (int i = 0; i < pages; ++i) {
-        pdf.addObject(3 + 2 * i, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " +
-                                     std::to_string(4 + 2 * i) + " 0 R >>");
-        std::string content;
-        for (int line = 0; content.size() < kContentBytes; ++line)
-            content += "BT 72 " + std::to_string(line % 700) + " Td (page " + std::to_string(i) + ") Tj ET\n";
-        pdf.addStream(4 + 2 * i, "", content);
-    }
-    pdf.setTrailer("/Root 1 0 R");
-    return pdf.build();
-}
+std::string largePdf(int pages) { return buildSimpleDocument(pages, "", 10000); }
 
 // Starts `command` through the shell, which gives its place to the last program (exec), with the
 // handled signals at their default action (a test run in the background would pass SIGINT on ignored).
