@@ -352,15 +352,6 @@ std::string judgePlaces(const Places& in, const Places& out, const std::string& 
     return "";
 }
 
-std::string judgeJob(const std::string& input, const Places& in, const std::string& folder, const std::string& options,
-                     Counts* counts) {
-    const Job job = runJob(input, folder, options);
-    if (!job.problem.empty()) return job.problem;
-    if (job.run.status != 0) return "";  // files the job refuses are the every-file test's
-    const std::string problem = judgePlaces(in, PlaceReader(job.output).places, job.run.output, counts);
-    return problem.empty() ? "" : input + ", " + options + ": " + problem;
-}
-
 void printCounts(Counts& counts, const std::string& what) {
     std::printf("%s: coordinates of each kind in the inputs / transformed by the jobs of every option set\n",
                 what.c_str());
@@ -439,11 +430,7 @@ TEST(FollowContent, EveryPlaceOfAGeneratedFileFollowsItsPage) {
     sets.push_back({"VisibleOffsets", "-visible -scale50 -offsetx10 -offsety-20"});
     for (const OptionSet& set : sets) {
         SCOPED_TRACE(set.options);
-        const std::string folder = dir.file(set.name);
-        std::filesystem::create_directory(folder);
-        const Job job = runJob(input, folder, set.options);
-        ASSERT_EQ(job.problem, "");
-        ASSERT_EQ(job.run.status, 0) << job.run.output;
+        const Job job = succeeded(input, dir, set.name, set.options);
         const Places out = PlaceReader(job.output).places;
         EXPECT_EQ(judgePlaces(in, out, job.run.output, &counts), "");
         // The widget on both pages is named once when the pages get different factors (or one stays as it
@@ -489,8 +476,13 @@ TEST(FollowContent, EveryPlaceOfTheCorpusFollowsItsPage) {
     }
     const std::vector<OptionSet> sets = setsWithVisible();
     const auto problems = judgeInParallel(files.size() * sets.size(), [&](size_t i, const std::string& folder) {
-        return judgeJob(files[i % files.size()], inputs[i % files.size()], folder, sets[i / files.size()].options,
-                        &counts);
+        const std::string& input = files[i % files.size()];
+        const char* options = sets[i / files.size()].options;
+        const Job job = runJob(input, folder, options);
+        if (!job.problem.empty() || job.run.status != 0) return job.problem;  // refusals are the every-file test's
+        const std::string problem = judgePlaces(inputs[i % files.size()], PlaceReader(job.output).places,
+                                                job.run.output, &counts);
+        return problem.empty() ? "" : input + ", " + options + ": " + problem;
     });
     for (const std::string& problem : problems) ADD_FAILURE() << problem;
     printCounts(counts, std::to_string(files.size()) + " corpus files");
