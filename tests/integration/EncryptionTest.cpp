@@ -16,7 +16,8 @@ constexpr int kResolution = 30;
 
 // The whole output of `input` drawn by mutool. qpdf finds no more fault in the output than in the input;
 // `encryption` receives what it says of the output's encryption.
-std::vector<Image> resizedPixels(const std::string& input, const std::string& password = "", std::string* encryption = nullptr) {
+std::vector<Image> resizedPixels(const std::string& input, const std::string& password = "",
+                                 std::string* encryption = nullptr) {
     TempDir dir;
     const Job job = runJob(input, dir.path(), std::string(kOptions) + (password.empty() ? "" : " -password " + password));
     EXPECT_EQ(job.problem + std::to_string(job.run.status), "0") << job.run.output;
@@ -106,7 +107,8 @@ TEST(Encryption, AMissingKeyLengthFallsBackTo128Bits) {
     const CommandResult decrypted =
         runCommand("qpdf --decrypt " + shellQuote(job.output) + " " + shellQuote(dir.file("plain.pdf")));
     EXPECT_TRUE(decrypted.status == 0 || decrypted.status == kQpdfWarnings) << decrypted.output;
-    EXPECT_TRUE(drawPages(dir.file("plain.pdf"), kResolution) == resizedPixels(plain)) << "decrypted, it shows the plain document's output";
+    EXPECT_TRUE(drawPages(dir.file("plain.pdf"), kResolution) == resizedPixels(plain))
+        << "decrypted, it shows the plain document's output";
 }
 
 // The corpus's file that opens only with its user password "view" (RC4, 128 bits).

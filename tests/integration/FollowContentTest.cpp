@@ -194,7 +194,8 @@ private:
         };
         for (const Key& key : {Key{"Rect", true, false}, Key{"QuadPoints", false, false}, Key{"Vertices", false, false},
                                Key{"L", false, false}, Key{"CL", false, false}, Key{"RD", false, true}}) {
-            numbers(entry(annotation, key.name), key.name, page, object, where + "/" + key.name, key.box, key.distances);
+            numbers(entry(annotation, key.name), key.name, page, object, where + "/" + key.name, key.box,
+                    key.distances);
         }
         const CPdfElement ink = entry(annotation, "InkList"), act = entry(annotation, "A", false);
         for (int32_t i = 0; i < lengthOf(ink); ++i) {
@@ -270,7 +271,8 @@ private:
         const CPdfElement kids = entry(node, "Kids"), names = entry(node, "Names");
         for (int32_t i = 0; i < lengthOf(kids); ++i) {
             const CPdfElement& reference = kids.getArray()->at(i);
-            if (!seen(reference)) nameTree(element(kids, i), keyOf(reference, where + "/" + std::to_string(i)), depth + 1);
+            if (seen(reference)) continue;
+            nameTree(element(kids, i), keyOf(reference, where + "/" + std::to_string(i)), depth + 1);
         }
         for (int32_t i = 1; i < lengthOf(names); i += 2) {
             namedDestination(element(names, i), where + "/names" + std::to_string(i));

@@ -61,7 +61,8 @@ inline Job runJob(const std::string& input, const std::string& folder, const std
 }
 
 // A job that must succeed, in the folder `name` it makes below `dir`; the test fails where it did not.
-inline Job succeeded(const std::string& input, const TempDir& dir, const std::string& name, const std::string& options) {
+inline Job succeeded(const std::string& input, const TempDir& dir, const std::string& name,
+                     const std::string& options) {
     std::filesystem::create_directory(dir.file(name));
     Job job = runJob(input, dir.file(name), options);
     EXPECT_EQ(job.problem + std::to_string(job.run.status), "0") << job.run.output;

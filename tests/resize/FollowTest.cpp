@@ -9,7 +9,6 @@
 #include <tuple>
 #include <vector>
 
-#include "resize/QuillmorHandler.h"
 #include "tests/resize/ResizeFixtures.h"
 
 namespace {
@@ -58,18 +57,12 @@ protected:
     std::string resize(const std::map<int, std::string>& changes, const std::vector<std::string>& options) {
         std::map<int, std::string> objects = kObjects;
         for (const auto& [number, body] : changes) objects[number] = body;
-        PdfBuilder builder;
-        for (const auto& [number, body] : objects) builder.addObject(number, body);
-        builder.setTrailer("/Root 1 0 R");
-        input = builder.build();
+        input = pdfOf(objects);
         writeFile(dir.file("in.pdf"), input);
-        JobRequest job{dir.file("in.pdf"), dir.file("out.pdf"), settingsOf(options)};
-        testing::internal::CaptureStdout();
-        const std::string error = errorOf([&] { CQuillmorHandler(std::move(job)).resizeFile(); });
-        const std::string console = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(error, "<no error>");
-        output = readFile(dir.file("out.pdf"));
-        return console;
+        const JobRun job = runWholeJob(dir.file("in.pdf"), dir.file("out.pdf"), options);
+        EXPECT_EQ(job.error, "<no error>");
+        output = job.output;
+        return job.console;
     }
     void expectHolds(const std::vector<Expected>& expected) {
         InputJob out(output);
@@ -122,7 +115,8 @@ TEST_F(Follow, PagesThatStayKeepTheirPlacesAndCopiesGoTogether) {
     EXPECT_EQ(out.raw(copy + 2), std::to_string(copy + 2) + " 0 obj\n[" + std::to_string(copy) + " 0 R " +
                                      std::to_string(copy + 1) + " 0 R]\nendobj\n");
     EXPECT_NE(out.raw(copy + 1).find("/Rect [ 0.00  0.00  10.00  10.00 ] /P 6 0 R"), std::string::npos);
-    expectHolds({{11, "/Dest [6 0 R /XYZ 10.00 300.00 2]"}, {30, "/one [4 0 R /FitBH 300] /two << /D [6 0 R /FitBV 20.00]"}});
+    expectHolds({{11, "/Dest [6 0 R /XYZ 10.00 300.00 2]"},
+                 {30, "/one [4 0 R /FitBH 300] /two << /D [6 0 R /FitBV 20.00]"}});
 
     resize({{6, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1190 1684] /Contents 5 0 R /Annots 7 0 R >>"},
             {4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 5 0 R /Annots 7 0 R >>"},

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <tuple>
 
-#include "resize/QuillmorHandler.h"
 #include "tests/resize/ResizeFixtures.h"
 
 namespace {
@@ -29,25 +28,11 @@ PdfBuilder twoPageBuilder(const std::map<int, std::string>& changes = {}) {
     return builder;
 }
 
-// The job's error ("<no error>" when it succeeded), what it printed, and the output's bytes (if any).
-struct JobRun {
-    std::string error, console, output;
-};
-
 class Pipeline : public ::testing::Test {
 protected:
-    JobRun run(const std::string& in, const std::string& out, const std::vector<std::string>& options = {}) {
-        JobRequest job{in, out, settingsOf(options)};
-        JobRun result;
-        testing::internal::CaptureStdout();
-        result.error = errorOf([&] { CQuillmorHandler(std::move(job)).resizeFile(); });
-        result.console = testing::internal::GetCapturedStdout();
-        if (std::filesystem::exists(out)) result.output = readFile(out);
-        return result;
-    }
     JobRun resize(const std::string& pdf, const std::vector<std::string>& options = {}) {
         writeFile(input, pdf);
-        return run(input, output, options);
+        return runWholeJob(input, output, options);
     }
     size_t files() const {  // temporary ones included
         return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir.path()), {}));
@@ -208,7 +193,7 @@ TEST_F(Pipeline, FailedJobsLeaveNoOutputAndKeepAnExistingOne) {
     writeFile(input, noInfo);
     const auto privateFile = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
     std::filesystem::permissions(input, privateFile);
-    EXPECT_EQ(run(input, input, {"-scale50", "-s2"}).error, "<no error>");
+    EXPECT_EQ(runWholeJob(input, input, {"-scale50", "-s2"}).error, "<no error>");
     EXPECT_EQ(std::filesystem::status(input).permissions(), privateFile) << "the replaced file's permissions stay";
     const std::string resized = readFile(input);
     EXPECT_NE(resized.find("trailer\n<<\n/Size 11\n/Root 1 1 R\n>>\nstartxref\n"), std::string::npos) << resized;
@@ -216,10 +201,10 @@ TEST_F(Pipeline, FailedJobsLeaveNoOutputAndKeepAnExistingOne) {
     EXPECT_EQ(second.raw(4), objectAt(noInfo, builder.offsetOf(4)));
     EXPECT_NE(second.raw(6).find("/Contents  [  9 0 R  7 2 R   10 0 R  ]"), std::string::npos) << second.raw(6);
     EXPECT_EQ(files(), 2u);
-    const JobRun missing = run(dir.file("missing.pdf"), output);
+    const JobRun missing = runWholeJob(dir.file("missing.pdf"), output);
     EXPECT_EQ(missing.error, "Input file open error\n");
     EXPECT_EQ(missing.console, "") << "the input line comes only once the input is open";
-    const JobRun noFolder = run(input, dir.file("no-folder/out.pdf"));
+    const JobRun noFolder = runWholeJob(input, dir.file("no-folder/out.pdf"));
     EXPECT_EQ(noFolder.error, "\nOutput file create error\n");
     EXPECT_EQ(noFolder.console, "Input file: '" + input + "'");
 }
