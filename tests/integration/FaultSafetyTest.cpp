@@ -68,13 +68,6 @@ int signalOnFile(const std::string& command, const std::string& file, int signal
     return shellStatus(pid);
 }
 
-std::vector<std::string> namesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class FaultSafety : public testing::Test {
 protected:
     static const std::string& original() {
@@ -114,7 +107,7 @@ TEST_F(FaultSafety, SigkillDuringAnInPlaceJobLeavesTheOriginalOrTheWholeResult) 
         const std::string now = readFile(file);
         EXPECT_TRUE(now == original() || now == result) << "kill " << kill << ": " << now.size() << " bytes";
         // A temporary file left behind means the kill fell while the result was being written.
-        for (const std::string& name : namesIn(dir_.path())) {
+        for (const std::string& name : filesIn(dir_.path())) {
             if (name == "doc.pdf") continue;
             ++midWrite;
             fs::remove(dir_.file(name));
@@ -138,7 +131,7 @@ TEST_F(FaultSafety, HandledSignalsRemoveTheTemporaryFileAndEndWithTheSignalsStat
             fs::remove(output);
         }
         EXPECT_TRUE(caught);
-        EXPECT_EQ(namesIn(dir_.path()), std::vector<std::string>{"in.pdf"});
+        EXPECT_EQ(filesIn(dir_.path()), std::vector<std::string>{"in.pdf"});
     }
 }
 
@@ -159,7 +152,7 @@ TEST_F(FaultSafety, ASignalStopsABatchOnceTheCurrentJobHasCleanedUp) {
         }
         // The finished output stays; the current job's file goes, and the list ends there.
         EXPECT_EQ(got, status);
-        EXPECT_EQ(namesIn(dir_.file("out")), std::vector<std::string>{"a.pdf"});
+        EXPECT_EQ(filesIn(dir_.file("out")), std::vector<std::string>{"a.pdf"});
         EXPECT_EQ(readFile(dir_.file("out/a.pdf")), readFile(dir_.file("single.pdf")));
         const std::string console = readFile(dir_.file("console.txt"));
         EXPECT_NE(console.find("\r\n1 of 2 files resized, stopped by signal " + std::to_string(signalNumber) +

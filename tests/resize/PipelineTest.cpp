@@ -34,9 +34,7 @@ protected:
         writeFile(input, pdf);
         return runWholeJob(input, output, options);
     }
-    size_t files() const {  // temporary ones included
-        return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir.path()), {}));
-    }
+    size_t files() const { return filesIn(dir.path()).size(); }  // temporary ones included
 
     TempDir dir;
     const std::string input = dir.file("in.pdf");

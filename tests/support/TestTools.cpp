@@ -36,6 +36,17 @@ std::string TempDir::path() const { return path_; }
 
 std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
 
+std::vector<std::string> filesIn(const std::string& folder, bool recursive) {
+    std::vector<std::string> files;
+    if (recursive) {
+        for (const auto& entry : fs::recursive_directory_iterator(folder)) files.push_back(fs::relative(entry, folder));
+    } else {
+        for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path().filename());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)

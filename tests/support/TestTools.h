@@ -19,6 +19,9 @@ private:
     std::string path_;
 };
 
+// The names below `folder` (folders too; with `recursive`, paths relative to it), sorted.
+std::vector<std::string> filesIn(const std::string& folder, bool recursive = false);
+
 // Both throw std::runtime_error when the file cannot be read or written.
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
