@@ -19,8 +19,7 @@ constexpr int kResolution = 30;
 std::vector<Image> resizedPixels(const std::string& input, const std::string& password = "",
                                  std::string* encryption = nullptr) {
     TempDir dir;
-    const Job job = runJob(input, dir.path(), std::string(kOptions) + (password.empty() ? "" : " -password " + password));
-    EXPECT_EQ(job.problem + std::to_string(job.run.status), "0") << job.run.output;
+    const Job job = succeeded(input, dir, "out", kOptions + (password.empty() ? "" : " -password " + password));
     EXPECT_TRUE(password.empty() || job.run.output.find(password) == std::string::npos) << job.run.output;
     const std::string qpdf = "qpdf --password=" + shellQuote(password);
     EXPECT_EQ(runCommand(qpdf + " --check " + shellQuote(job.output)).status,

@@ -40,19 +40,13 @@ std::pair<std::string, std::vector<Image>> asRead(const std::string& pdf) {
 }
 
 struct Outputs {
-    Job whole;
-    Job update;
+    Job whole, update;
 };
 
 Outputs resizeBothWays(const TempDir& dir, const std::string& input, const std::string& options) {
     writeFile(dir.file("in.pdf"), input);
-    Outputs outputs;
-    for (Job* job : {&outputs.whole, &outputs.update}) {
-        const std::string folder = dir.file(job == &outputs.whole ? "whole" : "update");
-        std::filesystem::create_directory(folder);
-        *job = runJob(dir.file("in.pdf"), folder, options + (job == &outputs.update ? " -incremental" : ""));
-    }
-    return outputs;
+    return {succeeded(dir.file("in.pdf"), dir, "whole", options),
+            succeeded(dir.file("in.pdf"), dir, "update", options + " -incremental")};
 }
 
 }  // namespace
@@ -80,8 +74,6 @@ TEST(Incremental, TheUpdateFollowsTheInputsBytesAndReadsLikeTheWholeOutput) {
         SCOPED_TRACE(name);
         TempDir dir;
         const Outputs outputs = resizeBothWays(dir, input, kOptions);
-        ASSERT_EQ(outputs.update.problem, "");
-        ASSERT_EQ(outputs.update.run.status, 0) << outputs.update.run.output;
         const std::string bytes = readFile(outputs.update.output);
         EXPECT_EQ(bytes.compare(0, input.size(), input), 0) << "the input's bytes come first, unchanged";
         EXPECT_NE(bytes.find(form, input.size()), std::string::npos) << "the update takes the input's form";
@@ -121,7 +113,6 @@ TEST(Incremental, SignedAndRepairedInputsAreToldApart) {
     const std::string damaged = unsignedInput.substr(0, unsignedInput.rfind("startxref")) + "startxref\n9\n%%EOF\n";
     TempDir other;
     const Outputs repaired = resizeBothWays(other, damaged, kOptions);
-    EXPECT_EQ(repaired.update.run.status, 0) << repaired.update.run.output;
     EXPECT_NE(repaired.update.run.output.find("cannot take an update"), std::string::npos);
     EXPECT_EQ(repaired.update.run.output.find(kSignedWarning), std::string::npos) << "not signed";
     EXPECT_EQ(readFile(repaired.update.output), readFile(repaired.whole.output));
