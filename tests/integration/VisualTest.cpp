@@ -181,12 +181,6 @@ TEST_P(Visual, PagesLookLikeTheInputScaledAndCentred) {
 INSTANTIATE_TEST_SUITE_P(Generated, Visual, ::testing::ValuesIn(kGeneratedSamples),
                          [](const testing::TestParamInfo<Sample>& info) { return testNameOf(info.param.file); });
 
-TEST(CorpusVisual, EverySampleLooksLikeTheInputScaledAndCentred) {
-    SKIP_WITHOUT_CORPUS();
-    if (!haveTool("mutool") || !haveTool("qpdf")) GTEST_SKIP() << "mutool and qpdf are needed";
-    for (const Sample& sample : kCorpusSamples) expectLooksLikeTheInput(sample, corpusFolder() + "/" + sample.file);
-}
-
 // Pages as a reader sees them: each generated page shows an asymmetric figure (and a frame along its
 // MediaBox's edge, which an inset CropBox hides) so that a turned, mirrored, shifted or uncut page
 // shows in the pixels.
@@ -368,17 +362,6 @@ TEST(VisibleVisual, PagesAsSeenAreFittedScaledAndPlaced) {
     expectSeenPagesPlaced(input, {1, 3, 5, 8}, {kSeenOptionSets.back()}, "", kMaxFigureDifference);
 }
 
-TEST(VisibleVisual, RotatedCorpusPagesAsSeen) {
-    SKIP_WITHOUT_CORPUS();
-    if (!haveTool("mutool")) GTEST_SKIP() << "mutool is needed";
-    for (const char* file : {"qpdf__qpdf_qtest_qpdf_minimal-rotated.pdf", "qpdf__qpdf_qtest_qpdf_inherited-rotate.pdf",
-                             "py-pdf__015-arabic_habibi-rotated.pdf"}) {
-        SCOPED_TRACE(file);
-        expectSeenPagesPlaced(corpusFolder() + "/" + file, {1}, {kA4Fit, kSeenOptionSets[4]}, "-visible ",
-                              kMaxTextDifference);
-    }
-}
-
 // The upper-right corner of each page's MediaBox, as mutool lists them.
 std::vector<std::pair<double, double>> mediaBoxCorners(const std::string& pdf) {
     const std::string listing = runCommand("mutool pages " + shellQuote(pdf)).output;
@@ -464,9 +447,17 @@ TEST(NoEnlargeVisual, OnlyOversizedPagesShrink) {
     EXPECT_EQ(qpdfShows("xref", small), qpdfShows("xref", dir.file("small.pdf")));
 }
 
-TEST(NoEnlargeVisual, OnlyOversizedCorpusPagesShrink) {
+// Corpus samples: scaled and centred, rotated pages fitted as seen, oversized pages shrunk alone.
+TEST(CorpusVisual, SamplesLookScaledCentredFittedAsSeenAndCapped) {
     SKIP_WITHOUT_CORPUS();
     if (!haveTool("mutool") || !haveTool("qpdf")) GTEST_SKIP() << "mutool and qpdf are needed";
+    for (const Sample& sample : kCorpusSamples) expectLooksLikeTheInput(sample, corpusFolder() + "/" + sample.file);
+    for (const char* file : {"qpdf__qpdf_qtest_qpdf_minimal-rotated.pdf", "qpdf__qpdf_qtest_qpdf_inherited-rotate.pdf",
+                             "py-pdf__015-arabic_habibi-rotated.pdf"}) {
+        SCOPED_TRACE(file);
+        expectSeenPagesPlaced(corpusFolder() + "/" + file, {1}, {kA4Fit, kSeenOptionSets[4]}, "-visible ",
+                              kMaxTextDifference);
+    }
     for (const char* file : {"qpdf__qpdf_qtest_qpdf_fax-decode-parms.pdf", "pdfcpu__pkg_samples_form_demo_french.pdf",
                              "py-pdf__004-pdflatex-4-pages_pdflatex-4-pages.pdf"}) {
         expectOnlyOversizedPagesShrink(corpusFolder() + "/" + file, false);
