@@ -18,17 +18,7 @@ constexpr char kNewerBox[] = "/MediaBox [ 0.000000 0.000000 300.000000 300.00000
 
 // Three pages; the second lies in an object stream when `objectStreams` is set.
 PdfBuilder threePages(bool objectStreams) {
-    PdfBuilder builder;
-    builder.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    builder.addObject(2, "<< /Type /Pages /Kids [4 0 R 6 0 R 8 0 R] /Count 3 >>");
-    builder.addObject(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
-    for (int page = 0; page < 3; ++page) {
-        builder.addObject(4 + 2 * page, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font "
-                                        "<< /F1 3 0 R >> >> /Contents " + std::to_string(5 + 2 * page) + " 0 R >>");
-        builder.addStream(5 + 2 * page, "", "BT /F1 12 Tf 72 720 Td (Page " + std::to_string(page + 1) + ") Tj ET",
-                          true);
-    }
-    builder.setTrailer("/Root 1 0 R");
+    PdfBuilder builder = simpleDocumentBuilder(3);
     if (objectStreams) builder.putInObjectStream(10, {3, 6});
     return builder;
 }

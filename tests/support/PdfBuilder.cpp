@@ -257,7 +257,7 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
     out += " >>" + eol + "startxref" + eol + std::to_string(tableOffset) + eol + "%%EOF" + eol;
 }
 
-std::string buildSimpleDocument(int pageCount, const std::string& extraPageEntries, size_t contentBytes) {
+PdfBuilder simpleDocumentBuilder(int pageCount, const std::string& extraPageEntries, size_t contentBytes) {
     PdfBuilder builder;
     std::string kids;
     for (int page = 0; page < pageCount; ++page) {
@@ -275,5 +275,9 @@ std::string buildSimpleDocument(int pageCount, const std::string& extraPageEntri
     builder.addObject(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pageCount) + " >>");
     builder.addObject(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
     builder.setTrailer("/Root 1 0 R");
-    return builder.build();
+    return builder;
+}
+
+std::string buildSimpleDocument(int pageCount, const std::string& extraPageEntries, size_t contentBytes) {
+    return simpleDocumentBuilder(pageCount, extraPageEntries, contentBytes).build();
 }
