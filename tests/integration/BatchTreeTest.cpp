@@ -17,15 +17,7 @@ protected:
     CommandResult quillmor(const std::string& arguments) const {
         return runCommand("cd " + shellQuote(dir_.path()) + " && " + shellQuote(QUILLMOR_BINARY) + " " + arguments);
     }
-    // Relative to `folder`.
-    std::vector<std::string> filesBelow(const std::string& folder) const {
-        std::vector<std::string> files;
-        for (const auto& entry : fs::recursive_directory_iterator(dir_.file(folder))) {
-            files.push_back(fs::relative(entry.path(), dir_.file(folder)).string());
-        }
-        std::sort(files.begin(), files.end());
-        return files;
-    }
+    std::vector<std::string> filesBelow(const std::string& folder) const { return filesIn(dir_.file(folder), true); }
     void writeSample(const std::string& name) const {
         fs::create_directories(fs::path(dir_.file(name)).parent_path());
         writeFile(dir_.file(name), buildSampleDocument());

@@ -26,24 +26,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kShellSignalBase = 128;
 
 // Pages of plain text content, `pages` × about 10 KB: large enough that a job runs for a while.
-std::string largePdf(int pages) {
-    constexpr size_t kContentBytes = 10000;
-    PdfBuilder pdf;
-    std::string kids;
-    for (int i = 0; i < pages; ++i) kids += std::to_string(3 + 2 * i) + " 0 R ";
-    pdf.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    pdf.addObject(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>");
-    for (int i = 0; i < pages; ++i) {
-        pdf.addObject(3 + 2 * i, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " +
-                                     std::to_string(4 + 2 * i) + " 0 R >>");
-        std::string content;
-        for (int line = 0; content.size() < kContentBytes; ++line)
-            content += "BT 72 " + std::to_string(line % 700) + " Td (page " + std::to_string(i) + ") Tj ET\n";
-        pdf.addStream(4 + 2 * i, "", content);
-    }
-    pdf.setTrailer("/Root 1 0 R");
-    return pdf.build();
-}
+std::string largePdf(int pages) { return buildSimpleDocument(pages, "", 10000); }
 
 // Starts `command` through the shell, which gives its place to the last program (exec), with the
 // handled signals at their default action (a test run in the background would pass SIGINT on ignored).
@@ -85,13 +68,6 @@ int signalOnFile(const std::string& command, const std::string& file, int signal
     return shellStatus(pid);
 }
 
-std::vector<std::string> namesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class FaultSafety : public testing::Test {
 protected:
     static const std::string& original() {
@@ -131,7 +107,7 @@ TEST_F(FaultSafety, SigkillDuringAnInPlaceJobLeavesTheOriginalOrTheWholeResult) 
         const std::string now = readFile(file);
         EXPECT_TRUE(now == original() || now == result) << "kill " << kill << ": " << now.size() << " bytes";
         // A temporary file left behind means the kill fell while the result was being written.
-        for (const std::string& name : namesIn(dir_.path())) {
+        for (const std::string& name : filesIn(dir_.path())) {
             if (name == "doc.pdf") continue;
             ++midWrite;
             fs::remove(dir_.file(name));
@@ -155,7 +131,7 @@ TEST_F(FaultSafety, HandledSignalsRemoveTheTemporaryFileAndEndWithTheSignalsStat
             fs::remove(output);
         }
         EXPECT_TRUE(caught);
-        EXPECT_EQ(namesIn(dir_.path()), std::vector<std::string>{"in.pdf"});
+        EXPECT_EQ(filesIn(dir_.path()), std::vector<std::string>{"in.pdf"});
     }
 }
 
@@ -176,7 +152,7 @@ TEST_F(FaultSafety, ASignalStopsABatchOnceTheCurrentJobHasCleanedUp) {
         }
         // The finished output stays; the current job's file goes, and the list ends there.
         EXPECT_EQ(got, status);
-        EXPECT_EQ(namesIn(dir_.file("out")), std::vector<std::string>{"a.pdf"});
+        EXPECT_EQ(filesIn(dir_.file("out")), std::vector<std::string>{"a.pdf"});
         EXPECT_EQ(readFile(dir_.file("out/a.pdf")), readFile(dir_.file("single.pdf")));
         const std::string console = readFile(dir_.file("console.txt"));
         EXPECT_NE(console.find("\r\n1 of 2 files resized, stopped by signal " + std::to_string(signalNumber) +

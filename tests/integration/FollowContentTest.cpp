@@ -26,7 +26,7 @@
 #include "pdf/xref/PdfXRef.h"
 #include "resize/PageCollector.h"
 #include "resize/RawObjectReader.h"
-#include "tests/integration/Renders.h"
+#include "tests/integration/Jobs.h"
 #include "tests/support/PdfBuilder.h"
 
 namespace {
@@ -68,6 +68,20 @@ bool nameIs(const CPdfElement& element, const char* name) {
     return element.is(kindName) && std::strcmp(element.getName(), name) == 0;
 }
 
+// A dictionary's entry (resolved unless asked otherwise) and an array's element; kindNone where there is none.
+CPdfElement entry(const CPdfElement& dictionary, const char* key, bool resolve = true) {
+    CPdfElement value;
+    if (dictionary.is(kindDictionary) && resolve) dictionary.getDictionary()->lookup(key, value);
+    if (dictionary.is(kindDictionary) && !resolve) dictionary.getDictionary()->lookupUnresolved(key, value);
+    return value;
+}
+int32_t lengthOf(const CPdfElement& array) { return array.is(kindArray) ? array.getArray()->getLength() : 0; }
+CPdfElement element(const CPdfElement& array, int32_t i) {
+    CPdfElement value;
+    array.getArray()->get(i, value);
+    return value;
+}
+
 class PlaceReader {
 public:
     explicit PlaceReader(const std::string& path) {
@@ -97,36 +111,18 @@ private:
         const ObjectRef root = xref_->getRootRef();
         CPdfElement catalog;
         xref_->fetch(root.number, root.generation, catalog);
-        if (!catalog.is(kindDictionary)) return;
-        const CPdfDictionary& dictionary = *catalog.getDictionary();
-        CPdfElement value;
-        dictionary.lookup("OpenAction", value);
-        if (value.is(kindArray)) destination(value, "OpenAction", "open");
-        if (value.is(kindDictionary)) action(value, "OpenAction", "open", 0);
-        value.free();
-        dictionary.lookup("Outlines", value);
-        if (value.is(kindDictionary)) outlineItems(*value.getDictionary(), "outline", 0);
-        value.free();
-        dictionary.lookup("Dests", value);
-        for (int32_t i = 0; value.is(kindDictionary) && i < value.getDictionary()->getLength(); ++i) {
-            const std::string key = value.getDictionary()->getKey(i);
-            CPdfElement named;
-            value.getDictionary()->lookup(key.c_str(), named);
-            namedDestination(named, "Dests/" + key);
+        const CPdfElement open = entry(catalog, "OpenAction");
+        destination(open, "OpenAction", "open");
+        action(open, "OpenAction", "open", 0);
+        outlineItems(entry(catalog, "Outlines"), "outline", 0);
+        const CPdfElement dests = entry(catalog, "Dests");
+        for (int32_t i = 0; dests.is(kindDictionary) && i < dests.getDictionary()->getLength(); ++i) {
+            const std::string key = dests.getDictionary()->getKey(i);
+            namedDestination(entry(dests, key.c_str()), "Dests/" + key);
         }
-        value.free();
-        dictionary.lookup("Names", value);
-        CPdfElement tree;
-        if (value.is(kindDictionary)) value.getDictionary()->lookup("Dests", tree);
-        nameTree(tree, "names", 0);
-        value.free();
-        dictionary.lookup("Threads", value);
-        for (int32_t i = 0; value.is(kindArray) && i < value.getArray()->getLength(); ++i) {
-            CPdfElement thread, bead;
-            value.getArray()->get(i, thread);
-            if (thread.is(kindDictionary)) thread.getDictionary()->lookupUnresolved("F", bead);
-            beads(bead);
-        }
+        nameTree(entry(entry(catalog, "Names"), "Dests"), "names", 0);
+        const CPdfElement threads = entry(catalog, "Threads");
+        for (int32_t i = 0; i < lengthOf(threads); ++i) beads(entry(element(threads, i), "F", false));
     }
 
     // Whether the reference was seen; marks it seen. Chains and trees may loop.
@@ -137,11 +133,10 @@ private:
     void numbers(const CPdfElement& array, const std::string& kind, uint32_t page, uint32_t annotation,
                  const std::string& where, bool box = false, bool distances = false) {
         std::vector<double> values;
-        for (int32_t i = 0; array.is(kindArray) && i < array.getArray()->getLength(); ++i) {
-            CPdfElement element;
-            array.getArray()->get(i, element);
-            if (!element.isNumber()) return;
-            values.push_back(element.getNumber());
+        for (int32_t i = 0; i < lengthOf(array); ++i) {
+            const CPdfElement value = element(array, i);
+            if (!value.isNumber()) return;
+            values.push_back(value.getNumber());
         }
         if (box && values.size() == 4) {  // a rectangle is the box of its corners, whichever two are given
             values = {std::min(values[0], values[2]), std::min(values[1], values[3]), std::max(values[0], values[2]),
@@ -158,24 +153,16 @@ private:
         xref_->fetch(static_cast<int32_t>(number), 0, page);
         if (!page.is(kindDictionary)) xref_->fetch(static_cast<int32_t>(number), generationOf(number), page);
         if (!page.is(kindDictionary)) return;
-        const CPdfDictionary& dictionary = *page.getDictionary();
-        readMatrix(dictionary, number);
-        CPdfElement annotations, viewports;
-        dictionary.lookup("Annots", annotations);
-        for (int32_t i = 0; annotations.is(kindArray) && i < annotations.getArray()->getLength(); ++i) {
-            CPdfElement annotation;
-            annotations.getArray()->get(i, annotation);
+        readMatrix(page, number);
+        const CPdfElement annotations = entry(page, "Annots"), viewports = entry(page, "VP");
+        for (int32_t i = 0; i < lengthOf(annotations); ++i) {
             const CPdfElement& reference = annotations.getArray()->at(i);
             const uint32_t object = reference.is(kindReference) ? static_cast<uint32_t>(reference.getRefNumber()) : 0;
-            if (annotation.is(kindDictionary)) readAnnotation(*annotation.getDictionary(), number, object,
-                                                             where + "/annot" + std::to_string(i));
+            readAnnotation(element(annotations, i), number, object, where + "/annot" + std::to_string(i));
         }
-        dictionary.lookup("VP", viewports);
-        for (int32_t i = 0; viewports.is(kindArray) && i < viewports.getArray()->getLength(); ++i) {
-            CPdfElement viewport, box;
-            viewports.getArray()->get(i, viewport);
-            if (viewport.is(kindDictionary)) viewport.getDictionary()->lookup("BBox", box);
-            numbers(box, "viewport BBox", number, 0, where + "/VP" + std::to_string(i), true);
+        for (int32_t i = 0; i < lengthOf(viewports); ++i) {
+            numbers(entry(element(viewports, i), "BBox"), "viewport BBox", number, 0, where + "/VP" + std::to_string(i),
+                    true);
         }
     }
 
@@ -184,11 +171,10 @@ private:
         return number < entries.size() ? entries[number].generation : 0;
     }
 
-    void readMatrix(const CPdfDictionary& page, uint32_t number) {
-        CPdfElement contents, first;
-        page.lookup("Contents", contents);
-        if (!contents.is(kindArray) || contents.getArray()->getLength() == 0) return;
-        contents.getArray()->get(0, first);
+    void readMatrix(const CPdfElement& page, uint32_t number) {
+        const CPdfElement contents = entry(page, "Contents");
+        if (lengthOf(contents) == 0) return;
+        const CPdfElement first = element(contents, 0);
         if (!first.is(kindStream)) return;
         std::string data;
         first.getStream()->reset();
@@ -201,32 +187,22 @@ private:
                                           std::stod(match[4])};
     }
 
-    void readAnnotation(const CPdfDictionary& annotation, uint32_t page, uint32_t object, const std::string& where) {
+    void readAnnotation(const CPdfElement& annotation, uint32_t page, uint32_t object, const std::string& where) {
         struct Key {
             const char* name;
             bool box, distances;
         };
         for (const Key& key : {Key{"Rect", true, false}, Key{"QuadPoints", false, false}, Key{"Vertices", false, false},
                                Key{"L", false, false}, Key{"CL", false, false}, Key{"RD", false, true}}) {
-            CPdfElement value;
-            annotation.lookup(key.name, value);
-            numbers(value, key.name, page, object, where + "/" + key.name, key.box, key.distances);
+            numbers(entry(annotation, key.name), key.name, page, object, where + "/" + key.name, key.box,
+                    key.distances);
         }
-        CPdfElement ink, destinationValue, actionValue;
-        annotation.lookup("InkList", ink);
-        for (int32_t i = 0; ink.is(kindArray) && i < ink.getArray()->getLength(); ++i) {
-            CPdfElement path;
-            ink.getArray()->get(i, path);
-            numbers(path, "InkList", page, object, where + "/InkList" + std::to_string(i));
+        const CPdfElement ink = entry(annotation, "InkList"), act = entry(annotation, "A", false);
+        for (int32_t i = 0; i < lengthOf(ink); ++i) {
+            numbers(element(ink, i), "InkList", page, object, where + "/InkList" + std::to_string(i));
         }
-        annotation.lookup("Dest", destinationValue);
-        if (destinationValue.is(kindArray)) destination(destinationValue, "link destination", where + "/Dest");
-        annotation.lookupUnresolved("A", actionValue);
-        if (!seen(actionValue)) {
-            CPdfElement resolved;
-            annotation.lookup("A", resolved);
-            action(resolved, "link destination", keyOf(actionValue, where + "/A"), 0);
-        }
+        destination(entry(annotation, "Dest"), "link destination", where + "/Dest");
+        if (!seen(act)) action(entry(annotation, "A"), "link destination", keyOf(act, where + "/A"), 0);
     }
 
     static std::string keyOf(const CPdfElement& value, const std::string& where) {
@@ -234,7 +210,7 @@ private:
     }
 
     void destination(const CPdfElement& value, const std::string& kind, const std::string& where) {
-        if (!value.is(kindArray) || value.getArray()->getLength() < 2) return;
+        if (lengthOf(value) < 2) return;
         const CPdfArray& array = *value.getArray();
         if (!array.at(0).is(kindReference)) return;
         const uint32_t page = static_cast<uint32_t>(array.at(0).getRefNumber());
@@ -257,89 +233,63 @@ private:
 
     void action(const CPdfElement& value, const std::string& kind, const std::string& where, int depth) {
         if (!value.is(kindDictionary) || depth > kMaxNesting) return;
-        const CPdfDictionary& dictionary = *value.getDictionary();
-        CPdfElement type, target, next;
-        dictionary.lookup("S", type);
-        if (nameIs(type, "GoTo")) {
-            dictionary.lookup("D", target);
-            destination(target, kind, where + "/D");
-        }
-        dictionary.lookupUnresolved("Next", next);
+        if (nameIs(entry(value, "S"), "GoTo")) destination(entry(value, "D"), kind, where + "/D");
+        const CPdfElement next = entry(value, "Next", false);
         if (seen(next)) return;
-        CPdfElement resolved;
-        dictionary.lookup("Next", resolved);
-        if (resolved.is(kindDictionary)) action(resolved, kind, keyOf(next, where + "/Next"), depth + 1);
-        for (int32_t i = 0; resolved.is(kindArray) && i < resolved.getArray()->getLength(); ++i) {
-            const CPdfElement& element = resolved.getArray()->at(i);
-            if (seen(element)) continue;
-            CPdfElement item;
-            resolved.getArray()->get(i, item);
-            action(item, kind, keyOf(element, where + "/Next" + std::to_string(i)), depth + 1);
+        const CPdfElement resolved = entry(value, "Next");
+        action(resolved, kind, keyOf(next, where + "/Next"), depth + 1);
+        for (int32_t i = 0; i < lengthOf(resolved); ++i) {
+            const CPdfElement& reference = resolved.getArray()->at(i);
+            if (!seen(reference)) {
+                action(element(resolved, i), kind, keyOf(reference, where + "/Next" + std::to_string(i)), depth + 1);
+            }
         }
     }
 
-    void outlineItems(const CPdfDictionary& parent, const std::string& where, int depth) {
-        CPdfElement item;
-        parent.lookupUnresolved("First", item);
+    void outlineItems(const CPdfElement& parent, const std::string& where, int depth) {
+        CPdfElement item = entry(parent, "First", false);
         while (item.is(kindReference) && !seen(item) && depth <= kMaxNesting) {
             CPdfElement resolved;
             xref_->fetch(item.getRefNumber(), item.getRefGeneration(), resolved);
             if (!resolved.is(kindDictionary)) return;
-            const CPdfDictionary& dictionary = *resolved.getDictionary();
             const std::string key = keyOf(item, where);
-            CPdfElement target, act;
-            dictionary.lookup("Dest", target);
-            destination(target, "outline destination", key + "/Dest");
-            dictionary.lookupUnresolved("A", act);
-            if (!seen(act)) {
-                CPdfElement resolvedAction;
-                dictionary.lookup("A", resolvedAction);
-                action(resolvedAction, "outline destination", keyOf(act, key + "/A"), 0);
-            }
-            outlineItems(dictionary, key, depth + 1);
-            item.free();
-            dictionary.lookupUnresolved("Next", item);
+            const CPdfElement act = entry(resolved, "A", false);
+            destination(entry(resolved, "Dest"), "outline destination", key + "/Dest");
+            if (!seen(act)) action(entry(resolved, "A"), "outline destination", keyOf(act, key + "/A"), 0);
+            outlineItems(resolved, key, depth + 1);
+            item = entry(resolved, "Next", false);
         }
     }
 
     void namedDestination(const CPdfElement& value, const std::string& where) {
-        if (value.is(kindArray)) destination(value, "named destination", where);
-        CPdfElement target;
-        if (value.is(kindDictionary)) value.getDictionary()->lookup("D", target);
-        destination(target, "named destination", where + "/D");
+        destination(value, "named destination", where);
+        destination(entry(value, "D"), "named destination", where + "/D");
     }
 
     void nameTree(const CPdfElement& node, const std::string& where, int depth) {
         if (!node.is(kindDictionary) || depth > kMaxNesting) return;
-        CPdfElement kids, names;
-        node.getDictionary()->lookup("Kids", kids);
-        for (int32_t i = 0; kids.is(kindArray) && i < kids.getArray()->getLength(); ++i) {
-            if (seen(kids.getArray()->at(i))) continue;
-            CPdfElement kid;
-            kids.getArray()->get(i, kid);
-            nameTree(kid, keyOf(kids.getArray()->at(i), where + "/" + std::to_string(i)), depth + 1);
+        const CPdfElement kids = entry(node, "Kids"), names = entry(node, "Names");
+        for (int32_t i = 0; i < lengthOf(kids); ++i) {
+            const CPdfElement& reference = kids.getArray()->at(i);
+            if (seen(reference)) continue;
+            nameTree(element(kids, i), keyOf(reference, where + "/" + std::to_string(i)), depth + 1);
         }
-        node.getDictionary()->lookup("Names", names);
-        for (int32_t i = 1; names.is(kindArray) && i < names.getArray()->getLength(); i += 2) {
-            CPdfElement value;
-            names.getArray()->get(i, value);
-            namedDestination(value, where + "/names" + std::to_string(i));
+        for (int32_t i = 1; i < lengthOf(names); i += 2) {
+            namedDestination(element(names, i), where + "/names" + std::to_string(i));
         }
     }
 
     void beads(const CPdfElement& first) {
         for (CPdfElement bead = first; bead.is(kindReference) && !seen(bead);) {
-            CPdfElement resolved, page, box;
+            CPdfElement resolved;
             xref_->fetch(bead.getRefNumber(), bead.getRefGeneration(), resolved);
             if (!resolved.is(kindDictionary)) return;
-            resolved.getDictionary()->lookupUnresolved("P", page);
-            resolved.getDictionary()->lookup("R", box);
+            const CPdfElement page = entry(resolved, "P", false);
             if (page.is(kindReference)) {
-                numbers(box, "bead R", static_cast<uint32_t>(page.getRefNumber()), 0,
+                numbers(entry(resolved, "R"), "bead R", static_cast<uint32_t>(page.getRefNumber()), 0,
                         "obj" + std::to_string(bead.getRefNumber()) + "/R", true);
             }
-            bead.free();
-            resolved.getDictionary()->lookupUnresolved("N", bead);
+            bead = entry(resolved, "N", false);
         }
     }
 
@@ -402,15 +352,6 @@ std::string judgePlaces(const Places& in, const Places& out, const std::string& 
         for (const auto& [kind, count] : transformed) counts->transformed[kind] += count;
     }
     return "";
-}
-
-std::string judgeJob(const std::string& input, const Places& in, const std::string& folder, const std::string& options,
-                     Counts* counts) {
-    const Job job = runJob(input, folder, options);
-    if (!job.problem.empty()) return job.problem;
-    if (job.run.status != 0) return "";  // files the job refuses are the every-file test's
-    const std::string problem = judgePlaces(in, PlaceReader(job.output).places, job.run.output, counts);
-    return problem.empty() ? "" : input + ", " + options + ": " + problem;
 }
 
 void printCounts(Counts& counts, const std::string& what) {
@@ -491,11 +432,7 @@ TEST(FollowContent, EveryPlaceOfAGeneratedFileFollowsItsPage) {
     sets.push_back({"VisibleOffsets", "-visible -scale50 -offsetx10 -offsety-20"});
     for (const OptionSet& set : sets) {
         SCOPED_TRACE(set.options);
-        const std::string folder = dir.file(set.name);
-        std::filesystem::create_directory(folder);
-        const Job job = runJob(input, folder, set.options);
-        ASSERT_EQ(job.problem, "");
-        ASSERT_EQ(job.run.status, 0) << job.run.output;
+        const Job job = succeeded(input, dir, set.name, set.options);
         const Places out = PlaceReader(job.output).places;
         EXPECT_EQ(judgePlaces(in, out, job.run.output, &counts), "");
         // The widget on both pages is named once when the pages get different factors (or one stays as it
@@ -523,7 +460,7 @@ TEST(FollowContent, AnnotationsWithoutAppearanceLookTheSameScaled) {
     const std::string doubled = resized(input, dir, "doubled", "-scale200");
     for (const int page : {1, 2}) {
         SCOPED_TRACE("page " + std::to_string(page));
-        expectDoubledPageLooksLikeTheInput(dir, input, doubled, page);
+        expectDoubledPageLooksLikeTheInput(input, doubled, page);
     }
 }
 
@@ -541,8 +478,13 @@ TEST(FollowContent, EveryPlaceOfTheCorpusFollowsItsPage) {
     }
     const std::vector<OptionSet> sets = setsWithVisible();
     const auto problems = judgeInParallel(files.size() * sets.size(), [&](size_t i, const std::string& folder) {
-        return judgeJob(files[i % files.size()], inputs[i % files.size()], folder, sets[i / files.size()].options,
-                        &counts);
+        const std::string& input = files[i % files.size()];
+        const char* options = sets[i / files.size()].options;
+        const Job job = runJob(input, folder, options);
+        if (!job.problem.empty() || job.run.status != 0) return job.problem;  // refusals are the every-file test's
+        const std::string problem = judgePlaces(inputs[i % files.size()], PlaceReader(job.output).places,
+                                                job.run.output, &counts);
+        return problem.empty() ? "" : input + ", " + options + ": " + problem;
     });
     for (const std::string& problem : problems) ADD_FAILURE() << problem;
     printCounts(counts, std::to_string(files.size()) + " corpus files");

@@ -18,17 +18,7 @@ constexpr char kNewerBox[] = "/MediaBox [ 0.000000 0.000000 300.000000 300.00000
 
 // Three pages; the second lies in an object stream when `objectStreams` is set.
 PdfBuilder threePages(bool objectStreams) {
-    PdfBuilder builder;
-    builder.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    builder.addObject(2, "<< /Type /Pages /Kids [4 0 R 6 0 R 8 0 R] /Count 3 >>");
-    builder.addObject(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
-    for (int page = 0; page < 3; ++page) {
-        builder.addObject(4 + 2 * page, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font "
-                                        "<< /F1 3 0 R >> >> /Contents " + std::to_string(5 + 2 * page) + " 0 R >>");
-        builder.addStream(5 + 2 * page, "", "BT /F1 12 Tf 72 720 Td (Page " + std::to_string(page + 1) + ") Tj ET",
-                          true);
-    }
-    builder.setTrailer("/Root 1 0 R");
+    PdfBuilder builder = simpleDocumentBuilder(3);
     if (objectStreams) builder.putInObjectStream(10, {3, 6});
     return builder;
 }
@@ -42,6 +32,12 @@ std::string updated(const PdfBuilder& base, const PdfBuilder::Options& options) 
 }
 
 using Damage = std::function<std::string(const std::string&)>;
+
+void expectSoundWithThreePages(const std::string& pdf) {
+    const CommandResult check = runCommand("qpdf --check --show-npages " + shellQuote(pdf));
+    EXPECT_EQ(check.status, 0) << check.output;
+    EXPECT_NE(check.output.find("\n3\n"), std::string::npos) << check.output;
+}
 
 }  // namespace
 
@@ -75,13 +71,9 @@ TEST(Repair, DamagedCrossReferenceDataIsRebuiltFromTheObjects) {
             SCOPED_TRACE(std::string(layout) + ", " + damage);
             TempDir dir;
             writeFile(dir.file("in.pdf"), apply(input));
-            const Job job = runJob(dir.file("in.pdf"), dir.path(), "");
-            ASSERT_EQ(job.problem, "");
-            ASSERT_EQ(job.run.status, 0) << job.run.output;
+            const Job job = succeeded(dir.file("in.pdf"), dir, "out", "");
             EXPECT_NE(job.run.output.find(kRebuilt), std::string::npos) << job.run.output;
-            const CommandResult check = runCommand("qpdf --check --show-npages " + shellQuote(job.output));
-            EXPECT_EQ(check.status, 0) << check.output;
-            EXPECT_NE(check.output.find("\n3\n"), std::string::npos) << check.output;
+            expectSoundWithThreePages(job.output);
             EXPECT_NE(readFile(job.output).find(kNewerBox), std::string::npos) << "the update's page wins";
         }
     }
@@ -99,12 +91,6 @@ TEST(Repair, EncryptedObjectStreamsJoinTheTableOnceTheKeyIsKnown) {
                   .status, 0);
     const std::string encrypted = readFile(dir.file("encrypted.pdf"));
     ASSERT_NE(encrypted.find("/ObjStm"), std::string::npos);
-    TempDir work;
-    writeFile(work.file("in.pdf"), encrypted.substr(0, encrypted.rfind("startxref")) + "startxref\n1\n%%EOF\n");
-    const Job job = runJob(work.file("in.pdf"), work.path(), "-page a4 -con -center");
-    ASSERT_EQ(job.problem, "");
-    ASSERT_EQ(job.run.status, 0) << job.run.output;
-    const CommandResult check = runCommand("qpdf --check --show-npages " + shellQuote(job.output));
-    EXPECT_EQ(check.status, 0) << check.output;
-    EXPECT_NE(check.output.find("\n3\n"), std::string::npos) << check.output;
+    writeFile(dir.file("in.pdf"), encrypted.substr(0, encrypted.rfind("startxref")) + "startxref\n1\n%%EOF\n");
+    expectSoundWithThreePages(resized(dir.file("in.pdf"), dir, "out", "-page a4 -con -center"));
 }

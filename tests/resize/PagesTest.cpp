@@ -67,19 +67,16 @@ TEST(PagePass, InheritsEveryBoxFromTheNearestAncestor) {
     }
 }
 
-// The page as a viewer shows it: the part of the MediaBox the CropBox shows, in UserUnits, turned.
+// The page as a viewer shows it: the part of the MediaBox the CropBox shows, in UserUnits, turned. The plain
+// cases are the page report's; here the odd values.
 TEST(PageView, SizeAsSeen) {
     const std::tuple<const char*, const char*, const char*> rows[] = {  // page entries, tree entries, expected
-        {"", "", "0: 612 x 792 of 0 0 612 792"},
-        {"/Rotate 90", "", "90: 792 x 612 of 0 0 612 792"},
         {"/Rotate -90", "", "270: 792 x 612 of 0 0 612 792"},
         {"/Rotate 540.0", "", "180: 612 x 792 of 0 0 612 792"},
         {"/Rotate 45", "", "0: 612 x 792 of 0 0 612 792"},
         {"/Rotate 90.5", "", "0: 612 x 792 of 0 0 612 792"},
         {"/Rotate (90)", "/Rotate 180", "180: 612 x 792 of 0 0 612 792"},
         {"/Rotate 0", "/Rotate 90", "0: 612 x 792 of 0 0 612 792"},
-        {"/MediaBox [100 200 400 600]", "", "0: 300 x 400 of 100 200 400 600"},
-        {"/CropBox [50 50 300 500]", "", "0: 250 x 450 of 50 50 300 500"},
         {"/MediaBox [0 0 200 200] /CropBox [100 -50 300 150]", "", "0: 100 x 150 of 100 0 200 150"},
         {"/MediaBox [0 0 200 200] /CropBox [300 300 400 400]", "", "0: 200 x 200 of 0 0 200 200"},
         {"", "/Rotate 270 /CropBox [10 20 110 220]", "270: 200 x 100 of 10 20 110 220"},
@@ -168,7 +165,6 @@ const std::string kWrapped = "/Contents  [  10 0 R  4 0 R   11 0 R  ] ", kEnd = 
 TEST(PageGeometry, EveryOptionCombinationGivesItsMediaBoxAndMatrix) {
     const std::tuple<std::vector<std::string>, const char*, const char*> cases[] = {  // options, MediaBox, matrix
         {{}, "0.000000 0.000000 612.000000 792.000000", "1.00 0 0 1.00"},
-        {{"-scale200"}, "0.000000 0.000000 1224.000000 1584.000000", "2.00 0 0 2.00"},
         {{"-scalex200", "-scaley150"}, "0.000000 0.000000 1224.000000 1188.000000", "2.00 0 0 1.50"},
         {{"-pagesize", "0,0,1000,500"}, "0.000000 0.000000 1000.000000 500.000000", "1.63 0 0 0.63"},
         // The page size's lower-left corner and a scale take no part.
@@ -180,8 +176,7 @@ TEST(PageGeometry, EveryOptionCombinationGivesItsMediaBoxAndMatrix) {
         {{"-noscale", "-pagesize", "0,0,1234,1234", "-con", "-center", "-scale100"},
          "-311.000000 -221.000000 923.000000 1013.000000", "1.00 0 0 1.00"},
         {{"-pagesize", "0,0,1234,1234", "-noscale"}, "0.000000 0.000000 612.000000 792.000000", "1.00 0 0 1.00"},
-        {{"-offsetx10", "-offsety-20"}, "10.000000 -20.000000 622.000000 772.000000", "1.00 0 0 1.00"},
-        {{"-scale50", "-offsetx10"}, "10.000000 0.000000 316.000000 396.000000", "0.50 0 0 0.50"},
+        {{"-scale50", "-offsetx10", "-offsety-20"}, "10.000000 -20.000000 316.000000 376.000000", "0.50 0 0 0.50"},
         {{"-noscale", "-scale150"}, "0.000000 0.000000 918.000000 1188.000000", "1.50 0 0 1.50"},
         {{"-noscale", "-scalex150"}, "0.000000 0.000000 612.000000 792.000000", "1.00 0 0 1.00"},
         // No factor above 1; a page smaller than the target keeps that side, and is centred in it.
@@ -384,15 +379,12 @@ TEST(PageRewriter, FailsClearlyBeforeWritingAnythingForAPageItCannotRewrite) {
     EXPECT_EQ(job.output().tableSize(), 10u);
 }
 
-// Annotations are scaled by the content factors: offsets and centring move the boxes, never the content.
+// Annotations are scaled by the content factors (that offsets and centring leave them is the content test's).
 TEST(AnnotationScaler, ScalesTheAnnotationsOwnRectangle) {
     const std::string rect = "<< /Rect [100 200 300 400] /F 4 >>";
     const std::string halved = "<< /Rect [ 50.00  100.00  150.00  200.00 ] /F 4 >>";
     const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {  // options, input, output
         {{"-scale50"}, rect, halved},
-        {{"-scalex200", "-scaley100"}, rect, "<< /Rect [ 200.00  200.00  600.00  400.00 ] /F 4 >>"},
-        {{"-scale50", "-offsetx30", "-offsety-7"}, rect, halved},
-        {{"-pagesize", "0,0,306,500", "-con", "-center"}, rect, halved},
         // A private dictionary's /Rect and one inside a string come first and stay.
         {{"-scale200"}, "<< /MK << /Rect [1 2 3 4] >> /T (/Rect [5 5 5 5]) /Rect [10 20 30 40.5] >>",
          "<< /MK << /Rect [1 2 3 4] >> /T (/Rect [5 5 5 5]) /Rect [ 20.00  40.00  60.00  81.00 ] >>"},

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -19,6 +20,7 @@
 #include "resize/PageRewriter.h"
 #include "resize/PageScale.h"
 #include "resize/PageCollector.h"
+#include "resize/QuillmorHandler.h"
 #include "resize/RawObjectReader.h"
 #include "tests/support/PdfBuilder.h"
 #include "tests/support/TestTools.h"
@@ -81,6 +83,21 @@ inline ResizeSettings settingsOf(const std::vector<std::string>& options) {
     parseOptions(static_cast<int>(arguments.size()), arguments.data(), job.inputFileName, job.outputFileName,
                  job.settings);
     return job.settings;
+}
+
+// The whole job run in-process: its error ("<no error>" when it succeeded), what it printed, the output (if any).
+struct JobRun {
+    std::string error, console, output;
+};
+inline JobRun runWholeJob(const std::string& in, const std::string& out,
+                          const std::vector<std::string>& options = {}) {
+    JobRequest job{in, out, settingsOf(options)};
+    JobRun result;
+    testing::internal::CaptureStdout();
+    result.error = errorOf([&] { CQuillmorHandler(std::move(job)).resizeFile(); });
+    result.console = testing::internal::GetCapturedStdout();
+    if (std::filesystem::exists(out)) result.output = readFile(out);
+    return result;
 }
 
 class InputJob {

@@ -6,7 +6,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <numeric>
 #include <stdexcept>
 
@@ -14,10 +13,8 @@ namespace {
 
 constexpr uint32_t freeHeadGeneration = 65535;
 constexpr int pngUpPredictor = 12;
-constexpr unsigned char pngUpFilterByte = 2;
+constexpr char pngUpFilterByte = 2;
 constexpr size_t headerSearchLength = 1024;
-constexpr int bitsPerByte = 8;
-constexpr int maxFieldBytes = 8;
 
 struct XRefRow {
     int type = 1;
@@ -35,47 +32,31 @@ std::vector<std::pair<int, int>> consecutiveRuns(const std::map<int, XRefRow>& r
     return runs;
 }
 
-// The white space that ends a 20-byte table row must be two bytes.
-std::string tableRowEnd(const std::string& eol) {
-    return eol.size() == 2 ? eol : " " + eol;
-}
-
-// "stream" must be followed by CR LF or LF, never a lone CR.
-std::string afterStreamKeyword(const std::string& eol) {
-    return eol == "\r" ? "\r\n" : eol;
-}
-
 std::string objectHeader(int number, int generation, const std::string& eol) {
     return std::to_string(number) + " " + std::to_string(generation) + " obj" + eol;
 }
 
-std::string streamObject(int number, int generation, const std::string& dictEntries,
-                         const std::string& data, bool compress,
-                         const std::string& filterEntries, const std::string& eol) {
+std::string streamObject(int number, int generation, const std::string& dictEntries, const std::string& data,
+                         bool compress, const std::string& filterEntries, const std::string& eol) {
     const std::string stored = compress ? deflateBytes(data) : data;
     const std::string dict = "<<" + (dictEntries.empty() ? "" : " " + dictEntries) + " /Length " +
                              std::to_string(stored.size()) + (compress ? " /Filter /FlateDecode" : "") +
                              (filterEntries.empty() ? "" : " " + filterEntries) + " >>";
-    return objectHeader(number, generation, eol) + dict + eol + "stream" +
-           afterStreamKeyword(eol) + stored + eol + "endstream" + eol + "endobj" + eol;
+    // "stream" is followed by CR LF or LF, never a lone CR.
+    return objectHeader(number, generation, eol) + dict + eol + "stream" + (eol == "\r" ? "\r\n" : eol) + stored +
+           eol + "endstream" + eol + "endobj" + eol;
 }
 
+// Big-endian in `width` bytes; bytes beyond the eighth are 0.
 void appendField(std::string& out, uint64_t value, int width) {
-    for (int i = width - 1; i >= 0; --i) {
-        const bool fits = i < maxFieldBytes;
-        out += static_cast<char>(fits ? (value >> (bitsPerByte * i)) & 0xFF : 0);
-    }
+    for (int i = width - 1; i >= 0; --i) out += static_cast<char>(i < 8 ? (value >> (8 * i)) & 0xFF : 0);
 }
 
 std::string pngUpRows(const std::string& raw, size_t columns) {
-    std::string encoded;
-    std::string previous(columns, '\0');
+    std::string encoded, previous(columns, '\0');
     for (size_t start = 0; start < raw.size(); start += columns) {
-        encoded += static_cast<char>(pngUpFilterByte);
-        for (size_t i = 0; i < columns; ++i) {
-            const unsigned char current = static_cast<unsigned char>(raw[start + i]);
-            encoded += static_cast<char>(current - static_cast<unsigned char>(previous[i]));
-        }
+        encoded += pngUpFilterByte;
+        for (size_t i = 0; i < columns; ++i) encoded += static_cast<char>(raw[start + i] - previous[i]);
         previous = raw.substr(start, columns);
     }
     return encoded;
@@ -93,15 +74,15 @@ int64_t numberAfterLast(const std::string& text, const std::string& keyword) {
 }  // namespace
 
 void PdfBuilder::setHeader(const std::string& header) { header_ = header; }
-
 void PdfBuilder::setLeadingJunk(const std::string& junk) { junk_ = junk; }
+void PdfBuilder::setTrailer(const std::string& entries) { trailer_ = entries; }
 
 void PdfBuilder::addObject(int number, const std::string& body, int generation) {
     objects_[number] = ObjectSource{generation, ObjectSource::Form::plain, body, "", false};
 }
 
-void PdfBuilder::addStream(int number, const std::string& dictEntries, const std::string& data,
-                           bool compress, int generation) {
+void PdfBuilder::addStream(int number, const std::string& dictEntries, const std::string& data, bool compress,
+                           int generation) {
     objects_[number] = ObjectSource{generation, ObjectSource::Form::stream, dictEntries, data, compress};
 }
 
@@ -109,16 +90,13 @@ void PdfBuilder::addRawObject(int number, const std::string& bytes, int generati
     objects_[number] = ObjectSource{generation, ObjectSource::Form::raw, bytes, "", false};
 }
 
-void PdfBuilder::putInObjectStream(int streamNumber, const std::vector<int>& objectNumbers,
-                                   bool compress) {
+void PdfBuilder::putInObjectStream(int streamNumber, const std::vector<int>& objectNumbers, bool compress) {
     objectStreams_[streamNumber] = ObjectStreamPlan{objectNumbers, compress};
 }
 
 void PdfBuilder::addCompressedEntry(int number, int streamNumber, int index) {
     compressedEntries_[number] = {streamNumber, index};
 }
-
-void PdfBuilder::setTrailer(const std::string& entries) { trailer_ = entries; }
 
 std::string PdfBuilder::build() const { return build(Options{}); }
 
@@ -130,45 +108,35 @@ std::string PdfBuilder::build(const Options& options) const {
 
 std::string PdfBuilder::appendUpdate(const std::string& base, const Options& options) const {
     const size_t header = base.substr(0, headerSearchLength).find("%PDF-");
-    const uint32_t headerPos = header == std::string::npos ? 0 : static_cast<uint32_t>(header);
     const int64_t previous = numberAfterLast(base, "startxref");
-    if (previous < 0)
-        throw std::invalid_argument("appendUpdate: the base has no startxref");
-    const int64_t baseSize = numberAfterLast(base, "/Size");
-
+    if (previous < 0) throw std::invalid_argument("appendUpdate: the base has no startxref");
     std::string out = base;
-    if (!out.empty() && out.back() != '\n' && out.back() != '\r')
-        out += options.eol;
-    writeSection(out, headerPos, static_cast<uint32_t>(std::max<int64_t>(baseSize, 0)), previous,
-                 options);
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += options.eol;
+    writeSection(out, header == std::string::npos ? 0 : static_cast<uint32_t>(header),
+                 static_cast<uint32_t>(std::max<int64_t>(numberAfterLast(base, "/Size"), 0)), previous, options);
     return out;
 }
 
 uint32_t PdfBuilder::offsetOf(int number) const {
     const auto found = offsets_.find(number);
     if (found == offsets_.end())
-        throw std::out_of_range("offsetOf: object " + std::to_string(number) +
-                                " was not written at the top level");
+        throw std::out_of_range("offsetOf: object " + std::to_string(number) + " was not written at the top level");
     return found->second;
 }
 
-std::string PdfBuilder::renderObjectStream(int number, const ObjectStreamPlan& plan,
-                                           const Options& options) const {
-    std::string pairs;
-    std::string bodies;
+std::string PdfBuilder::renderObjectStream(int number, const ObjectStreamPlan& plan, const Options& options) const {
+    std::string pairs, bodies;
     for (int member : plan.members) {
         const auto found = objects_.find(member);
-        if (found == objects_.end() || found->second.form != ObjectSource::Form::plain ||
-            found->second.generation != 0)
-            throw std::invalid_argument("object stream " + std::to_string(number) +
-                                        ": member " + std::to_string(member) +
-                                        " must be a plain object of generation 0");
+        if (found == objects_.end() || found->second.form != ObjectSource::Form::plain || found->second.generation != 0)
+            throw std::invalid_argument("object stream " + std::to_string(number) + ": member " +
+                                        std::to_string(member) + " must be a plain object of generation 0");
         pairs += (pairs.empty() ? "" : " ") + std::to_string(member) + " " + std::to_string(bodies.size());
         bodies += found->second.body + options.eol;
     }
     pairs += options.eol;
-    const std::string dict = "/Type /ObjStm /N " + std::to_string(plan.members.size()) +
-                             " /First " + std::to_string(pairs.size());
+    const std::string dict =
+        "/Type /ObjStm /N " + std::to_string(plan.members.size()) + " /First " + std::to_string(pairs.size());
     return streamObject(number, 0, dict, pairs + bodies, plan.compress, "", options.eol);
 }
 
@@ -177,19 +145,15 @@ std::map<int, PdfBuilder::WrittenObject> PdfBuilder::renderObjects(const Options
     std::map<int, bool> compressed;
     for (const auto& plan : objectStreams_)
         for (int member : plan.second.members) compressed[member] = true;
-    for (const auto& object : objects_) {
-        if (compressed.count(object.first))
-            continue;
-        const ObjectSource& source = object.second;
-        WrittenObject& target = written[object.first];
-        target.generation = source.generation;
-        if (source.form == ObjectSource::Form::raw) target.bytes = source.body;
-        else if (source.form == ObjectSource::Form::stream)
-            target.bytes = streamObject(object.first, source.generation, source.body, source.data,
-                                        source.compress, "", options.eol);
-        else
-            target.bytes = objectHeader(object.first, source.generation, options.eol) + source.body +
-                           options.eol + "endobj" + options.eol;
+    for (const auto& [number, source] : objects_) {
+        if (compressed.count(number)) continue;
+        std::string bytes = source.body;
+        if (source.form == ObjectSource::Form::stream)
+            bytes = streamObject(number, source.generation, source.body, source.data, source.compress, "", options.eol);
+        else if (source.form == ObjectSource::Form::plain)
+            bytes = objectHeader(number, source.generation, options.eol) + source.body + options.eol + "endobj" +
+                    options.eol;
+        written[number] = WrittenObject{source.generation, bytes};
     }
     for (const auto& plan : objectStreams_) {
         if (written.count(plan.first) || compressed.count(plan.first))
@@ -200,30 +164,26 @@ std::map<int, PdfBuilder::WrittenObject> PdfBuilder::renderObjects(const Options
     return written;
 }
 
-void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t minimumSize,
-                                     int64_t previous, const Options& options) const {
+void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t minimumSize, int64_t previous,
+                              const Options& options) const {
     const std::string& eol = options.eol;
     const bool wantStream = options.xrefStream || options.hybrid;
     if ((!objectStreams_.empty() || !compressedEntries_.empty()) && !wantStream)
         throw std::invalid_argument("objects in object streams need a cross-reference stream");
-    if (options.widths.size() < 3)
-        throw std::invalid_argument("a cross-reference stream needs three widths");
+    if (options.widths.size() < 3) throw std::invalid_argument("a cross-reference stream needs three widths");
 
     offsets_.clear();
-    std::map<int, XRefRow> tableRows;     // rows of the classic table, or of the only stream
-    std::map<int, XRefRow> streamRows;    // compressed objects (hybrid: the /XRefStm stream)
-    if (previous < 0)
-        tableRows[0] = XRefRow{0, 0, freeHeadGeneration};
-
-    for (const auto& object : renderObjects(options)) {
-        const uint32_t offset = static_cast<uint32_t>(out.size() - headerPos);
-        offsets_[object.first] = offset;
-        tableRows[object.first] = XRefRow{1, offset, static_cast<uint64_t>(object.second.generation)};
-        out += object.second.bytes;
+    std::map<int, XRefRow> tableRows;   // rows of the classic table, or of the only stream
+    std::map<int, XRefRow> streamRows;  // compressed objects (hybrid: the /XRefStm stream)
+    if (previous < 0) tableRows[0] = XRefRow{0, 0, freeHeadGeneration};
+    for (const auto& [number, object] : renderObjects(options)) {
+        offsets_[number] = static_cast<uint32_t>(out.size() - headerPos);
+        tableRows[number] = XRefRow{1, offsets_[number], static_cast<uint64_t>(object.generation)};
+        out += object.bytes;
     }
-    for (const auto& plan : objectStreams_)
-        for (size_t index = 0; index < plan.second.members.size(); ++index)
-            streamRows[plan.second.members[index]] = XRefRow{2, static_cast<uint64_t>(plan.first), index};
+    for (const auto& [stream, plan] : objectStreams_)
+        for (size_t index = 0; index < plan.members.size(); ++index)
+            streamRows[plan.members[index]] = XRefRow{2, static_cast<uint64_t>(stream), index};
     for (const auto& [number, place] : compressedEntries_) {
         streamRows[number] = XRefRow{2, static_cast<uint64_t>(place.first), static_cast<uint64_t>(place.second)};
         minimumSize = std::max<uint32_t>(minimumSize, static_cast<uint32_t>(number) + 1);
@@ -236,6 +196,7 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
     const int size = wantStream ? xrefStreamNumber + 1 : highest + 1;
     const std::string sizeEntry = "/Size " + std::to_string(size);
     const std::string prevEntry = previous >= 0 ? " /Prev " + std::to_string(previous) : "";
+    const std::string trailer = trailer_.empty() ? "" : " " + trailer_;
 
     // A cross-reference stream: in hybrid mode only the compressed objects, else everything.
     uint32_t streamOffset = 0;
@@ -248,30 +209,27 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
             rows[xrefStreamNumber] = XRefRow{1, streamOffset, 0};
         }
         std::string data;
-        for (const auto& row : rows) {
-            appendField(data, static_cast<uint64_t>(row.second.type), options.widths[0]);
-            appendField(data, row.second.field2, options.widths[1]);
-            appendField(data, row.second.field3, options.widths[2]);
+        for (const auto& [number, row] : rows) {
+            appendField(data, static_cast<uint64_t>(row.type), options.widths[0]);
+            appendField(data, row.field2, options.widths[1]);
+            appendField(data, row.field3, options.widths[2]);
         }
-        std::string dict = "/Type /XRef " + sizeEntry + " /W [" + std::to_string(options.widths[0]) +
-                           " " + std::to_string(options.widths[1]) + " " +
-                           std::to_string(options.widths[2]) + "]";
+        std::string dict = "/Type /XRef " + sizeEntry + " /W [" + std::to_string(options.widths[0]) + " " +
+                           std::to_string(options.widths[1]) + " " + std::to_string(options.widths[2]) + "]";
         const auto runs = consecutiveRuns(rows);
-        const bool coversAll = runs.size() == 1 && runs[0].first == 0 && runs[0].second == size;
-        if (!coversAll) {
+        if (!(runs.size() == 1 && runs[0].first == 0 && runs[0].second == size)) {
             dict += " /Index [";
             for (size_t i = 0; i < runs.size(); ++i)
-                dict += (i ? " " : "") + std::to_string(runs[i].first) + " " +
-                        std::to_string(runs[i].second);
+                dict += (i ? " " : "") + std::to_string(runs[i].first) + " " + std::to_string(runs[i].second);
             dict += "]";
         }
-        if (!options.hybrid) dict += (trailer_.empty() ? "" : " " + trailer_) + prevEntry;
+        if (!options.hybrid) dict += trailer + prevEntry;
         std::string decodeParms;
         if (options.xrefPredictor) {
             const int columns = std::accumulate(options.widths.begin(), options.widths.begin() + 3, 0);
             data = pngUpRows(data, static_cast<size_t>(columns));
-            decodeParms = "/DecodeParms << /Predictor " + std::to_string(pngUpPredictor) +
-                          " /Columns " + std::to_string(columns) + " >>";
+            decodeParms = "/DecodeParms << /Predictor " + std::to_string(pngUpPredictor) + " /Columns " +
+                          std::to_string(columns) + " >>";
         }
         out += streamObject(xrefStreamNumber, 0, dict, data, true, decodeParms, eol);
         if (!options.hybrid) {
@@ -283,44 +241,43 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
 
     const uint32_t tableOffset = static_cast<uint32_t>(out.size() - headerPos);
     out += "xref" + eol;
-    const std::string rowEnd = tableRowEnd(eol);
+    const std::string rowEnd = eol.size() == 2 ? eol : " " + eol;  // a 20-byte row ends in two bytes
     for (const auto& run : consecutiveRuns(tableRows)) {
         out += std::to_string(run.first) + " " + std::to_string(run.second) + eol;
         for (int number = run.first; number < run.first + run.second; ++number) {
             const XRefRow& row = tableRows.at(number);
             char line[32];
-            std::snprintf(line, sizeof line, "%010llu %05llu %c",
-                          static_cast<unsigned long long>(row.field2),
+            std::snprintf(line, sizeof line, "%010llu %05llu %c", static_cast<unsigned long long>(row.field2),
                           static_cast<unsigned long long>(row.field3), row.type == 0 ? 'f' : 'n');
             out += line + rowEnd;
         }
     }
-    out += "trailer" + eol + "<< " + sizeEntry + (trailer_.empty() ? "" : " " + trailer_) + prevEntry;
+    out += "trailer" + eol + "<< " + sizeEntry + trailer + prevEntry;
     if (options.hybrid) out += " /XRefStm " + std::to_string(streamOffset);
     out += " >>" + eol + "startxref" + eol + std::to_string(tableOffset) + eol + "%%EOF" + eol;
 }
 
-std::string buildSimpleDocument(int pageCount, const std::string& extraPageEntries) {
-    constexpr int firstPageObject = 4;
+PdfBuilder simpleDocumentBuilder(int pageCount, const std::string& extraPageEntries, size_t contentBytes) {
     PdfBuilder builder;
     std::string kids;
     for (int page = 0; page < pageCount; ++page) {
-        const int pageObject = firstPageObject + 2 * page;
-        const int contentObject = pageObject + 1;
+        const int pageObject = 4 + 2 * page;
         kids += (page ? " " : "") + std::to_string(pageObject) + " 0 R";
-        std::string entries = "/Type /Page /Parent 2 0 R /MediaBox [0 0 612 792]"
-                              " /Resources << /Font << /F1 3 0 R >> >> /Contents " +
-                              std::to_string(contentObject) + " 0 R";
-        if (!extraPageEntries.empty())
-            entries += " " + extraPageEntries;
-        builder.addObject(pageObject, "<< " + entries + " >>");
-        builder.addStream(contentObject, "",
-                          "BT /F1 12 Tf 72 720 Td (Page " + std::to_string(page + 1) + ") Tj ET");
+        builder.addObject(pageObject, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << "
+                                      "/F1 3 0 R >> >> /Contents " + std::to_string(pageObject + 1) + " 0 R" +
+                                          (extraPageEntries.empty() ? "" : " " + extraPageEntries) + " >>");
+        std::string content = "BT /F1 12 Tf 72 720 Td (Page " + std::to_string(page + 1) + ") Tj ET";
+        for (int line = 0; content.size() < contentBytes; ++line)
+            content += "\nBT 72 " + std::to_string(line % 700) + " Td (page " + std::to_string(page) + ") Tj ET";
+        builder.addStream(pageObject + 1, "", content);
     }
     builder.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    builder.addObject(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pageCount) +
-                             " >>");
+    builder.addObject(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pageCount) + " >>");
     builder.addObject(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
     builder.setTrailer("/Root 1 0 R");
-    return builder.build();
+    return builder;
+}
+
+std::string buildSimpleDocument(int pageCount, const std::string& extraPageEntries, size_t contentBytes) {
+    return simpleDocumentBuilder(pageCount, extraPageEntries, contentBytes).build();
 }

@@ -1,8 +1,7 @@
 #pragma once
-// Builds small, well-formed (or deliberately odd) PDF files in memory for tests.
-// Objects are written in ascending object number; every offset written into a
-// cross-reference section or after "startxref" counts from the "%PDF-" header,
-// so leading junk before the header does not shift them.
+// Builds small, well-formed (or deliberately odd) PDF files in memory for tests. Objects are written in
+// ascending object number; every offset written into a cross-reference section or after "startxref" counts
+// from the "%PDF-" header, so leading junk before the header does not shift them.
 
 #include <cstdint>
 #include <map>
@@ -17,17 +16,15 @@ public:
     // body is the object's value, without "n g obj" and "endobj".
     void addObject(int number, const std::string& body, int generation = 0);
     // The builder adds /Length (and /Filter /FlateDecode when compress is set).
-    void addStream(int number, const std::string& dictEntries, const std::string& data,
-                   bool compress = false, int generation = 0);
-    // Writes bytes verbatim where the object would go (from its header on), so that
-    // tests can produce broken headers, wrong lengths and the like. The entry still
-    // points at the first of those bytes.
+    void addStream(int number, const std::string& dictEntries, const std::string& data, bool compress = false,
+                   int generation = 0);
+    // Writes bytes verbatim where the object would go (from its header on), so that tests can produce broken
+    // headers, wrong lengths and the like. The entry still points at the first of those bytes.
     void addRawObject(int number, const std::string& bytes, int generation = 0);
 
-    // Those objects are stored in an object stream numbered streamNumber instead of
-    // at the top level. Needs a cross-reference stream (xrefStream or hybrid).
-    void putInObjectStream(int streamNumber, const std::vector<int>& objectNumbers,
-                           bool compress = true);
+    // Those objects are stored in an object stream numbered streamNumber instead of at the top level. Needs a
+    // cross-reference stream (xrefStream or hybrid).
+    void putInObjectStream(int streamNumber, const std::vector<int>& objectNumbers, bool compress = true);
 
     // Lists the object as the index-th of an object stream that the test writes itself (addRawObject).
     void addCompressedEntry(int number, int streamNumber, int index);
@@ -69,20 +66,19 @@ private:
     };
 
     std::map<int, WrittenObject> renderObjects(const Options& options) const;
-    std::string renderObjectStream(int number, const ObjectStreamPlan& plan,
-                                   const Options& options) const;
-    void writeSection(std::string& out, uint32_t headerPos, uint32_t minimumSize,
-                             int64_t previous, const Options& options) const;
+    std::string renderObjectStream(int number, const ObjectStreamPlan& plan, const Options& options) const;
+    void writeSection(std::string& out, uint32_t headerPos, uint32_t minimumSize, int64_t previous,
+                      const Options& options) const;
 
     std::string header_ = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
-    std::string junk_;
-    std::string trailer_;
+    std::string junk_, trailer_;
     std::map<int, ObjectSource> objects_;
     std::map<int, ObjectStreamPlan> objectStreams_;
     std::map<int, std::pair<int, int>> compressedEntries_;
     mutable std::map<int, uint32_t> offsets_;
 };
 
-// A valid file: catalog 1, page tree 2, Helvetica font 3, then page k (from 1) as
-// object 2k+2 with its content stream 2k+3. extraPageEntries goes into every page.
-std::string buildSimpleDocument(int pageCount, const std::string& extraPageEntries = "");
+// A valid file: catalog 1, page tree 2, Helvetica font 3, then page k (from 1) as object 2k+2 with its
+// content stream 2k+3, filled with lines of text up to `contentBytes`. extraPageEntries goes into every page.
+PdfBuilder simpleDocumentBuilder(int pageCount, const std::string& extraPageEntries = "", size_t contentBytes = 0);
+std::string buildSimpleDocument(int pageCount, const std::string& extraPageEntries = "", size_t contentBytes = 0);

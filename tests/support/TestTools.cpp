@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -33,6 +35,17 @@ TempDir::~TempDir() {
 std::string TempDir::path() const { return path_; }
 
 std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
+
+std::vector<std::string> filesIn(const std::string& folder, bool recursive) {
+    std::vector<std::string> files;
+    if (recursive) {
+        for (const auto& entry : fs::recursive_directory_iterator(folder)) files.push_back(fs::relative(entry, folder));
+    } else {
+        for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path().filename());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -128,6 +141,36 @@ std::vector<std::string> judgeInParallel(size_t count,
 
 bool haveTool(const char* name) {
     return runCommand("command -v " + shellQuote(name) + " >/dev/null").status == 0;
+}
+
+std::vector<Image> drawPages(const std::string& pdf, int resolution, const std::string& pages,
+                             const std::string& password) {
+    TempDir dir;
+    std::vector<Image> images;
+    if (runCommand("mutool draw -q -r " + std::to_string(resolution) + " -c gray -p " + shellQuote(password) + " -o " +
+                   shellQuote(dir.file("%d.pgm")) + " " + shellQuote(pdf) + " " + pages).status != 0) {
+        return images;
+    }
+    std::map<int, std::string> files;  // by page number
+    for (const auto& entry : fs::directory_iterator(dir.path())) files[std::stoi(entry.path().stem())] = entry.path();
+    for (const auto& [page, file] : files) {
+        // Binary PGM: "P5", width, height, maximum, one white-space byte, the pixels.
+        std::istringstream in(readFile(file));
+        std::string magic;
+        int maximum = 0;
+        Image image;
+        in >> magic >> image.width >> image.height >> maximum;
+        in.get();
+        image.gray.assign(std::istreambuf_iterator<char>(in), {});
+        if (magic != "P5" || image.gray.size() != static_cast<size_t>(image.width) * image.height) return {};
+        images.push_back(std::move(image));
+    }
+    return images;
+}
+
+Image render(const std::string& pdf, int resolution, int page) {
+    const std::vector<Image> images = drawPages(pdf, resolution, std::to_string(page));
+    return images.size() == 1 ? images[0] : Image();
 }
 
 std::string deflateBytes(const std::string& data) {

@@ -19,6 +19,9 @@ private:
     std::string path_;
 };
 
+// The names below `folder` (folders too; with `recursive`, paths relative to it), sorted.
+std::vector<std::string> filesIn(const std::string& folder, bool recursive = false);
+
 // Both throw std::runtime_error when the file cannot be read or written.
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
@@ -48,6 +51,21 @@ std::string noCorpusNote();                      // the line a skipped test give
 std::vector<std::string> judgeInParallel(size_t count,
                                          const std::function<std::string(size_t, const std::string&)>& judge);
 bool haveTool(const char* name);                 // e.g. haveTool("qpdf"); skip (GTEST_SKIP) when absent
+
+// A page drawn by mutool in gray, one byte a pixel, row by row.
+struct Image {
+    int width = 0, height = 0;
+    std::string gray;
+    int at(int x, int y) const { return static_cast<unsigned char>(gray[static_cast<size_t>(y) * width + x]); }
+    bool operator==(const Image& other) const {
+        return width == other.width && height == other.height && gray == other.gray;
+    }
+};
+// The pages of `pdf` (a mutool page list, "" for all) drawn at `resolution` pixels per inch, in page
+// order; none when mutool cannot draw them. render: one page, or an empty image.
+std::vector<Image> drawPages(const std::string& pdf, int resolution, const std::string& pages = "",
+                             const std::string& password = "");
+Image render(const std::string& pdf, int resolution, int page);
 
 // zlib format (RFC 1950) compression and decompression, for fixtures and checks.
 // inflateBytes throws std::runtime_error on malformed input.
