@@ -1,7 +1,6 @@
 #pragma once
-// Runs the real program as a user would and checks what every job owes its user, whatever its input:
-// either status 0, "Done." and the output file, or status 1, a message and no file left behind;
-// never a changed input, a stray file, a crash or a hang. Then pages drawn by mutool, compared.
+// The real program run as a user would, and what every job owes its user whatever its input: status 0, "Done."
+// and the output, or status 1, a message and no file; never a changed input, a stray file, a crash or a hang.
 
 #include <gtest/gtest.h>
 
@@ -78,7 +77,6 @@ struct OptionSet {
     const char* options;
 };
 
-// Test names and failures show the options, not the bytes of the value.
 inline void PrintTo(const OptionSet& set, std::ostream* out) { *out << set.options; }
 
 // The option sets users reach for, which the whole-program tests run.
@@ -98,10 +96,16 @@ inline constexpr int kHalfResolution = 36;
 inline constexpr int kPaper = 250;
 inline constexpr int kWhite = 255;
 
-// A -scale200 page drawn at half the resolution puts every point on the input's pixel at full
-// resolution; only values written with two decimals (annotation rectangles) move an edge by under
-// a pixel: measured, below 0.06 gray levels on average and 1.2% of the ink. A lost, misplaced or
-// wrongly scaled element changes at least as much as its ink, far beyond both limits.
+// How often `part` occurs in `text`.
+inline size_t countOf(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// A -scale200 page drawn at half the resolution differs from the input only where two decimals move an edge
+// by under a pixel: measured, below 0.06 gray levels on average and 1.2% of the ink. A lost or misplaced
+// element changes at least as much as its ink.
 inline constexpr double kMaxMeanDifference = 0.5;
 inline constexpr double kMaxDifferenceShareOfInk = 0.05;
 
