@@ -246,7 +246,7 @@ private:
         const CPdfElement kids = entry(node, "Kids"), names = entry(node, "Names");
         for (int32_t i = 0; i < lengthOf(kids); ++i) {
             const CPdfElement& reference = kids.getArray()->at(i);
-            if (!seen(reference)) nameTree(element(kids, i), keyOf(reference, where + "/" + std::to_string(i)), depth + 1);
+            if (!seen(reference)) nameTree(element(kids, i), keyOf(reference, where + std::to_string(i)), depth + 1);
         }
         for (int32_t i = 1; i < lengthOf(names); i += 2) {
             namedDestination(element(names, i), where + "/names" + std::to_string(i));
@@ -419,7 +419,8 @@ TEST(FollowContent, EveryPlaceOfTheCorpusFollowsItsPage) {
         const char* options = sets[i / files.size()].options;
         const Job job = runJob(input, folder, options);
         if (!job.problem.empty() || job.run.status != 0) return job.problem;  // refusals are the every-file test's
-        const std::string problem = judgePlaces(inputs[i % files.size()], PlaceReader(job.output).places, job.run.output);
+        const std::string problem =
+            judgePlaces(inputs[i % files.size()], PlaceReader(job.output).places, job.run.output);
         return problem.empty() ? "" : input + ", " + options + ": " + problem;
     });
     for (const std::string& problem : problems) ADD_FAILURE() << problem;

@@ -96,6 +96,11 @@ inline constexpr int kHalfResolution = 36;
 inline constexpr int kPaper = 250;
 inline constexpr int kWhite = 255;
 
+// The program run in `folder`.
+inline CommandResult inFolder(const std::string& folder, const std::string& arguments) {
+    return runCommand("cd " + shellQuote(folder) + " && " + shellQuote(QUILLMOR_BINARY) + " " + arguments);
+}
+
 // How often `part` occurs in `text`.
 inline size_t countOf(const std::string& text, const std::string& part) {
     size_t count = 0;
