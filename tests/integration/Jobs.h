@@ -18,9 +18,8 @@ constexpr int kQpdfWarnings = 3;
 
 struct Job {
     CommandResult run;
-    std::string output;    // folder + "/out.pdf"
-    bool written = false;  // the output file is there
-    std::string problem;   // a broken promise, or empty
+    std::string output;   // folder + "/out.pdf"
+    std::string problem;  // a broken promise, or empty
 };
 
 // `folder` holds nothing but, perhaps, the input. A generous time limit turns a hang into a failure.
@@ -34,7 +33,7 @@ inline Job runJob(const std::string& input, const std::string& folder, const std
     const std::string& console = job.run.output;
     size_t left = 0;
     for (const auto& entry : fs::directory_iterator(folder)) left += entry.path() != fs::path(input);
-    job.written = fs::exists(job.output);
+    const bool written = fs::exists(job.output);
     const bool done = console.find("\nDone.\n") != std::string::npos;
     // The job's own message follows the names of the files (the output's once the input is read).
     std::string said = console.substr(std::min(console.find("Input file: '" + input + "'"), console.size()));
@@ -44,13 +43,13 @@ inline Job runJob(const std::string& input, const std::string& folder, const std
     const bool saysWhy = said.find_first_not_of(" \r\n") != std::string::npos;
     if (readFile(input) != before) {
         job.problem = "the input changed";
-    } else if (left > (job.written ? 1u : 0u)) {
+    } else if (left > (written ? 1u : 0u)) {
         job.problem = "stray files beside the output";
     } else if (console.find("Unexpected exception") != std::string::npos) {
         job.problem = "an unexpected exception";
-    } else if (job.run.status == 0 && !(job.written && done)) {
+    } else if (job.run.status == 0 && !(written && done)) {
         job.problem = "status 0 without \"Done.\" and the output";
-    } else if (job.run.status == 1 && (job.written || done || !saysWhy)) {
+    } else if (job.run.status == 1 && (written || done || !saysWhy)) {
         job.problem = "status 1 with an output, with \"Done.\" or without a message";
     } else if (job.run.status != 0 && job.run.status != 1) {
         job.problem = "status " + std::to_string(job.run.status);
