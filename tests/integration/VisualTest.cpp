@@ -130,15 +130,10 @@ struct SeenPage {
 };
 
 const std::vector<SeenPage> kSeenPages = {
-    {"", 0, 0, 400, 300},
-    {"/Rotate 90", 0, 0, 400, 300},
-    {"/Rotate 180", 0, 0, 400, 300},
-    {"/Rotate -90", 0, 0, 400, 300},
-    {"/Rotate 90", 100, 50, 400, 300},
-    {"/CropBox [48 36 352 264] /Rotate 270", 0, 0, 400, 300},
-    {"", 0, 0, 400, 300, true},
-    {"/UserUnit 2 /Rotate 90", 0, 0, 200, 150},
-};
+    {"", 0, 0, 400, 300}, {"/Rotate 90", 0, 0, 400, 300}, {"/Rotate 180", 0, 0, 400, 300},
+    {"/Rotate -90", 0, 0, 400, 300}, {"/Rotate 90", 100, 50, 400, 300},
+    {"/CropBox [48 36 352 264] /Rotate 270", 0, 0, 400, 300}, {"", 0, 0, 400, 300, true},
+    {"/UserUnit 2 /Rotate 90", 0, 0, 200, 150}};
 
 // Rectangles as shares of the MediaBox (x, y, width, height) and their gray: none alike, none symmetric.
 constexpr double kFigure[][5] = {{0.1, 0.1, 0.3, 0.2, 0}, {0.7, 0.45, 0.15, 0.45, 0}, {0.45, 0.7, 0.08, 0.1, 0},
@@ -255,11 +250,8 @@ void expectPlacedLikeTheInput(const Image& before, double inputScale, const Imag
 const SeenOptions kA4Fit{"-page a4 -con -center", kA4Width, kA4Height, 1, 1, true, true};
 
 const std::vector<SeenOptions> kSeenOptionSets = {
-    kA4Fit,
-    {"-pageL letter -con", 792, 612, 1, 1, true},
-    {"-pagesize 0,0,500,500", 500, 500},
-    {"-scale50", 0, 0, 0.5, 0.5},
-    {"-scalex200 -scaley100", 0, 0, 2, 1},
+    kA4Fit, {"-pageL letter -con", 792, 612, 1, 1, true}, {"-pagesize 0,0,500,500", 500, 500},
+    {"-scale50", 0, 0, 0.5, 0.5}, {"-scalex200 -scaley100", 0, 0, 2, 1},
     {"-noscale -page a4 -center", kA4Width, kA4Height, 1, 1, false, false, true},
     {"-page a4 -con -center -offsetx30 -offsety-20", kA4Width, kA4Height, 1, 1, true, true, false, false, false,
      30, -20},
