@@ -78,8 +78,7 @@ public:
             xref_ = document_.getXRef();
             read();
             places.ok = true;
-        } catch (const CPdfException&) {
-            places.ok = false;
+        } catch (const CPdfException&) {  // unreadable: not ok
         }
     }
     Places places;
