@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/integration/Jobs.h"
 #include "tests/support/SampleDocument.h"
-#include "tests/support/TestTools.h"
 
 namespace {
 
@@ -14,9 +14,7 @@ namespace fs = std::filesystem;
 
 class BatchTree : public testing::Test {
 protected:
-    CommandResult quillmor(const std::string& arguments) const {
-        return runCommand("cd " + shellQuote(dir_.path()) + " && " + shellQuote(QUILLMOR_BINARY) + " " + arguments);
-    }
+    CommandResult quillmor(const std::string& arguments) const { return inFolder(dir_.path(), arguments); }
     std::vector<std::string> filesBelow(const std::string& folder) const { return filesIn(dir_.file(folder), true); }
     void writeSample(const std::string& name) const {
         fs::create_directories(fs::path(dir_.file(name)).parent_path());
@@ -90,8 +88,7 @@ TEST_F(BatchTree, ALineWithDotDotIsRefusedAndWritesNothingOutside) {
     // "out/../a.pdf" would be work/a.pdf, beside the output folder; "sub/../../../a.pdf" the input itself.
     writeFile(dir_.file("work/list.txt"), "../a.pdf\nsub/../../../a.pdf\nb.pdf\n");
     const std::string before = readFile(dir_.file("a.pdf"));
-    const CommandResult run = runCommand("cd " + shellQuote(dir_.file("work")) + " && " + shellQuote(QUILLMOR_BINARY) +
-                                         " list.txt -fout -keepgoing");
+    const CommandResult run = inFolder(dir_.file("work"), "list.txt -fout -keepgoing");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.output.find("List line refused, its '..' would lead out of the output folder: '../a.pdf'\r\n"),
               std::string::npos) << run.output;

@@ -1,14 +1,10 @@
-// Runs the real program over every generated file, and every PDF of the corpus when there is one, with
-// the option sets users reach for, and has qpdf judge each output: it must be a sound PDF with the
-// input's page count, or the job must fail cleanly with the message listed for its file below.
+// Every generated file, and every corpus file, under the option sets users reach for: qpdf finds a sound PDF
+// with the input's page count, or the job fails cleanly with the message listed for its file below.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <map>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "tests/integration/Jobs.h"
 #include "tests/support/GeneratedPdfs.h"
@@ -45,7 +41,6 @@ long pageCountIn(const std::string& output) {
     return count;
 }
 
-// What is wrong with one job's result, or an empty text.
 std::string judge(const std::string& input, long inputPages, const std::string& folder, const std::string& options) {
     const std::string file = input.substr(input.find_last_of('/') + 1);
     const Job job = runJob(input, folder, options);
@@ -71,7 +66,6 @@ std::string judge(const std::string& input, long inputPages, const std::string& 
     return "";
 }
 
-// Every file under every option set, two jobs at a time.
 void expectSoundOutputsOrKnownMessages(const std::vector<std::string>& files, const std::vector<long>& pages,
                                        const std::vector<OptionSet>& sets) {
     const auto problems = judgeInParallel(files.size() * sets.size(), [&](size_t i, const std::string& folder) {

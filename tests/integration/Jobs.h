@@ -1,7 +1,6 @@
 #pragma once
-// Runs the real program as a user would and checks what every job owes its user, whatever its input:
-// either status 0, "Done." and the output file, or status 1, a message and no file left behind;
-// never a changed input, a stray file, a crash or a hang. Then pages drawn by mutool, compared.
+// The real program run as a user would, and what every job owes its user whatever its input: status 0, "Done."
+// and the output, or status 1, a message and no file; never a changed input, a stray file, a crash or a hang.
 
 #include <gtest/gtest.h>
 
@@ -19,9 +18,8 @@ constexpr int kQpdfWarnings = 3;
 
 struct Job {
     CommandResult run;
-    std::string output;    // folder + "/out.pdf"
-    bool written = false;  // the output file is there
-    std::string problem;   // a broken promise, or empty
+    std::string output;   // folder + "/out.pdf"
+    std::string problem;  // a broken promise, or empty
 };
 
 // `folder` holds nothing but, perhaps, the input. A generous time limit turns a hang into a failure.
@@ -35,7 +33,7 @@ inline Job runJob(const std::string& input, const std::string& folder, const std
     const std::string& console = job.run.output;
     size_t left = 0;
     for (const auto& entry : fs::directory_iterator(folder)) left += entry.path() != fs::path(input);
-    job.written = fs::exists(job.output);
+    const bool written = fs::exists(job.output);
     const bool done = console.find("\nDone.\n") != std::string::npos;
     // The job's own message follows the names of the files (the output's once the input is read).
     std::string said = console.substr(std::min(console.find("Input file: '" + input + "'"), console.size()));
@@ -45,13 +43,13 @@ inline Job runJob(const std::string& input, const std::string& folder, const std
     const bool saysWhy = said.find_first_not_of(" \r\n") != std::string::npos;
     if (readFile(input) != before) {
         job.problem = "the input changed";
-    } else if (left > (job.written ? 1u : 0u)) {
+    } else if (left > (written ? 1u : 0u)) {
         job.problem = "stray files beside the output";
     } else if (console.find("Unexpected exception") != std::string::npos) {
         job.problem = "an unexpected exception";
-    } else if (job.run.status == 0 && !(job.written && done)) {
+    } else if (job.run.status == 0 && !(written && done)) {
         job.problem = "status 0 without \"Done.\" and the output";
-    } else if (job.run.status == 1 && (job.written || done || !saysWhy)) {
+    } else if (job.run.status == 1 && (written || done || !saysWhy)) {
         job.problem = "status 1 with an output, with \"Done.\" or without a message";
     } else if (job.run.status != 0 && job.run.status != 1) {
         job.problem = "status " + std::to_string(job.run.status);
@@ -78,7 +76,6 @@ struct OptionSet {
     const char* options;
 };
 
-// Test names and failures show the options, not the bytes of the value.
 inline void PrintTo(const OptionSet& set, std::ostream* out) { *out << set.options; }
 
 // The option sets users reach for, which the whole-program tests run.
@@ -98,10 +95,21 @@ inline constexpr int kHalfResolution = 36;
 inline constexpr int kPaper = 250;
 inline constexpr int kWhite = 255;
 
-// A -scale200 page drawn at half the resolution puts every point on the input's pixel at full
-// resolution; only values written with two decimals (annotation rectangles) move an edge by under
-// a pixel: measured, below 0.06 gray levels on average and 1.2% of the ink. A lost, misplaced or
-// wrongly scaled element changes at least as much as its ink, far beyond both limits.
+// The program run in `folder`.
+inline CommandResult inFolder(const std::string& folder, const std::string& arguments) {
+    return runCommand("cd " + shellQuote(folder) + " && " + shellQuote(QUILLMOR_BINARY) + " " + arguments);
+}
+
+// How often `part` occurs in `text`.
+inline size_t countOf(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// A -scale200 page drawn at half the resolution differs from the input only where two decimals move an edge
+// by under a pixel: measured, below 0.06 gray levels on average and 1.2% of the ink. A lost or misplaced
+// element changes at least as much as its ink.
 inline constexpr double kMaxMeanDifference = 0.5;
 inline constexpr double kMaxDifferenceShareOfInk = 0.05;
 

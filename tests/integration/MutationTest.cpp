@@ -1,26 +1,19 @@
-// Damaged copies of sound files, generated ones and real ones from the corpus: truncations, and single
-// bytes flipped or overwritten in the cross-reference section, the trailer and the object headers. Each
-// job must end cleanly (see Jobs.h), and an output must be one qpdf accepts unless qpdf rejects the
-// damaged input too. The mutants come from fixed seeds, so every run sees the same ones.
+// Damaged copies of sound files (truncated; bytes changed in the newest cross-reference section, the trailer and
+// object headers, from fixed seeds) end cleanly, and qpdf accepts an output whenever it accepts the input.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cctype>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "tests/integration/Jobs.h"
 #include "tests/support/GeneratedPdfs.h"
 
 namespace {
 
-// Varied producers and layouts: classic tables, cross-reference streams, object streams,
-// incremental updates, a hybrid file, linearized files, encryption, junk before the header.
+// Varied producers and layouts.
 const char* const kCorpusFiles[] = {
     "qpdf__qpdf_qtest_qpdf_minimal.pdf", "qpdf__qpdf_qtest_qpdf_object-stream.pdf",
     "qpdf__qpdf_qtest_qpdf_incremental-2.pdf", "qpdf__qpdf_qtest_qpdf_good19.pdf",
@@ -37,9 +30,6 @@ struct Mutant {
     std::string file, description, bytes;
 };
 
-// The mutants of one sound file: truncations spread over it and close to its end (where the sections and
-// "startxref" are), then bytes changed at random places of its newest cross-reference section, of its
-// trailer (or cross-reference stream dictionary) and of "n g obj" headers.
 std::vector<Mutant> mutantsOf(const std::string& file, const std::string& original, uint32_t seed) {
     std::mt19937 random(seed);
     auto draw = [&random](size_t low, size_t high) { return std::uniform_int_distribution<size_t>(low, high)(random); };
@@ -62,7 +52,6 @@ std::vector<Mutant> mutantsOf(const std::string& file, const std::string& origin
     auto changes = [&](const std::string& where, size_t begin, size_t end, int count) {
         for (int i = 0; i < count && begin < end; ++i) change(where, draw(begin, end - 1));
     };
-    // The newest section runs from where "startxref" points (counted from the header) to "startxref".
     const size_t tail = original.rfind("startxref");
     const size_t xref = original.find("%PDF-") + std::strtoul(original.c_str() + tail + 9, nullptr, 10);
     changes("cross-reference", xref, tail, 8);
@@ -83,7 +72,6 @@ std::vector<Mutant> mutantsOf(const std::string& file, const std::string& origin
     return mutants;
 }
 
-// The mutants of every file; `paths` are full paths.
 void expectDamagedFilesEndCleanly(const std::vector<std::string>& paths) {
     const bool checkWithQpdf = haveTool("qpdf");
     if (!checkWithQpdf) std::fprintf(stderr, "qpdf not found: outputs are not checked with it\n");
@@ -107,7 +95,6 @@ void expectDamagedFilesEndCleanly(const std::vector<std::string>& paths) {
             problem = "qpdf rejects the output of a file it accepts";
         return problem.empty() ? problem : mutant.file + ", " + mutant.description + ": " + problem;
     });
-    // Damage that readers shrug off and damage that stops them both occur among the mutants.
     EXPECT_TRUE(finished > 0 && refused > 0) << finished << " finished, " << refused << " refused";
     for (const std::string& problem : problems) ADD_FAILURE() << problem;
 }

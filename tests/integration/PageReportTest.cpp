@@ -1,25 +1,20 @@
-// -info: one row per page, with its boxes, its size as a reader sees it and what the options would make
-// of it; nothing is written.
+// -info: a row per page with its boxes, its size as seen and what the options would make of it; writes nothing.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <sstream>
-#include <string>
 #include <tuple>
-#include <utility>
-#include <vector>
 
+#include "tests/integration/Jobs.h"
 #include "tests/support/PdfBuilder.h"
-#include "tests/support/TestTools.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-// Runs in `folder`, where a report must leave nothing.
 CommandResult report(const std::string& folder, const std::string& arguments) {
-    return runCommand("cd " + shellQuote(folder) + " && " + shellQuote(QUILLMOR_BINARY) + " -info " + arguments);
+    return inFolder(folder, "-info " + arguments);
 }
 
 Lines linesOf(const std::string& text) {
@@ -93,8 +88,7 @@ TEST(PageReport, ListsStandardInputAndUnreadableFiles) {
     writeFile(dir.file("list.txt"), "mixed.pdf\nmixed.pdf\n");
     writeFile(dir.file("junk.pdf"), "%PDF-1.4\njunk\n");
     const std::string summary = "pages: 6, sizes as seen: 6";
-    // arguments, status, what the output holds, how often.
-    const std::tuple<const char*, int, std::string, size_t> rows[] = {
+    const std::tuple<const char*, int, std::string, size_t> rows[] = {  // arguments, status, a text and its count
         {"list.txt -scale50", 0, summary, 2},
         {"- -s2 < mixed.pdf", 0, "Input file: '-'\n", 1},
         {"- -s2 < mixed.pdf", 0, " yes ", 1},
@@ -105,12 +99,9 @@ TEST(PageReport, ListsStandardInputAndUnreadableFiles) {
     for (const auto& [arguments, status, text, count] : rows) {
         const CommandResult run = report(dir.path(), arguments);
         EXPECT_EQ(run.status, status) << arguments << ": " << run.output;
-        size_t found = 0;
-        for (size_t at = run.output.find(text); at != std::string::npos; at = run.output.find(text, at + 1)) ++found;
-        EXPECT_EQ(found, count) << arguments << ": " << run.output;
+        EXPECT_EQ(countOf(run.output, text), count) << arguments << ": " << run.output;
     }
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"junk.pdf", "list.txt", "mixed.pdf"}))
-        << "only the inputs";
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"junk.pdf", "list.txt", "mixed.pdf"}));
 }
 
 TEST(CorpusPageReport, AgreesWithQpdfOnThePagesAndTheirBoxes) {
@@ -124,7 +115,6 @@ TEST(CorpusPageReport, AgreesWithQpdfOnThePagesAndTheirBoxes) {
         if (run.status != 0) return std::string();  // a file it cannot read is the resize tests' business
         const Lines ours = linesOf(run.output);
         const Lines theirs = linesOf(runCommand(script + " " + shellQuote(files[i])).output);
-        // The file's line, the heading, a row per page, the summary.
         if (ours.size() != theirs.size() + 3) {
             return name + ": " + std::to_string(ours.size() - 3) + " pages, qpdf " + std::to_string(theirs.size());
         }
@@ -135,8 +125,7 @@ TEST(CorpusPageReport, AgreesWithQpdfOnThePagesAndTheirBoxes) {
             // A page without a MediaBox anywhere gets Letter's, which readers take it for.
             const std::string expected = theirs[page].rfind("- ", 0) == 0 ? "0,0,612,792" + theirs[page].substr(1)
                                                                           : theirs[page];
-            if (media + " " + crop != expected) return name + " page " + number + ": " + media + " " + crop + ", qpdf " +
-                                                       expected;
+            if (media + " " + crop != expected) return name + " page " + number + ": " + media + " " + crop;
         }
         return std::string();
     });

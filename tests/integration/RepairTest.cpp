@@ -1,12 +1,9 @@
-// Files whose cross-reference data no longer fits their bytes, as damaged copies and careless editing
-// leave them: the job rebuilds the table from the objects, says so, and writes a sound file with
-// every page, the newest version of each object and decryption intact.
+// Cross-reference data that no longer fits the bytes is rebuilt from the objects: the job says so and writes a
+// sound file with every page, the newest version of each object and decryption intact.
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "tests/integration/Jobs.h"
 #include "tests/support/PdfBuilder.h"
@@ -43,8 +40,7 @@ void expectSoundWithThreePages(const std::string& pdf) {
 
 TEST(Repair, DamagedCrossReferenceDataIsRebuiltFromTheObjects) {
     if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is needed";
-    PdfBuilder::Options table;
-    PdfBuilder::Options stream;
+    PdfBuilder::Options table, stream;
     stream.xrefStream = true;
     const std::vector<std::pair<const char*, std::string>> inputs = {
         {"classic table", updated(threePages(false), table)},

@@ -7,11 +7,10 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <string>
 #include <tuple>
 
+#include "tests/integration/Jobs.h"
 #include "tests/support/GeneratedPdfs.h"
-#include "tests/support/TestTools.h"
 
 namespace {
 
@@ -38,12 +37,11 @@ TEST(StandardStreams, APipedResizeGivesTheBytesOfTheNamedOne) {
         TempDir dir;
         fs::create_directory(dir.file("tmp"));
         fs::copy_file(input, dir.file("in.pdf"));
-        const std::string cd = "cd " + shellQuote(dir.path()) + " && ";
-        ASSERT_EQ(runCommand(cd + program() + " in.pdf named.pdf " + options).status, 0);
+        ASSERT_EQ(inFolder(dir.path(), std::string("in.pdf named.pdf ") + options).status, 0);
         std::string command = line;
         command.replace(command.find(" O "), 3, std::string(" ") + options + " 2> console.txt ");
         command.replace(command.find('Q'), 1, withTemporaryFolder(dir) + program());
-        const CommandResult piped = runCommand(cd + command);
+        const CommandResult piped = runCommand("cd " + shellQuote(dir.path()) + " && " + command);
         EXPECT_EQ(piped.status, 0) << readFile(dir.file("console.txt"));
         EXPECT_EQ(readFile(dir.file("piped.pdf")), readFile(dir.file("named.pdf")));
         // Every message went to standard error, and the copy of standard input is gone.

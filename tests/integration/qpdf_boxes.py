@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-"""Prints each page's MediaBox and CropBox, own or inherited, as qpdf reads the file: "x1,y1,x2,y2" with at most
-four decimals, as quillmor -info shows them, or "-"."""
+# Each page's MediaBox and CropBox, own or inherited, as qpdf reads them and quillmor -info shows them, or "-".
 import json
 import re
 import subprocess
