@@ -151,30 +151,74 @@ std::string rewritten(const std::string& pdf, const std::vector<std::string>& op
     return numbers.empty() ? bytes : objects;
 }
 
-// With objects up to 9 (6 to 8 free) the new streams are 10 and 11; the output holds them, then the page.
-std::string wrappedPage(const std::string& factors, const std::string& page) {
-    return scaleStream(10, factors) + "11 0 obj\n<<\n/Length 2 >>\nstream\nQ\nendstream\nendobj\n" + page;
-}
 const std::string kWrapped = "/Contents  [  10 0 R  4 0 R   11 0 R  ] ", kEnd = ">>\nendobj\n";
 
-// The ordinary combinations are the whole-program tests'; here the odd ones.
-TEST(PageGeometry, OptionCombinationsGiveTheirMediaBoxAndMatrix) {
-    const std::tuple<std::vector<std::string>, const char*, const char*> cases[] = {  // options, MediaBox, matrix
-        // The page size's lower-left corner and a scale take no part.
-        {{"-scale50", "-pagesize", "500,500,842,1191"}, "0.000000 0.000000 842.000000 1191.000000", "1.38 0 0 1.50"},
-        // The y margin is a rounding residue just above 0, so "%f" writes y1 as -0.
-        {{"-pagesize", "0,0,1000,500", "-con", "-center"}, "-306.818182 -0.000000 693.181818 500.000000",
-         "0.63 0 0 0.63"},
-        {{"-pagesize", "0,0,1234,1234", "-noscale"}, "0.000000 0.000000 612.000000 792.000000", "1.00 0 0 1.00"},
-        {{"-noscale", "-scale150"}, "0.000000 0.000000 918.000000 1188.000000", "1.50 0 0 1.50"},
-        {{"-noscale", "-scalex150"}, "0.000000 0.000000 612.000000 792.000000", "1.00 0 0 1.00"},
-        {{"-scalex50", "-scaley150", "-noenlarge"}, "0.000000 0.000000 306.000000 792.000000", "0.50 0 0 1.00"},
+// Every kind of Contents entry, boxes the page owns or inherits, the odd option combinations (the ordinary
+// ones are the whole-program tests'), -visible and -keepsize. With objects up to 9 (6 to 8 free) the new
+// streams are 10 and 11; the output holds them, then the page.
+TEST(PageRewriter, WritesTheScaleStreamsAndThePageByteForByte) {
+    const std::string head = "3 0 obj\n<<\n/MediaBox [ 0.000000 0.000000 1224.000000 1584.000000 ]\n /Type /Page "
+                             "/Parent 2 0 R ";
+    const auto letter = [](const std::string& box) {  // bytes after the box stay as they are
+        return "3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [ " + box + " ]\n " + kWrapped + "/Resources 6 0 R " + kEnd;
     };
-    for (const auto& [options, mediaBox, matrix] : cases) {
-        EXPECT_EQ(rewritten(onePage("/MediaBox [0 0 612 792] /Contents 4 0 R/Resources 6 0 R", {{9, "null"}}), options),
-                  wrappedPage(matrix, "3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [ " + std::string(mediaBox) +
-                                          " ]\n " + kWrapped + "/Resources 6 0 R " + kEnd))
-            << testing::PrintToString(options);
+    const auto cm = [](const std::string& factors) { return "q\n" + factors + " 0 0 cm\n"; };
+    const std::string letterPage = "/MediaBox [0 0 612 792] /Contents 4 0 R/Resources 6 0 R";
+    struct Row {
+        std::string page, expected, tree = "";
+        std::vector<std::string> options = {"-scale200"};
+        std::string content = "q\n2.00 0 0 2.00 0 0 cm\n";
+    };
+    const Row rows[] = {
+        {"/Contents [4 0 R 5 0 R]", head + "/Contents [ 10 0 R  4 0 R  5 0 R   11 0 R ] " + kEnd},
+        {"", "3 0 obj\n<</Contents [  10 0 R   11 0 R  ]\n" + head.substr(10) + " " + kEnd},
+        {"/Contents 4 0 R\n/Rotate 0", head + kWrapped + "\n/Rotate 0 " + kEnd},  // the line feed stays
+        {"/Contents 8 0 R", head + "/Contents  [  10 0 R  8 0 R   11 0 R  ] " + kEnd},  // a free object
+        {"/ContentsX 5 0 R /Contents 4 0 R", head + "/ContentsX 5 0 R " + kWrapped + kEnd},
+        {"/Contents 5", head + "/Contents 5 " + kEnd},
+        // Direct annotations are scaled where they stand, and the /Contents text of one is not the page's.
+        {"/Annots [<< /Contents (see 4 0 R) /Rect [10 10 20 20] >> <</Rect[1 1 2 2]>>] /Contents 4 0 R",
+         head + "/Annots [<< /Contents (see 4 0 R) /Rect [ 20.00  20.00  40.00  40.00 ] >> "
+         "<</Rect[ 2.00  2.00  4.00  4.00 ]>>] " + kWrapped + kEnd},
+        // A box that differs from the MediaBox is inherited; others only where the page has them.
+        {"/ArtBox [10 10 50 50] /Contents 4 0 R", "3 0 obj\n<<\n/CropBox [ 10.000000 2.500000 390.000000 47.500000 ]\n"
+         "\n/MediaBox [ 0.000000 0.000000 400.000000 50.000000 ]\n /Type /Page /Parent 2 0 R /ArtBox [ 20.000000 "
+         "5.000000 100.000000 25.000000 ]\n " + kWrapped + kEnd,
+         "/MediaBox [0 0 200 100] /CropBox [5 5 195 95] /TrimBox [1 1 2 2]", {"-scalex200", "-scaley50"},
+         cm("2.00 0 0 0.50")},
+        // The page size's lower-left corner and a scale take no part.
+        {letterPage, letter("0.000000 0.000000 842.000000 1191.000000"), "", {"-scale50", "-pagesize", "500,500,842,1191"},
+         cm("1.38 0 0 1.50")},
+        // The y margin is a rounding residue just above 0, so "%f" writes y1 as -0.
+        {letterPage, letter("-306.818182 -0.000000 693.181818 500.000000"), "", {"-pagesize", "0,0,1000,500", "-con",
+         "-center"}, cm("0.63 0 0 0.63")},
+        {letterPage, letter("0.000000 0.000000 612.000000 792.000000"), "", {"-pagesize", "0,0,1234,1234", "-noscale"},
+         cm("1.00 0 0 1.00")},
+        {letterPage, letter("0.000000 0.000000 918.000000 1188.000000"), "", {"-noscale", "-scale150"}, cm("1.50 0 0 1.50")},
+        {letterPage, letter("0.000000 0.000000 612.000000 792.000000"), "", {"-noscale", "-scalex150"}, cm("1.00 0 0 1.00")},
+        {letterPage, letter("0.000000 0.000000 306.000000 792.000000"), "", {"-scalex50", "-scaley150", "-noenlarge"},
+         cm("0.50 0 0 1.00")},
+        // -keepsize: the boxes stay, the content moves. -visible: the page starts at 0, 0 in its own axes, the
+        // content is moved and clipped to what the page showed.
+        {"/TrimBox [0 0 1 1] /Contents 4 0 R", "3 0 obj\n<< /Type /Page /Parent 2 0 R /TrimBox [0 0 1 1] " + kWrapped +
+         kEnd, "", {"-keepsize", "-scale90", "-center", "-offsetx5"}, "q\n0.9 0 0 0.9 25.6 39.6 cm\n"},
+        {"/Rotate 90 /CropBox [100 100 500 700] /TrimBox [0 0 612 792] /Contents 4 0 R", "3 0 obj\n<<\n/MediaBox "
+         "[ 0.000000 0.000000 842.000000 595.000000 ]\n /Type /Page /Parent 2 0 R /Rotate 90 /CropBox [ 0.000000 "
+         "0.000000 842.000000 595.000000 ]\n /TrimBox [ 123.500000 0.000000 730.400000 595.000000 ]\n " + kWrapped +
+         kEnd, "", {"-visible", "-page", "a4", "-con", "-center"},
+         "q\n222.666667 0 396.666667 595 re W n\n0.991667 0 0 0.991667 123.5 -99.166667 cm\n"},
+        {"/MediaBox [100 50 500 350] /UserUnit 2 /Rotate 180 /Contents 4 0 R", "3 0 obj\n<< /Type /Page /Parent 2 0 R "
+         "/MediaBox [ 0.000000 0.000000 200.000000 75.000000 ]\n /UserUnit 2 /Rotate 180 " + kWrapped + kEnd, "",
+         {"-visible", "-scalex50", "-scaley25", "-offsetx10"}, "q\n5 0 200 75 re W n\n0.5 0 0 0.25 -45 -12.5 cm\n"},
+    };
+    // After the copy pass, which already knows which contents are streams, the bytes are the same.
+    for (const bool afterCopy : {false, true}) {
+        for (const Row& row : rows) {
+            EXPECT_EQ(rewritten(onePage(row.page, {{9, "null"}}, row.tree), row.options, {}, afterCopy),
+                      "10 0 obj\n<<\n/Length " + std::to_string(row.content.size()) + " >>\nstream\n" + row.content +
+                          "endstream\nendobj\n11 0 obj\n<<\n/Length 2 >>\nstream\nQ\nendstream\nendobj\n" + row.expected)
+                << row.page << testing::PrintToString(row.options) << (afterCopy ? " after the copy" : "");
+        }
     }
 }
 
@@ -259,60 +303,6 @@ TEST(PageGeometry, ReversedCornersResizeLikeTheirNormalTwins) {
                 return rewritten(onePage(page.first + " /Contents 4 0 R", {{9, "null"}}, page.second), options, {3});
             };
             EXPECT_EQ(resized(twin[0]), resized(twin[1])) << twin[0].first << twin[0].second;
-        }
-    }
-}
-
-// -visible: the page starts at 0, 0 in its own axes, the content is moved and clipped; -keepsize: the boxes stay.
-TEST(PageGeometry, VisibleAndKeptPagesMoveTheirContent) {
-    const std::tuple<std::string, std::vector<std::string>, std::string, std::string> rows[] = {
-        // Page entries, options, then the boxes and the scale stream's content written for them.
-        {"/TrimBox [0 0 1 1]", {"-keepsize", "-scale90", "-center", "-offsetx5"}, " /Type /Page /Parent 2 0 R "
-         "/TrimBox [0 0 1 1] ", "q\n0.9 0 0 0.9 25.6 39.6 cm\n"},
-        {"/MediaBox [100 50 500 350] /UserUnit 2 /Rotate 180", {"-visible", "-scalex50", "-scaley25", "-offsetx10"},
-         " /Type /Page /Parent 2 0 R /MediaBox [ 0.000000 0.000000 200.000000 75.000000 ]\n /UserUnit 2 /Rotate 180 ",
-         "q\n5 0 200 75 re W n\n0.5 0 0 0.25 -45 -12.5 cm\n"},
-    };
-    for (const auto& [entries, options, boxes, content] : rows) {
-        EXPECT_EQ(rewritten(onePage(entries + " /Contents 4 0 R", {{9, "null"}}), options),
-                  "10 0 obj\n<<\n/Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
-                      "endstream\nendobj\n11 0 obj\n<<\n/Length 2 >>\nstream\nQ\nendstream\nendobj\n3 0 obj\n<<" +
-                      boxes + kWrapped + kEnd) << entries;
-    }
-}
-
-// Every kind of Contents entry, and boxes the page owns or inherits.
-TEST(PageRewriter, WrapsTheContentsAndWritesTheBoxesByteForByte) {
-    const std::string head = "3 0 obj\n<<\n/MediaBox [ 0.000000 0.000000 1224.000000 1584.000000 ]\n /Type /Page "
-                             "/Parent 2 0 R ";
-    struct Row {
-        std::string page, expected, tree = "";
-        std::vector<std::string> options = {"-scale200"};
-        std::string factors = "2.00 0 0 2.00";
-    };
-    const Row rows[] = {
-        {"/Contents [4 0 R 5 0 R]", head + "/Contents [ 10 0 R  4 0 R  5 0 R   11 0 R ] " + kEnd},
-        {"", "3 0 obj\n<</Contents [  10 0 R   11 0 R  ]\n" + head.substr(10) + " " + kEnd},
-        {"/Contents 4 0 R\n/Rotate 0", head + kWrapped + "\n/Rotate 0 " + kEnd},  // the line feed stays
-        {"/Contents 8 0 R", head + "/Contents  [  10 0 R  8 0 R   11 0 R  ] " + kEnd},  // a free object
-        {"/ContentsX 5 0 R /Contents 4 0 R", head + "/ContentsX 5 0 R " + kWrapped + kEnd},
-        {"/Contents 5", head + "/Contents 5 " + kEnd},
-        // Direct annotations are scaled where they stand, and the /Contents text of one is not the page's.
-        {"/Annots [<< /Contents (see 4 0 R) /Rect [10 10 20 20] >> <</Rect[1 1 2 2]>>] /Contents 4 0 R",
-         head + "/Annots [<< /Contents (see 4 0 R) /Rect [ 20.00  20.00  40.00  40.00 ] >> "
-         "<</Rect[ 2.00  2.00  4.00  4.00 ]>>] " + kWrapped + kEnd},
-        // A box that differs from the MediaBox is inherited; others only where the page has them.
-        {"/ArtBox [10 10 50 50] /Contents 4 0 R", "3 0 obj\n<<\n/CropBox [ 10.000000 2.500000 390.000000 47.500000 ]\n"
-         "\n/MediaBox [ 0.000000 0.000000 400.000000 50.000000 ]\n /Type /Page /Parent 2 0 R /ArtBox [ 20.000000 "
-         "5.000000 100.000000 25.000000 ]\n " + kWrapped + kEnd,
-         "/MediaBox [0 0 200 100] /CropBox [5 5 195 95] /TrimBox [1 1 2 2]", {"-scalex200", "-scaley50"},
-         "2.00 0 0 0.50"},
-    };
-    // After the copy pass, which already knows which contents are streams, the bytes are the same.
-    for (const bool afterCopy : {false, true}) {
-        for (const Row& row : rows) {
-            EXPECT_EQ(rewritten(onePage(row.page, {{9, "null"}}, row.tree), row.options, {}, afterCopy),
-                      wrappedPage(row.factors, row.expected)) << row.page << (afterCopy ? " after the copy" : "");
         }
     }
 }

@@ -39,10 +39,6 @@ inline std::string objectAt(const std::string& bytes, size_t offset) {
     return bytes.substr(offset, last - offset);
 }
 
-inline std::string scaleStream(uint32_t number, const std::string& factors) {
-    return std::to_string(number) + " 0 obj\n<<\n/Length 23 >>\nstream\nq\n" + factors + " 0 0 cm\nendstream\nendobj\n";
-}
-
 // `objects` with catalog 1 (unless given) naming page tree 2.
 inline std::string pdfOf(std::map<int, std::string> objects) {
     objects.emplace(1, "<< /Type /Catalog /Pages 2 0 R >>");

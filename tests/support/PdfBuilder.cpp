@@ -1,6 +1,7 @@
 #include "tests/support/PdfBuilder.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -15,10 +16,7 @@ constexpr uint64_t kFreeHeadGeneration = 65535;
 constexpr int kPngUpPredictor = 12;
 constexpr size_t kHeaderSearchLength = 1024;
 
-struct Row {
-    int type = 1;
-    uint64_t field2 = 0, field3 = 0;
-};
+using Row = std::array<uint64_t, 3>;  // type, then the two fields
 
 // Runs of consecutive object numbers, as (first, count) pairs.
 std::vector<std::pair<int, int>> runsOf(const std::map<int, Row>& rows) {
@@ -190,11 +188,8 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
             rows[xrefStreamNumber] = Row{1, streamOffset, 0};
         }
         std::string data;
-        for (const auto& [number, row] : rows) {
-            appendField(data, static_cast<uint64_t>(row.type), options.widths[0]);
-            appendField(data, row.field2, options.widths[1]);
-            appendField(data, row.field3, options.widths[2]);
-        }
+        for (const auto& row : rows)
+            for (int k = 0; k < 3; ++k) appendField(data, row.second[k], options.widths[k]);
         std::string dict = "/Type /XRef " + sizeEntry + " /W [" + std::to_string(options.widths[0]) + " " +
                            std::to_string(options.widths[1]) + " " + std::to_string(options.widths[2]) + "]";
         const auto runs = runsOf(rows);
@@ -228,8 +223,8 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
         for (int number = run.first; number < run.first + run.second; ++number) {
             const Row& row = tableRows.at(number);
             char line[32];
-            std::snprintf(line, sizeof line, "%010llu %05llu %c", static_cast<unsigned long long>(row.field2),
-                          static_cast<unsigned long long>(row.field3), row.type == 0 ? 'f' : 'n');
+            std::snprintf(line, sizeof line, "%010llu %05llu %c", static_cast<unsigned long long>(row[1]),
+                          static_cast<unsigned long long>(row[2]), row[0] == 0 ? 'f' : 'n');
             out += line + rowEnd;
         }
     }
