@@ -103,9 +103,10 @@ TEST(OutputWriter, WritesCopiedRangesAndOwnBytesInOrder) {
     std::string expected;
     OutputWriter output(dir.file("out"));
     const auto copy = [&](uint64_t at, uint64_t length) {
-        output.copyRange(*source, at, length), expected += input.substr(at, length);
+        output.copyRange(*source, at, length);
+        expected += input.substr(at, length);
     };
-    const auto write = [&](const std::string& bytes) { output.write(bytes), expected += bytes; };
+    const auto write = [&](const std::string& bytes) { output.write(bytes); expected += bytes; };
     const uint64_t page = 4096;
     write("%head");
     copy(100, 300000);           // long, out of place: read
@@ -133,7 +134,7 @@ TEST(OutputWriter, FailsWhenACopiedRangeCannotBeRead) {
     std::unique_ptr<ReadOnlyFile> source = ReadOnlyFile::open(dir.file("in"));
     OutputWriter output(dir.file("out"));
     output.copyRange(*source, 990, 20);
-    EXPECT_EQ(errorOf([&] { output.finishCopies(), output.commit(); }), "\nInput file read error\n");
+    EXPECT_EQ(errorOf([&] { output.finishCopies(); output.commit(); }), "\nInput file read error\n");
     EXPECT_FALSE(std::ifstream(dir.file("out")).good());
 }
 

@@ -109,7 +109,8 @@ std::string builderLayout(const std::string& name) {
     PdfBuilder::Options options;
     if (name == "classic") return richDocument(options);
     if (name == "incremental") return updatedDocument();
-    if (name == "junk-crlf") return options.eol = "\r\n", richDocument(options, {}, "MIME junk before the header\r\n");
+    options.eol = name == "junk-crlf" ? "\r\n" : "\n";
+    if (name == "junk-crlf") return richDocument(options, {}, "MIME junk before the header\r\n");
     options.xrefStream = options.xrefPredictor = name == "xref-stream";
     options.hybrid = name == "hybrid";
     if (options.hybrid) options.widths = {2, 8, 3};
