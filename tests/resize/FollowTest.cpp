@@ -1,12 +1,8 @@
-// Whole jobs over a two-page file whose places on the page (annotation points, destinations of every
-// holder, a viewport, an article bead) must follow the content of the page they name. Under
-// -page a4 the first page (1190 x 1684) is halved and the second (595 x 842) keeps its size, so
-// every number shows which page's transform it took.
+// Places on a page must follow the content of the page they name. Under -page a4 the first page
+// (1190 x 1684) is halved and the second (595 x 842) keeps its size: each number shows whose transform it took.
 
-#include <filesystem>
 #include <map>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "tests/resize/ResizeFixtures.h"
@@ -30,15 +26,12 @@ const std::map<int, std::string> kObjects = {
     {15, "<< /Subtype /Widget /FT /Tx /Rect [0 0 10 10] >>"},
     {16, "<< /Subtype /Square /Rect [0 0 10 10] /P 4 0 R /Dest 19 0 R >>"},
     {17, "[20 40]"},
-    // An action chain that loops back to itself.
     {18, "<< /S /GoTo /D [6 0 R /FitR 10 20 100 200] /Next [18 0 R << /S /GoTo /D [4 0 R /FitV 8] >>] >>"},
     {19, "[4 0 R /Fit]"},
     {20, "<< /First 21 0 R /Last 22 0 R >>"},
-    // Outline items whose Next chain loops.
     {21, "<< /Title (a) /Dest [4 0 R /XYZ 72 700 0] /Next 22 0 R >>"},
     {22, "<< /Title (b) /A << /S /GoTo /D [6 0 R /FitV 50] >> /Next 21 0 R /First 21 0 R >>"},
     {30, "<< /one [4 0 R /FitBH 300] /two << /D [6 0 R /FitBV 20] >> /three [3 /XYZ 1 2 3] >>"},
-    // A name tree whose leaf names its root among its kids.
     {31, "<< /Kids [32 0 R] >>"},
     {32, "<< /Names [(x) [4 0 R /XYZ null 100 null] (y) 33 0 R] /Kids [31 0 R] >>"},
     {33, "[6 0 R /FitH 10]"},
@@ -53,7 +46,7 @@ struct Expected {
 
 class Follow : public ::testing::Test {
 protected:
-    // Runs the job; the console and the output read back.
+    // Runs the job; returns the console.
     std::string resize(const std::map<int, std::string>& changes, const std::vector<std::string>& options) {
         std::map<int, std::string> objects = kObjects;
         for (const auto& [number, body] : changes) objects[number] = body;
@@ -80,8 +73,8 @@ TEST_F(Follow, EveryPlaceFollowsTheContentOfThePageItNames) {
     EXPECT_NE(console.find("Warning: annotation object 15 is on pages resized differently and cannot be copied (a "
                            "form field, or an encrypted file): it follows the first of them, or one left as it is\n"),
               std::string::npos) << console;
-    // The values are the content test's; here what it cannot see: nulls kept, a reference to the numbers
-    // replaced by them (the array object stays), page numbers of another document, a referenced destination.
+    // What the content test cannot see: nulls kept, a referenced array replaced (the object stays), page numbers
+    // of another document, a referenced destination; action, outline and name tree loops end.
     expectHolds({
         {1, "/OpenAction [4 0 R /XYZ null 800.00 null]"},
         {13, "/CL [ 1.00  2.00  3.00  4.00 ] /RD [ 1.00  2.00  3.00  4.00 ] /Vertices [ 10.00  20.00 ]"},
@@ -100,17 +93,15 @@ TEST_F(Follow, EveryPlaceFollowsTheContentOfThePageItNames) {
     EXPECT_NE(out.raw(15).find("/Rect [ 0.00  0.00  5.00  5.00 ]"), std::string::npos) << "the first page wins";
 }
 
-// Pages that are not rewritten keep their objects byte for byte; what names the rewritten page follows it,
-// also from a page that stays. A popup goes with the annotation it belongs to, into a copy of the Annots
-// array object that the page shares with an earlier one.
+// Pages not rewritten keep their objects' bytes; what names the rewritten page follows it. A popup goes with
+// its annotation into a copy of the Annots array the page shares.
 TEST_F(Follow, PagesThatStayKeepTheirPlacesAndCopiesGoTogether) {
     resize({{4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1190 1684] /Contents 5 0 R /Annots 8 0 R >>"},
             {8, "[11 0 R 16 0 R]"}, {6, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Annots 8 0 R >>"}},
            {"-page", "a4", "-s2"});
     InputJob in(input), out(output);
     for (int unchanged : {4, 8, 10, 16, 17, 19, 21, 32, 41}) EXPECT_EQ(out.raw(unchanged), in.raw(unchanged)) << unchanged;
-    // The link and the square are also on the page that stays: the rewritten page takes copies, in a copy
-    // of the array.
+    // The link and the square are also on the page that stays: the rewritten page takes copies.
     const size_t copy = in.entries().size() + 2;
     EXPECT_EQ(out.raw(copy + 2), std::to_string(copy + 2) + " 0 obj\n[" + std::to_string(copy) + " 0 R " +
                                      std::to_string(copy + 1) + " 0 R]\nendobj\n");
@@ -132,8 +123,7 @@ TEST_F(Follow, PagesThatStayKeepTheirPlacesAndCopiesGoTogether) {
     EXPECT_NE(copied.raw(6).find("/Annots " + std::to_string(copies + 2) + " 0 R"), std::string::npos);
 }
 
-// A content shift (the content moved after it is scaled) moves points and pattern translations, never
-// margins; the rectangle is the box of its moved corners.
+// A content shift moves points and pattern translations, never margins; the rectangle is its moved corners' box.
 TEST(FollowShift, PointsAndPatternOriginsMoveWithTheContent) {
     PageTransform shifted;
     shifted.contentFactors = {2, 1.5};

@@ -1,8 +1,7 @@
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <iterator>
 #include <map>
-#include <algorithm>
 #include <tuple>
 
 #include "tests/resize/ResizeFixtures.h"
@@ -11,8 +10,7 @@ namespace {
 
 constexpr char kPage[] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents ";
 
-// Catalog 1, page tree 2, font 3, pages 4 and 6 with contents 5 and 7, Info 8; some generations are not 0.
-// `changes` replace or add objects.
+// Catalog 1, tree 2, font 3, pages 4 and 6 with contents 5 and 7, Info 8, some generations not 0; plus `changes`.
 PdfBuilder twoPageBuilder(const std::map<int, std::string>& changes = {}) {
     PdfBuilder builder;
     builder.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>", 1);
@@ -35,15 +33,13 @@ protected:
         return runWholeJob(input, output, options);
     }
     size_t files() const { return filesIn(dir.path()).size(); }  // temporary ones included
-
     TempDir dir;
     const std::string input = dir.file("in.pdf");
     const std::string output = dir.file("out.pdf");
 };
 
-// Leading junk, a comment before the first object, generations other than 0, object streams (one holding a
-// page), a stream that mentions ObjStm without being one, and one larger than any block the reader uses,
-// holding "endobj".
+// Leading junk, a comment before the first object, generations other than 0, an object stream holding a page,
+// a stream that mentions ObjStm, and one larger than the reader's blocks holding "endobj".
 TEST_F(Pipeline, CopiesEveryObjectWholeAndWrapsEveryPage) {
     const std::string junk = "MIME junk before the header\r\n\r\n";
     const std::string header = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n% a comment before the first object\n";
@@ -78,12 +74,12 @@ TEST_F(Pipeline, CopiesEveryObjectWholeAndWrapsEveryPage) {
     generations[0] = 65535, generations[1] = 1, generations[4] = 3, generations[7] = 2, generations[8] = 4;
     for (size_t i = 0; i < 26; ++i) EXPECT_EQ(out.entries()[i].generation, generations[i]) << i;
     // New objects are numbered on from the input's entries, page by page.
-    EXPECT_EQ(out.raw(22), scaleStream(22, "1.00 0 0 1.00"));
+    EXPECT_EQ(out.raw(22), "22 0 obj\n<<\n/Length 23 >>\nstream\nq\n1.00 0 0 1.00 0 0 cm\nendstream\nendobj\n");
     EXPECT_NE(out.raw(4).find("/Contents  [  22 0 R  5 0 R   23 0 R  ]"), std::string::npos) << out.raw(4);
     EXPECT_EQ(job.output.find("4 3 obj"), out.entries()[4].offset) << "a page that is rewritten is not copied first";
     EXPECT_EQ(job.output.find("/Type /ObjStm"), std::string::npos) << "the object stream is left out";
     EXPECT_NE(job.output.find("/Type /XRef"), std::string::npos) << "the input's cross-reference stream stays";
-    // The rows as read back, in the table's own format: 20 bytes each, ending in a space and a CR.
+    // The rows as read back, 20 bytes each, ending in a space and a CR.
     std::string rows;
     for (const XRefEntry& entry : out.entries()) {
         char row[21];
@@ -117,7 +113,7 @@ TEST_F(Pipeline, ResizesPagesWhateverTheirNeighbourhoodHolds) {
     }
 }
 
-// A page without area cannot be resized: it stays as it is, the others are resized, and the job goes on.
+// A page without area stays as it is; the others are resized.
 TEST_F(Pipeline, LeavesPagesWithoutAreaUnchangedAndResizesTheOthers) {
     const std::string emptyFirst = twoPageBuilder({{4, std::string(kPage) + "5 0 R >>"},
                                                    {2, "<< /Type /Pages /Kids [6 0 R 4 0 R 9 0 R] /Count 3 >>"},
@@ -132,7 +128,7 @@ TEST_F(Pipeline, LeavesPagesWithoutAreaUnchangedAndResizesTheOthers) {
     EXPECT_NE(out.raw(4).find("/Contents  [  "), std::string::npos) << out.raw(4);
     EXPECT_NE(out.raw(9).find("/Contents  [  "), std::string::npos) << out.raw(9);
 
-    // With no page left to resize the output still comes, every page as it was.
+    // With no page left to resize the output still comes.
     const std::string flat = twoPageBuilder({{2, "<< /Type /Pages /Kids [6 0 R] /Count 1 >>"},
                                              {6, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 0 842] /Contents 7 2 R >>"}}).build();
     const JobRun flatJob = resize(flat, {"-pagesize", "0,0,500,500"});
@@ -143,7 +139,7 @@ TEST_F(Pipeline, LeavesPagesWithoutAreaUnchangedAndResizesTheOthers) {
     EXPECT_EQ(InputJob(flatJob.output).entries().size(), InputJob(flat).entries().size()) << "nothing new";
 }
 
-// Rendered, a page whose CropBox frames one figure still shows that figure after centring on another paper.
+// Centred on another paper, a page whose CropBox frames a figure still shows that figure.
 TEST_F(Pipeline, CentredPagesShowWhatTheirCropBoxFramed) {
     if (!haveTool("mutool")) GTEST_SKIP() << "mutool is needed";
     const std::string figure = "0 g 100 600 200 100 re f";
@@ -156,8 +152,7 @@ TEST_F(Pipeline, CentredPagesShowWhatTheirCropBoxFramed) {
                                                     {"-pageL", "letter", "-con", "-center"},
                                                     {"-noscale", "-pagesize", "0,0,1000,1000", "-con", "-center"}}) {
         ASSERT_EQ(resize(pdf, options).error, "<no error>");
-        // The figure fills the window: all but a few pixels are dark.
-        const Image page = render(output, 36, 1);
+        const Image page = render(output, 36, 1);  // the figure fills the window: all but a few pixels dark
         ASSERT_GT(page.width, 0) << options[1];
         const size_t light = static_cast<size_t>(std::count_if(page.gray.begin(), page.gray.end(),
                                                                [](char pixel) { return pixel & 0x80; }));

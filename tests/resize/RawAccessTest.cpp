@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 #include <string>
-#include <tuple>
 
 #include "platform/ReadOnlyFile.h"
 #include "resize/ObjectHeadScanner.h"
@@ -12,7 +10,7 @@
 namespace {
 
 TEST(RawSearch, FindsBytesAcrossBlocks) {
-    TempDir dir;  // the file is read in blocks: occurrences across their boundaries must be found
+    TempDir dir;  // the file is read in blocks: occurrences across their boundaries count
     std::string bytes(10000, 'x');
     for (size_t at : {4093u, 8190u, 9990u}) bytes.replace(at, 6, "endobj");
     writeFile(dir.file("bytes"), bytes);
@@ -23,7 +21,7 @@ TEST(RawSearch, FindsBytesAcrossBlocks) {
     for (const auto& row : found) EXPECT_EQ(reader.findBytesInFile(row[0], "endobj", 6), row[1]) << row[0];
 }
 
-// Catalog and an empty page tree around the objects a test adds.
+// An empty document around the objects a test adds.
 PdfBuilder baseBuilder() {
     PdfBuilder builder;
     builder.addObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
@@ -85,14 +83,13 @@ TEST(RawObjectHead, AsksForMoreBytesOnlyWhenTheyExist) {
         EXPECT_EQ(scan(cut, false).status, ObjectHead::Status::needMore) << cut;
         EXPECT_NE(scan(cut, true).status, ObjectHead::Status::needMore) << cut;
     }
-    const std::string endsInCr = "5 0 obj << /Length 0 >> stream\r";
-    EXPECT_EQ(scan(endsInCr, true).status, ObjectHead::Status::stream) << "a CR at the end of the file ends the line";
+    const std::string endsInCr = cuts[5];  // a CR at the end of the file ends the line
+    EXPECT_EQ(scan(endsInCr, true).status, ObjectHead::Status::stream);
     EXPECT_EQ(scan(endsInCr, true).dataOffset, endsInCr.size());
 }
 
-// Copied ranges take three ways (read and written in large blocks, kernel-side when long and in
-// place within the pages, joined to the range before), bytes two (gathered, or written whole when
-// large), all in batches that the file writes while the next is filled: the order must hold.
+// Copied ranges (read in blocks, kernel-side when long and in place, joined to the one before) and own bytes
+// (gathered, or whole when large) go in batches written while the next fills: the order must hold.
 TEST(OutputWriter, WritesCopiedRangesAndOwnBytesInOrder) {
     TempDir dir;
     std::string input(3 << 20, '\0');
@@ -105,14 +102,11 @@ TEST(OutputWriter, WritesCopiedRangesAndOwnBytesInOrder) {
 
     std::string expected;
     OutputWriter output(dir.file("out"));
-    const auto copy = [&](uint64_t position, uint64_t length) {
-        output.copyRange(*source, position, length);
-        expected += input.substr(position, length);
+    const auto copy = [&](uint64_t at, uint64_t length) {
+        output.copyRange(*source, at, length);
+        expected += input.substr(at, length);
     };
-    const auto write = [&](const std::string& bytes) {
-        output.write(bytes);
-        expected += bytes;
-    };
+    const auto write = [&](const std::string& bytes) { output.write(bytes); expected += bytes; };
     const uint64_t page = 4096;
     write("%head");
     copy(100, 300000);           // long, out of place: read
@@ -133,18 +127,14 @@ TEST(OutputWriter, WritesCopiedRangesAndOwnBytesInOrder) {
     EXPECT_TRUE(readFile(dir.file("out")) == expected);
 }
 
-// A range that the input no longer holds fails the job, at the latest when it is committed.
+// A range the input no longer holds fails the job, at the latest when it is committed.
 TEST(OutputWriter, FailsWhenACopiedRangeCannotBeRead) {
     TempDir dir;
     writeFile(dir.file("in"), std::string(1000, 'x'));
     std::unique_ptr<ReadOnlyFile> source = ReadOnlyFile::open(dir.file("in"));
     OutputWriter output(dir.file("out"));
     output.copyRange(*source, 990, 20);
-    EXPECT_EQ(errorOf([&] {
-                  output.finishCopies();
-                  output.commit();
-              }),
-              "\nInput file read error\n");
+    EXPECT_EQ(errorOf([&] { output.finishCopies(); output.commit(); }), "\nInput file read error\n");
     EXPECT_FALSE(std::ifstream(dir.file("out")).good());
 }
 

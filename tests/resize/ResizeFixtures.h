@@ -1,6 +1,6 @@
 #pragma once
-// Jobs over in-memory PDFs: InputJob reads an input's (or output's) cross-reference straight from a file
-// stream, so that trees the document would refuse reach the page pass, reads raw objects and rewrites pages.
+// Jobs over in-memory PDFs. InputJob reads the cross-reference straight from a file stream, so that trees
+// the document would refuse reach the page pass.
 
 #include <gtest/gtest.h>
 
@@ -27,11 +27,7 @@
 
 template <typename Action>
 std::string errorOf(Action action) {
-    try {
-        action();
-    } catch (const CPdfException& error) {
-        return error.getMessage();
-    }
+    try { action(); } catch (const CPdfException& error) { return error.getMessage(); }
     return "<no error>";
 }
 
@@ -43,12 +39,7 @@ inline std::string objectAt(const std::string& bytes, size_t offset) {
     return bytes.substr(offset, last - offset);
 }
 
-// The new stream that opens a page's content with the matrix `factors`.
-inline std::string scaleStream(uint32_t number, const std::string& factors) {
-    return std::to_string(number) + " 0 obj\n<<\n/Length 23 >>\nstream\nq\n" + factors + " 0 0 cm\nendstream\nendobj\n";
-}
-
-// A file of `objects` whose catalog, object 1 unless given, refers to page tree 2.
+// `objects` with catalog 1 (unless given) naming page tree 2.
 inline std::string pdfOf(std::map<int, std::string> objects) {
     objects.emplace(1, "<< /Type /Catalog /Pages 2 0 R >>");
     PdfBuilder builder;
@@ -64,8 +55,7 @@ inline std::string tree(const std::vector<std::string>& objects) {
     return pdfOf(numbered);
 }
 
-// Page tree 2 (`treeEntries`, then a default MediaBox), its one page 3 (`pageEntries`), content streams
-// 4 and 5, unless `extra` gives objects of these numbers.
+// Tree 2 (`treeEntries`, a default MediaBox), its page 3 (`pageEntries`), streams 4 and 5; `extra` may replace any.
 inline std::string onePage(const std::string& pageEntries, std::map<int, std::string> extra = {},
                            const std::string& treeEntries = "") {
     extra.emplace(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 " + treeEntries + " /MediaBox [0 0 612 792] >>");
@@ -75,7 +65,6 @@ inline std::string onePage(const std::string& pageEntries, std::map<int, std::st
     return pdfOf(extra);
 }
 
-// The settings that `options` give on the command line after the two file names.
 inline ResizeSettings settingsOf(const std::vector<std::string>& options) {
     std::vector<const char*> arguments = {"quillmor", "in.pdf", "out.pdf"};
     for (const std::string& option : options) arguments.push_back(option.c_str());
@@ -85,7 +74,7 @@ inline ResizeSettings settingsOf(const std::vector<std::string>& options) {
     return job.settings;
 }
 
-// The whole job run in-process: its error ("<no error>" when it succeeded), what it printed, the output (if any).
+// The whole job in-process: its error (or "<no error>"), what it printed, the output.
 struct JobRun {
     std::string error, console, output;
 };
@@ -102,7 +91,7 @@ inline JobRun runWholeJob(const std::string& in, const std::string& out,
 
 class InputJob {
 public:
-    // Runs the page pass; `options` as on the command line after the two file names.
+    // Runs the page pass; `options` as on the command line after the file names.
     explicit InputJob(const std::string& pdf, const std::vector<std::string>& options = {})
         : settings(settingsOf(options)) {
         writeFile(dir_.file("in.pdf"), pdf);
@@ -122,25 +111,24 @@ public:
         std::string bytes;
         return reader_->readRawObject(number, bytes) ? bytes : "<unreadable>";
     }
-    // Copies every object as the pipeline does before the rewrites (selecting every page).
+    // Copies every object as the pipeline does before the rewrites, every page selected.
     void copy() {
         for (PageRecord& record : records) record.selected = true;
         knownStreams_ = copyObjects(*reader_, xref_, *output_, xref_.getEntries(), records);
         copied_ = true;
     }
-    // The page at `index` with its factors set as the pipeline sets them, or with `transform`.
     void rewrite(size_t index) { rewrite(index, pageTransformOf(settings, records.at(index))); }
     void rewrite(size_t index, const PageTransform& transform) {
         ResizeJob job{xref_, xref_.getEntries(), *reader_, *output_, settings, nullptr, copied_ ? &knownStreams_ : nullptr};
         PageRewriter(job).rewritePage(records.at(index), transform);
     }
-    // Closes the output: call once, after the rewrites.
+    // Once, after the rewrites.
     const std::string& finish() {
         output_->commit();
         bytes_ = readFile(dir_.file("out.pdf"));
         return bytes_;
     }
-    // After finish(): the object that `number`'s output row points at, empty when it is not written.
+    // After finish(): the object `number`'s output row points at, or "".
     std::string object(uint32_t number) const {
         return output_->row(number).written ? objectAt(bytes_, output_->row(number).offset) : "";
     }

@@ -1,6 +1,7 @@
 #include "tests/support/GeneratedPdfs.h"
 
 #include <cctype>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -75,20 +76,21 @@ std::string richDocument(const PdfBuilder::Options& options, const std::vector<i
 // cross-reference stream that turns page 4 the other way.
 std::string updatedDocument() {
     PdfBuilder first, second;
+    PdfBuilder::Options stream;
+    stream.xrefStream = true;
+    stream.widths = {0, 4, 2};  // no type field: every entry is in use
     first.addStream(5, "", std::string(kShapes) + "0 0.5 0 rg 400 300 100 100 re f\n", true);
     first.addObject(41, "<< /Title (Updated sample) /Producer (Quillmor tests) >>");
     first.setTrailer("/Root 1 0 R /Info 41 0 R");
     second.addObject(14, "<< /Type /Page /Parent 10 0 R /Contents [15 0 R 16 0 R] /Rotate 180 >>");
     second.setTrailer("/Root 1 0 R /Info 41 0 R");
-    PdfBuilder::Options stream;
-    stream.xrefStream = true;
-    stream.widths = {0, 4, 2};  // no type field: every entry is in use
     return second.appendUpdate(first.appendUpdate(richDocument({}), {}), stream);
 }
 
 struct Variant {
     const char* name;
     const char* qpdfOptions;  // applied to "classic"; nullptr for the builder's own layouts
+    operator std::string() const { return name; }
 };
 
 const Variant kVariants[] = {
@@ -107,11 +109,9 @@ std::string builderLayout(const std::string& name) {
     PdfBuilder::Options options;
     if (name == "classic") return richDocument(options);
     if (name == "incremental") return updatedDocument();
-    if (name == "junk-crlf") {
-        options.eol = "\r\n";
-        return richDocument(options, {}, "MIME junk before the header\r\n");
-    }
-    options.xrefStream = name == "xref-stream", options.xrefPredictor = options.xrefStream;
+    options.eol = name == "junk-crlf" ? "\r\n" : "\n";
+    if (name == "junk-crlf") return richDocument(options, {}, "MIME junk before the header\r\n");
+    options.xrefStream = options.xrefPredictor = name == "xref-stream";
     options.hybrid = name == "hybrid";
     if (options.hybrid) options.widths = {2, 8, 3};
     // The catalog and a page in an object stream too, where the whole stream replaces the table.
@@ -122,11 +122,7 @@ std::string builderLayout(const std::string& name) {
 }  // namespace
 
 const std::vector<std::string>& generatedNames() {
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> all;
-        for (const Variant& variant : kVariants) all.push_back(variant.name);
-        return all;
-    }();
+    static const std::vector<std::string> names(std::begin(kVariants), std::end(kVariants));
     return names;
 }
 

@@ -1,29 +1,25 @@
 #include "tests/support/PdfBuilder.h"
 
-#include "tests/support/TestTools.h"
-
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <numeric>
 #include <stdexcept>
 
+#include "tests/support/TestTools.h"
+
 namespace {
 
-constexpr uint32_t freeHeadGeneration = 65535;
-constexpr int pngUpPredictor = 12;
-constexpr char pngUpFilterByte = 2;
-constexpr size_t headerSearchLength = 1024;
+constexpr uint64_t kFreeHeadGeneration = 65535;
+constexpr int kPngUpPredictor = 12;
+constexpr size_t kHeaderSearchLength = 1024;
 
-struct XRefRow {
-    int type = 1;
-    uint64_t field2 = 0;
-    uint64_t field3 = 0;
-};
+using Row = std::array<uint64_t, 3>;  // type, then the two fields
 
 // Runs of consecutive object numbers, as (first, count) pairs.
-std::vector<std::pair<int, int>> consecutiveRuns(const std::map<int, XRefRow>& rows) {
+std::vector<std::pair<int, int>> runsOf(const std::map<int, Row>& rows) {
     std::vector<std::pair<int, int>> runs;
     for (const auto& row : rows) {
         if (!runs.empty() && runs.back().first + runs.back().second == row.first) ++runs.back().second;
@@ -37,7 +33,7 @@ std::string objectHeader(int number, int generation, const std::string& eol) {
 }
 
 std::string streamObject(int number, int generation, const std::string& dictEntries, const std::string& data,
-                         bool compress, const std::string& filterEntries, const std::string& eol) {
+                         bool compress, const std::string& eol, const std::string& filterEntries = "") {
     const std::string stored = compress ? deflateBytes(data) : data;
     const std::string dict = "<<" + (dictEntries.empty() ? "" : " " + dictEntries) + " /Length " +
                              std::to_string(stored.size()) + (compress ? " /Filter /FlateDecode" : "") +
@@ -55,14 +51,14 @@ void appendField(std::string& out, uint64_t value, int width) {
 std::string pngUpRows(const std::string& raw, size_t columns) {
     std::string encoded, previous(columns, '\0');
     for (size_t start = 0; start < raw.size(); start += columns) {
-        encoded += pngUpFilterByte;
+        encoded += '\2';  // the Up filter
         for (size_t i = 0; i < columns; ++i) encoded += static_cast<char>(raw[start + i] - previous[i]);
         previous = raw.substr(start, columns);
     }
     return encoded;
 }
 
-// The number that follows the last occurrence of keyword (after white space), or -1.
+// The number after the last `keyword`, or -1.
 int64_t numberAfterLast(const std::string& text, const std::string& keyword) {
     const size_t at = text.rfind(keyword);
     if (at == std::string::npos) return -1;
@@ -78,27 +74,25 @@ void PdfBuilder::setLeadingJunk(const std::string& junk) { junk_ = junk; }
 void PdfBuilder::setTrailer(const std::string& entries) { trailer_ = entries; }
 
 void PdfBuilder::addObject(int number, const std::string& body, int generation) {
-    objects_[number] = ObjectSource{generation, ObjectSource::Form::plain, body, "", false};
+    objects_[number] = Source{generation, Source::Form::plain, body, "", false};
 }
 
 void PdfBuilder::addStream(int number, const std::string& dictEntries, const std::string& data, bool compress,
                            int generation) {
-    objects_[number] = ObjectSource{generation, ObjectSource::Form::stream, dictEntries, data, compress};
+    objects_[number] = Source{generation, Source::Form::stream, dictEntries, data, compress};
 }
 
 void PdfBuilder::addRawObject(int number, const std::string& bytes, int generation) {
-    objects_[number] = ObjectSource{generation, ObjectSource::Form::raw, bytes, "", false};
+    objects_[number] = Source{generation, Source::Form::raw, bytes, "", false};
 }
 
 void PdfBuilder::putInObjectStream(int streamNumber, const std::vector<int>& objectNumbers, bool compress) {
-    objectStreams_[streamNumber] = ObjectStreamPlan{objectNumbers, compress};
+    objectStreams_[streamNumber] = {objectNumbers, compress};
 }
 
 void PdfBuilder::addCompressedEntry(int number, int streamNumber, int index) {
     compressedEntries_[number] = {streamNumber, index};
 }
-
-std::string PdfBuilder::build() const { return build(Options{}); }
 
 std::string PdfBuilder::build(const Options& options) const {
     std::string out = junk_ + header_;
@@ -107,7 +101,7 @@ std::string PdfBuilder::build(const Options& options) const {
 }
 
 std::string PdfBuilder::appendUpdate(const std::string& base, const Options& options) const {
-    const size_t header = base.substr(0, headerSearchLength).find("%PDF-");
+    const size_t header = base.substr(0, kHeaderSearchLength).find("%PDF-");
     const int64_t previous = numberAfterLast(base, "startxref");
     if (previous < 0) throw std::invalid_argument("appendUpdate: the base has no startxref");
     std::string out = base;
@@ -117,52 +111,7 @@ std::string PdfBuilder::appendUpdate(const std::string& base, const Options& opt
     return out;
 }
 
-uint32_t PdfBuilder::offsetOf(int number) const {
-    const auto found = offsets_.find(number);
-    if (found == offsets_.end())
-        throw std::out_of_range("offsetOf: object " + std::to_string(number) + " was not written at the top level");
-    return found->second;
-}
-
-std::string PdfBuilder::renderObjectStream(int number, const ObjectStreamPlan& plan, const Options& options) const {
-    std::string pairs, bodies;
-    for (int member : plan.members) {
-        const auto found = objects_.find(member);
-        if (found == objects_.end() || found->second.form != ObjectSource::Form::plain || found->second.generation != 0)
-            throw std::invalid_argument("object stream " + std::to_string(number) + ": member " +
-                                        std::to_string(member) + " must be a plain object of generation 0");
-        pairs += (pairs.empty() ? "" : " ") + std::to_string(member) + " " + std::to_string(bodies.size());
-        bodies += found->second.body + options.eol;
-    }
-    pairs += options.eol;
-    const std::string dict =
-        "/Type /ObjStm /N " + std::to_string(plan.members.size()) + " /First " + std::to_string(pairs.size());
-    return streamObject(number, 0, dict, pairs + bodies, plan.compress, "", options.eol);
-}
-
-std::map<int, PdfBuilder::WrittenObject> PdfBuilder::renderObjects(const Options& options) const {
-    std::map<int, WrittenObject> written;
-    std::map<int, bool> compressed;
-    for (const auto& plan : objectStreams_)
-        for (int member : plan.second.members) compressed[member] = true;
-    for (const auto& [number, source] : objects_) {
-        if (compressed.count(number)) continue;
-        std::string bytes = source.body;
-        if (source.form == ObjectSource::Form::stream)
-            bytes = streamObject(number, source.generation, source.body, source.data, source.compress, "", options.eol);
-        else if (source.form == ObjectSource::Form::plain)
-            bytes = objectHeader(number, source.generation, options.eol) + source.body + options.eol + "endobj" +
-                    options.eol;
-        written[number] = WrittenObject{source.generation, bytes};
-    }
-    for (const auto& plan : objectStreams_) {
-        if (written.count(plan.first) || compressed.count(plan.first))
-            throw std::invalid_argument("object stream number " + std::to_string(plan.first) +
-                                        " is already used by another object");
-        written[plan.first] = WrittenObject{0, renderObjectStream(plan.first, plan.second, options)};
-    }
-    return written;
-}
+uint32_t PdfBuilder::offsetOf(int number) const { return offsets_.at(number); }
 
 void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t minimumSize, int64_t previous,
                               const Options& options) const {
@@ -170,28 +119,47 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
     const bool wantStream = options.xrefStream || options.hybrid;
     if ((!objectStreams_.empty() || !compressedEntries_.empty()) && !wantStream)
         throw std::invalid_argument("objects in object streams need a cross-reference stream");
-    if (options.widths.size() < 3) throw std::invalid_argument("a cross-reference stream needs three widths");
 
-    offsets_.clear();
-    std::map<int, XRefRow> tableRows;   // rows of the classic table, or of the only stream
-    std::map<int, XRefRow> streamRows;  // compressed objects (hybrid: the /XRefStm stream)
-    if (previous < 0) tableRows[0] = XRefRow{0, 0, freeHeadGeneration};
-    for (const auto& [number, object] : renderObjects(options)) {
-        offsets_[number] = static_cast<uint32_t>(out.size() - headerPos);
-        tableRows[number] = XRefRow{1, offsets_[number], static_cast<uint64_t>(object.generation)};
-        out += object.bytes;
+    // The bytes of every top-level object, object streams included.
+    std::map<int, std::pair<int, std::string>> written;  // generation, bytes
+    std::map<int, Row> tableRows, streamRows;  // streamRows: compressed objects (hybrid: the /XRefStm stream)
+    for (const auto& [stream, plan] : objectStreams_) {
+        std::string pairs, bodies;
+        for (size_t index = 0; index < plan.first.size(); ++index) {
+            const int member = plan.first[index];
+            pairs += (pairs.empty() ? "" : " ") + std::to_string(member) + " " + std::to_string(bodies.size());
+            bodies += objects_.at(member).body + eol;  // plain objects of generation 0
+            streamRows[member] = Row{2, static_cast<uint64_t>(stream), index};
+        }
+        pairs += eol;
+        const std::string dict = "/Type /ObjStm /N " + std::to_string(plan.first.size()) + " /First " +
+                                 std::to_string(pairs.size());
+        written[stream] = {0, streamObject(stream, 0, dict, pairs + bodies, plan.second, eol)};
     }
-    for (const auto& [stream, plan] : objectStreams_)
-        for (size_t index = 0; index < plan.members.size(); ++index)
-            streamRows[plan.members[index]] = XRefRow{2, static_cast<uint64_t>(stream), index};
+    for (const auto& [number, source] : objects_) {
+        if (streamRows.count(number)) continue;
+        std::string bytes = source.body;
+        if (source.form == Source::Form::stream)
+            bytes = streamObject(number, source.generation, source.body, source.data, source.compress, eol);
+        else if (source.form == Source::Form::plain)
+            bytes = objectHeader(number, source.generation, eol) + source.body + eol + "endobj" + eol;
+        written[number] = {source.generation, bytes};
+    }
+    offsets_.clear();
+    if (previous < 0) tableRows[0] = Row{0, 0, kFreeHeadGeneration};
+    for (const auto& [number, object] : written) {
+        offsets_[number] = static_cast<uint32_t>(out.size() - headerPos);
+        tableRows[number] = Row{1, offsets_[number], static_cast<uint64_t>(object.first)};
+        out += object.second;
+    }
     for (const auto& [number, place] : compressedEntries_) {
-        streamRows[number] = XRefRow{2, static_cast<uint64_t>(place.first), static_cast<uint64_t>(place.second)};
+        streamRows[number] = Row{2, static_cast<uint64_t>(place.first), static_cast<uint64_t>(place.second)};
         minimumSize = std::max<uint32_t>(minimumSize, static_cast<uint32_t>(number) + 1);
     }
 
     int highest = static_cast<int>(minimumSize) - 1;
-    for (const auto& object : objects_) highest = std::max(highest, object.first);
-    for (const auto& plan : objectStreams_) highest = std::max(highest, plan.first);
+    if (!written.empty()) highest = std::max(highest, written.rbegin()->first);
+    if (!streamRows.empty()) highest = std::max(highest, std::prev(streamRows.end())->first);
     const int xrefStreamNumber = highest + 1;
     const int size = wantStream ? xrefStreamNumber + 1 : highest + 1;
     const std::string sizeEntry = "/Size " + std::to_string(size);
@@ -201,22 +169,18 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
     // A cross-reference stream: in hybrid mode only the compressed objects, else everything.
     uint32_t streamOffset = 0;
     if (wantStream) {
-        streamOffset = static_cast<uint32_t>(out.size() - headerPos);
-        offsets_[xrefStreamNumber] = streamOffset;
-        std::map<int, XRefRow> rows = streamRows;
+        streamOffset = offsets_[xrefStreamNumber] = static_cast<uint32_t>(out.size() - headerPos);
+        std::map<int, Row> rows = streamRows;
         if (!options.hybrid) {
             rows.insert(tableRows.begin(), tableRows.end());
-            rows[xrefStreamNumber] = XRefRow{1, streamOffset, 0};
+            rows[xrefStreamNumber] = Row{1, streamOffset, 0};
         }
         std::string data;
-        for (const auto& [number, row] : rows) {
-            appendField(data, static_cast<uint64_t>(row.type), options.widths[0]);
-            appendField(data, row.field2, options.widths[1]);
-            appendField(data, row.field3, options.widths[2]);
-        }
+        for (const auto& row : rows)
+            for (int k = 0; k < 3; ++k) appendField(data, row.second[k], options.widths[k]);
         std::string dict = "/Type /XRef " + sizeEntry + " /W [" + std::to_string(options.widths[0]) + " " +
                            std::to_string(options.widths[1]) + " " + std::to_string(options.widths[2]) + "]";
-        const auto runs = consecutiveRuns(rows);
+        const auto runs = runsOf(rows);
         if (!(runs.size() == 1 && runs[0].first == 0 && runs[0].second == size)) {
             dict += " /Index [";
             for (size_t i = 0; i < runs.size(); ++i)
@@ -228,27 +192,27 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
         if (options.xrefPredictor) {
             const int columns = std::accumulate(options.widths.begin(), options.widths.begin() + 3, 0);
             data = pngUpRows(data, static_cast<size_t>(columns));
-            decodeParms = "/DecodeParms << /Predictor " + std::to_string(pngUpPredictor) + " /Columns " +
+            decodeParms = "/DecodeParms << /Predictor " + std::to_string(kPngUpPredictor) + " /Columns " +
                           std::to_string(columns) + " >>";
         }
-        out += streamObject(xrefStreamNumber, 0, dict, data, true, decodeParms, eol);
+        out += streamObject(xrefStreamNumber, 0, dict, data, true, eol, decodeParms);
         if (!options.hybrid) {
             out += "startxref" + eol + std::to_string(streamOffset) + eol + "%%EOF" + eol;
             return;
         }
-        tableRows[xrefStreamNumber] = XRefRow{1, streamOffset, 0};
+        tableRows[xrefStreamNumber] = Row{1, streamOffset, 0};
     }
 
     const uint32_t tableOffset = static_cast<uint32_t>(out.size() - headerPos);
     out += "xref" + eol;
     const std::string rowEnd = eol.size() == 2 ? eol : " " + eol;  // a 20-byte row ends in two bytes
-    for (const auto& run : consecutiveRuns(tableRows)) {
+    for (const auto& run : runsOf(tableRows)) {
         out += std::to_string(run.first) + " " + std::to_string(run.second) + eol;
         for (int number = run.first; number < run.first + run.second; ++number) {
-            const XRefRow& row = tableRows.at(number);
+            const Row& row = tableRows.at(number);
             char line[32];
-            std::snprintf(line, sizeof line, "%010llu %05llu %c", static_cast<unsigned long long>(row.field2),
-                          static_cast<unsigned long long>(row.field3), row.type == 0 ? 'f' : 'n');
+            std::snprintf(line, sizeof line, "%010llu %05llu %c", static_cast<unsigned long long>(row[1]),
+                          static_cast<unsigned long long>(row[2]), row[0] == 0 ? 'f' : 'n');
             out += line + rowEnd;
         }
     }

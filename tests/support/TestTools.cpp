@@ -4,37 +4,30 @@
 
 #include <algorithm>
 #include <atomic>
-#include <mutex>
-#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "quillmor-test-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!mkdtemp(buffer.data()))
-        throw std::runtime_error("cannot create a temporary folder from " + pattern);
-    path_ = buffer.data();
+    if (!mkdtemp(&pattern[0])) throw std::runtime_error("cannot create a temporary folder from " + pattern);
+    path_ = pattern;
 }
 
 TempDir::~TempDir() {
-    std::error_code ignored;   // a destructor must not throw; a leftover folder is harmless
+    std::error_code ignored;  // a destructor must not throw; a leftover folder is harmless
     fs::remove_all(path_, ignored);
 }
-
-std::string TempDir::path() const { return path_; }
-
-std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
 
 std::vector<std::string> filesIn(const std::string& folder, bool recursive) {
     std::vector<std::string> files;
@@ -49,49 +42,33 @@ std::vector<std::string> filesIn(const std::string& folder, bool recursive) {
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot open " + path);
+    if (!in) throw std::runtime_error("cannot open " + path);
     std::ostringstream bytes;
     bytes << in.rdbuf();
-    if (in.bad())
-        throw std::runtime_error("cannot read " + path);
+    if (in.bad()) throw std::runtime_error("cannot read " + path);
     return bytes.str();
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw std::runtime_error("cannot create " + path);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
+    if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 CommandResult runCommand(const std::string& command) {
-    const std::string merged = "(" + command + ") 2>&1";
-    FILE* pipe = popen(merged.c_str(), "r");
-    if (!pipe)
-        return {-1, ""};
+    FILE* pipe = popen(("(" + command + ") 2>&1").c_str(), "r");
+    if (!pipe) return {-1, ""};
     std::string output;
     char block[4096];
-    size_t got;
-    while ((got = fread(block, 1, sizeof block, pipe)) > 0)
-        output.append(block, got);
+    for (size_t got; (got = fread(block, 1, sizeof block, pipe)) > 0;) output.append(block, got);
     const int raw = pclose(pipe);
-    if (raw == -1 || !WIFEXITED(raw))
-        return {-1, output};
-    return {WEXITSTATUS(raw), output};
+    return {raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, output};
 }
 
 std::string shellQuote(const std::string& text) {
     std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
@@ -107,10 +84,8 @@ std::string noCorpusNote() {
 std::vector<std::string> corpusFiles() {
     std::vector<std::string> files;
     std::error_code error;
-    for (fs::directory_iterator it(corpusFolder(), error), end; !error && it != end;
-         it.increment(error)) {
-        if (it->is_regular_file() && it->path().extension() == ".pdf")
-            files.push_back(it->path().string());
+    for (fs::directory_iterator it(corpusFolder(), error), end; !error && it != end; it.increment(error)) {
+        if (it->is_regular_file() && it->path().extension() == ".pdf") files.push_back(it->path().string());
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -139,20 +114,18 @@ std::vector<std::string> judgeInParallel(size_t count,
     return problems;
 }
 
-bool haveTool(const char* name) {
-    return runCommand("command -v " + shellQuote(name) + " >/dev/null").status == 0;
-}
+bool haveTool(const char* name) { return runCommand("command -v " + shellQuote(name) + " >/dev/null").status == 0; }
 
 std::vector<Image> drawPages(const std::string& pdf, int resolution, const std::string& pages,
                              const std::string& password) {
     TempDir dir;
-    std::vector<Image> images;
     if (runCommand("mutool draw -q -r " + std::to_string(resolution) + " -c gray -p " + shellQuote(password) + " -o " +
                    shellQuote(dir.file("%d.pgm")) + " " + shellQuote(pdf) + " " + pages).status != 0) {
-        return images;
+        return {};
     }
     std::map<int, std::string> files;  // by page number
     for (const auto& entry : fs::directory_iterator(dir.path())) files[std::stoi(entry.path().stem())] = entry.path();
+    std::vector<Image> images;
     for (const auto& [page, file] : files) {
         // Binary PGM: "P5", width, height, maximum, one white-space byte, the pixels.
         std::istringstream in(readFile(file));
@@ -176,16 +149,14 @@ Image render(const std::string& pdf, int resolution, int page) {
 std::string deflateBytes(const std::string& data) {
     uLongf size = compressBound(static_cast<uLong>(data.size()));
     std::string packed(size, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &size,
-                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
-                  Z_BEST_COMPRESSION) != Z_OK)
+    if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &size, reinterpret_cast<const Bytef*>(data.data()),
+                  static_cast<uLong>(data.size()), Z_BEST_COMPRESSION) != Z_OK)
         throw std::runtime_error("zlib compression failed");
-    packed.resize(size);
-    return packed;
+    return packed.substr(0, size);
 }
 
 std::string inflateBytes(const std::string& data) {
-    // zlib says Z_BUF_ERROR only when the output did not fit; cut or damaged data is Z_DATA_ERROR.
+    // Z_BUF_ERROR only when the output did not fit; cut or damaged data is Z_DATA_ERROR.
     for (uLongf capacity = 4 * data.size() + 1024;; capacity *= 4) {
         std::string out(capacity, '\0');
         uLongf size = capacity;
