@@ -219,15 +219,13 @@ TEST(Outline, ItemsWithTheirTitlesColoursStylesAndActions) {
         {"/Title 140 0 R /C 7", "48 69 "}, {"/Title /NotAString", ""},
         // Dest wins over A; an unusable one leaves an empty entry.
         {"/Dest [12 3 R /XYZ 10 20.5 2] /A 143 0 R", "GoTo XYZ R12.3 l10 t20.5 z2 L T Z; "},
-        {"/Dest [4 /XYZ null 30 null]", "GoTo XYZ #5.0 t30 T; "}, {"/Dest [1 0 R /FitBH 7]", "GoTo FitBH R1.0 t7; "},
-        {"/Dest [1 0 R /FitR 1 2 3.5 4]", "GoTo FitR R1.0 l1 b2 r3.5 t4; "}, {"/Dest 144 0 R", "GoTo Fit #1.0; "},
-        {"/Dest /Chapter1", "GoTo Chapter1; "}, {"/Dest (chapter 2)", "GoTo chapter 2; "},
+        {"/Dest [4 /XYZ null 30 null]", "GoTo XYZ #5.0 t30 T; "}, {"/Dest 144 0 R", "GoTo Fit #1.0; "},
+        {"/Dest [1 0 R /FitR 1 2 3.5 4]", "GoTo FitR R1.0 l1 b2 r3.5 t4; "}, {"/Dest (chapter 2)", "GoTo chapter 2; "},
         // Action chains follow Next, keep the places of unusable actions, and end on a repeat or a non-dictionary.
         {"/A 145 0 R", "GoTo Fit #1.0; -; Named; Launch; "},
         {"/A << /S /Named /N /NextPage /Next [1 2] >>", "Named; -; "}, {"/A 148 0 R", "Unknown; Unknown; "},
         {"/A << /S /GoToR /F (a.pdf) /D /x /Next 143 0 R >>", "GoToR; URI; "}, {"/A << /S /goto /D /x >>", "Unknown; "},
-        {"/Dest [(p) /Fit]", "-; "}, {"/Dest [1 /fit]", "-; "}, {"/Dest [1 /FitR 0 0 100]", "-; "},
-        {"/A << /S /GoToR /D /x >>", "-; "}, {"/A << /S /URI /URI () >>", "-; "},
+        {"/Dest [(p) /Fit]", "-; "}, {"/Dest [1 /FitR 0 0 100]", "-; "}, {"/A << /S /GoToR /D /x >>", "-; "},
         // What cannot be fetched is left out: a destination's element, an action chain's next link.
         {"/Dest [1 0 R /XYZ 500 0 R]", "-; "}, {"/A << /S /Named /N /X /Next 500 0 R >>", "Named; "},
     };
