@@ -49,18 +49,15 @@ TEST(Parser, TokensAndObjects) {
         {"<< /Length 6 >> stream\nhello\nendstream", "stream(hello\n)"},
         {"<< /Length 7 >> stream\nhello\nendstream", missing}, {"<< /Length 3 >> stream\nhello\nendstream", missing},
         {"<< /Length 0 /Type /Empty >> stream\nendstream 5", "<</Length 0 /Type /Empty>> stream() 5"},
-        // An indirect Length is resolved through the table; any other than an integer makes the
-        // stream an error, and nothing of it is skipped.
+        // An indirect Length is resolved through the table; any other non-integer makes an error, skipping nothing.
         {"<< /Length 8 0 R >> stream\nwxyz\nendstream", "stream(wxyz)"},
         {"<< /Length 9 0 R >> stream\nwxyz\nendstream", unread}, {"<< /Length 4.0 >> stream\nwxyz\nendstream", unread},
-        // The decoder comes from Filter or F: a name, or a one-element array; its parameters from
-        // DecodeParms or DP, which beside a one-element Filter array may be a one-element array too.
+        // Filter or F, a name or a one-element array; DecodeParms or DP, beside a one-element array also one.
         {streamText("/F /Fl", packed), "stream(BT (compressed) Tj ET)"},
         {streamText("/Filter [20 0 R]", packed), "stream(BT (compressed) Tj ET)"},
         {streamText("/Filter 21 0 R", packed), "!broken object"},
         {streamText("/Filter 3", packed) + " 3", "error 3"},
-        // A Filter array is a chain, each filter with its own parameters; a filter without a
-        // decoder parses and fails only when the data is read.
+        // A Filter array is a chain; a filter without a decoder parses and fails only when the data is read.
         {streamText("/Filter [/AHx /Fl] /DecodeParms [null << /Predictor 12 /Columns 5 >>]", hexRows + ">"), up},
         {"<< /Filter [/ASCIIHexDecode 3] /Length 2 >> stream\nab\nendstream 3", "error 3"},
         {"<< /Filter [/AHx /DCTDecode] /Length 2 >> stream\nab\nendstream", "!Stream filter not supported"},
@@ -99,8 +96,7 @@ TEST(Parser, DecryptsWholeStringsAndStreamDataUnlessKeptInPlainText) {
         };
         const struct { const char* entries; std::string data; bool metadata; } rows[] = {
             {"/Filter /FlateDecode", sealed(packed), true},
-            // Kept in plain text: cross-reference streams, the Identity crypt filter by default, before or
-            // without other filters. (Metadata and a named Identity filter: real files in tests/document.)
+            // Kept plain: cross-reference streams, the default Identity crypt filter (metadata: tests/document).
             {"/Type /XRef", plain, true}, {"/Filter /Crypt", plain, true}, {"/Filter [/Crypt /FlateDecode]", packed, true},
             // A crypt filter that names a filter of the document decrypts like the document's own.
             {"/Filter [/Crypt /FlateDecode] /DecodeParms [<< /Name /StdCF >> null]", sealed(packed), true},

@@ -52,8 +52,7 @@ TEST(FlateAgreesWithZlib, LevelsStrategiesSizesAndWindows) {
     for (int window : {9, 12, 15}) EXPECT_TRUE(agrees(zlibCompress(mixed, 9, Z_DEFAULT_STRATEGY, window))) << window;
 }
 
-// Every stream of the files, found by scanning the raw bytes: zlib data must decode as zlib decodes it;
-// anything else (other filters, encrypted data) must fail cleanly or end. Returns how many were compared.
+// Every stream found in the raw bytes decodes as zlib decodes it, or, not zlib data, fails cleanly; returns the count.
 size_t expectStreamsAgreeWithZlib(const std::vector<std::string>& paths) {
     size_t compared = 0;
     for (const std::string& path : paths) {
@@ -100,8 +99,7 @@ struct BlockWriter {
     size_t used = 0;
 };
 
-// A fixed-code block of literals below 144 and length symbols (above 256), each followed by its
-// distance code, ending with the end-of-block code. No symbol used here has extra bits.
+// A fixed-code block of literals below 144 and length symbols (above 256, no extra bits) with their distance codes.
 std::string fixedBlock(std::vector<int> items) {
     items.push_back(256);
     BlockWriter w(BlockWriter::kFixed);
@@ -114,8 +112,8 @@ std::string fixedBlock(std::vector<int> items) {
     return w.zlib();
 }
 
-// A dynamic block whose code lengths start with a repeat code (which copies zeros), coding 'A' and
-// the end of block in one bit each; `finalRunExtra` 41 ends the lengths at 255, 45 runs past the end.
+// A dynamic block whose code lengths start with a repeat code, coding 'A' and the end in one bit each;
+// `finalRunExtra` 41 ends the lengths at 255, 45 runs past the end.
 std::string dynamicBlock(uint32_t finalRunExtra, uint32_t distanceCount = 0) {
     BlockWriter w(BlockWriter::kDynamic);
     w.bits(0, 5), w.bits(distanceCount, 5), w.bits(14, 4);  // 257 literal/length codes, 18 code-length codes
@@ -136,8 +134,7 @@ TEST(FlateHandMade, EveryFailureAndQuietEnd) {
     const std::string header = "\x78\x9C", eof = "!Unexpected end of file in flate stream";
     const std::string bad = "!Bad block header in flate stream", table = "!Bad dynamic code table in flate stream";
     const std::string cut = fixedBlock({'a', 'b', 'c'}), stored = header + std::string("\x01\x05\x00\xFA\xFF", 5);
-    // Before any output the window holds zeros, also after a reset that follows a first pass of 100 KB;
-    // symbol 286 decodes like 285 (258 bytes).
+    // Before any output the window holds zeros, also after a reset behind 100 KB; symbol 286 decodes like 285.
     std::vector<int> beforeStart = {257, 3, 'z', 286, 0};
     for (int i = 0; i < 400; ++i) beforeStart.insert(beforeStart.end(), {285, 0});
     const struct { const char* what; std::string input, expected; } cases[] = {  // bytes, or "!" and the message

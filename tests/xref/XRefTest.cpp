@@ -49,8 +49,7 @@ TEST(XRef, FetchFindsNothingWhereTheEntryDoesNotLead) {
     pdf.object(9, "(nine)", 3);
     pdf.object(13, "(thirteen)");
     const uint32_t eight = pdf.offsetOf(8), at = pdf.position();
-    // 2: beyond the end; 3: free; 4: inside an object; 5: the header; 6: generation 1 at object 1;
-    // 7: at object 8; 10 to 12: between subsections.
+    // 2: past the end; 3: free; 4: inside an object; 5: header; 6: generation 1 at 1; 7: at 8; 10-12: gap.
     pdf.bytes += ("xref\n0 10\n" + tableRow(0, 65535, 'f') + tableRow(pdf.offsetOf(1), 0, 'n') + tableRow(999999, 0, 'n') +
             tableRow(eight, 0, 'f') + tableRow(eight + 1, 0, 'n') + tableRow(0, 0, 'n') +
             tableRow(pdf.offsetOf(1), 1, 'n') + tableRow(eight, 0, 'n') + tableRow(eight, 0, 'n') +
@@ -71,8 +70,7 @@ TEST(XRef, FetchFindsNothingWhereTheEntryDoesNotLead) {
 
 const std::string kTwo = "/Type /ObjStm /N 2 /First 10";
 
-// Object 10 is an object stream with the given dictionary and data; the cross-reference stream puts
-// objects 11 and 12 at its indexes 0 and 1.
+// Object 10 is an object stream of this dictionary and data, holding objects 11 and 12 at indexes 0 and 1.
 std::unique_ptr<OpenedPdf> withObjectStream(const std::string& data, const std::string& dict = kTwo) {
     HandPdf pdf;
     pdf.stream(10, dict, data);
