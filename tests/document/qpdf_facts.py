@@ -1,21 +1,12 @@
 #!/usr/bin/env python3
-"""Prints qpdf's page count, page rotations, top-level outline items and their titles the way the tests print ours."""
-import json
-import re
-import subprocess
-import sys
+"""Prints qpdf's page count, page rotations and top-level outline titles the way the tests print ours."""
+import json, re, subprocess, sys
 
 result = subprocess.run(["qpdf", "--json", "--json-key=pages", "--json-key=outlines", "--json-key=qpdf", sys.argv[1]],
                         capture_output=True)
 # qpdf copies a real such as "0." as it stands in the file, which JSON does not accept.
 data = json.loads(re.sub(r'(?m)^(\s*(?:"[^"]*":\s*)?-?\d+)\.(,?)$', r'\1.0\2', result.stdout.decode()))
-objects = data["qpdf"][1]
-
-
-def value(ref):
-    return objects.get("obj:" + ref, {}).get("value")
-
-
+value = lambda ref: data["qpdf"][1].get("obj:" + ref, {}).get("value")
 print("pages", len(data["pages"]))
 for index, page in enumerate(data["pages"]):
     rotate = (value(page["object"]) or {}).get("/Rotate")

@@ -1,17 +1,14 @@
-// examples/sample.pdf, the file `make run` resizes, stays the one its generator makes and a sound PDF to qpdf.
-// (qpdf checks every other generated file in tests/xref.)
+// examples/sample.pdf, the file `make run` resizes, stays the one its generator makes and sound to qpdf.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <string>
 
 #include "tests/support/SampleDocument.h"
 #include "tests/support/TestTools.h"
 
 // QUILLMOR_UPDATE_SAMPLE=1 rewrites the committed file from buildSampleDocument().
 TEST(SampleDocument, CommittedFileMatchesTheGeneratorAndQpdfAcceptsIt) {
-    const std::string path = std::string(QUILLMOR_SOURCE_DIR) + "/examples/sample.pdf";
-    const std::string generated = buildSampleDocument();
+    const std::string path = std::string(QUILLMOR_SOURCE_DIR) + "/examples/sample.pdf", generated = buildSampleDocument();
     if (std::getenv("QUILLMOR_UPDATE_SAMPLE")) writeFile(path, generated);
     EXPECT_TRUE(readFile(path) == generated) << "examples/sample.pdf differs from buildSampleDocument(); regenerate it";
     if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";

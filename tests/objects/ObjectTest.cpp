@@ -1,14 +1,11 @@
-// The object model: copies and counted sharing (the sanitizer build finds leaks and double frees), dictionary
-// key rules, hex strings. References resolve where the table and the document use them.
+// The object model: copies and counted sharing (the sanitizer build finds leaks and double frees), large
+// dictionaries, hex strings. References resolve where the table and the document use them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "pdf/objects/PdfArray.h"
 #include "pdf/objects/PdfDictionary.h"
-#include "pdf/objects/PdfElement.h"
 #include "pdf/objects/PdfString.h"
 #include "pdf/stream/PdfMemoryStream.h"
 
@@ -37,33 +34,20 @@ CPdfElement integer(int32_t value) {
     return element;
 }
 
-CPdfString hexDigits(const std::string& digits) {
-    CPdfString string(digits.data(), static_cast<int32_t>(digits.size()));
-    string.setDecoded(false);  // as the parser leaves a hex string
-    return string;
-}
-
-// Keywords share one text and other commands own theirs; names, strings and hex strings copy their bytes;
-// counted payloads go with their last holder. Each must outlive its copies and be freed once, in any order.
+// Keywords share one text, other commands, names and strings own their bytes; counted payloads go with their
+// last holder. Each must outlive its copies and be freed once, in any order.
 TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
-    for (const char* text : {"obj", "BT"}) {
-        CPdfElement first;
-        first.initCommand(text);
-        CPdfElement copy(first), moved(std::move(first));
-        first.free();
-        EXPECT_TRUE(moved.isCommand(text) && !moved.isCommand("endob")) << text;
-        moved.free();
-        EXPECT_STREQ(text, copy.getCommand());
-    }
     char buffer[] = "Helvetica";
-    CPdfElement name, string;
-    name.initName(buffer);
-    string.initString("a\0b", 3);
+    CPdfElement keyword, command, name, string;
+    keyword.initCommand("obj"), command.initCommand("BT"), name.initName(buffer), string.initString("a\0b", 3);
     buffer[0] = 'X';
-    const CPdfElement copies[] = {name, string};
-    name.free(), string.free();  // and again when destroyed
-    EXPECT_STREQ("Helvetica", copies[0].getName());
-    EXPECT_TRUE(std::string("a\0b", 3) == std::string(copies[1].getString(), copies[1].getStringLength()));
+    const CPdfElement copies[] = {keyword, command, name, string};
+    CPdfElement moved(std::move(command));
+    for (CPdfElement* source : {&keyword, &command, &name, &string}) source->free();  // and again when destroyed
+    EXPECT_TRUE(copies[0].isCommand("obj") && !copies[0].isCommand("endob") && moved.isCommand("BT"));
+    moved.free();
+    EXPECT_EQ(std::string(copies[1].getCommand()) + copies[2].getName(), "BTHelvetica");
+    EXPECT_TRUE(std::string("a\0b", 3) == std::string(copies[3].getString(), copies[3].getStringLength()));
 
     bool dictionaryGone = false, streamGone = false;
     CPdfElement dictionary = trackedDictionary(dictionaryGone), stream, array;
@@ -71,8 +55,7 @@ TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
     stream.initStream(trackedStream);
     trackedStream->decRef();
     array.initArray(nullptr);
-    array.getArray()->add(dictionary);
-    array.getArray()->add(stream);
+    array.getArray()->add(dictionary), array.getArray()->add(stream);
     CPdfElement arrayCopy(array), streamCopy = stream;
     for (CPdfElement* holder : {&dictionary, &stream, &array, &streamCopy}) holder->free();
     EXPECT_FALSE(dictionaryGone || streamGone);
@@ -86,8 +69,8 @@ TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
     EXPECT_EQ(7, holder.getInteger());
 }
 
-// Past the small form (whose rules the parser's tests pin) a repeated key keeps its first value, and keys
-// run in unsigned byte order.
+// Past the small form (whose rules the parser's tests pin) a repeated key keeps its first value, a refused
+// value is released, and keys run in unsigned byte order.
 TEST(Dictionary, FirstKeyWinsAndKeysRunInUnsignedByteOrder) {
     bool refusedGone = false;
     CPdfElement large, refused = trackedDictionary(refusedGone);
@@ -108,14 +91,14 @@ TEST(Dictionary, FirstKeyWinsAndKeysRunInUnsignedByteOrder) {
 
 // Spaced digits decode as the syntax tests pin; here, the value is decoded once only, also in a copy.
 TEST(String, HexDigitsDecodeInPairsOnceAlsoInACopy) {
-    const std::pair<std::string, std::string> decoded[] = {{"48 65", "He"}, {"FF00", {"\xFF\x00", 2}}, {"3431", "41"}};
-    for (const auto& [digits, bytes] : decoded) {
+    for (const auto& [digits, bytes] : {std::pair<std::string, std::string>{"48 65", "He"}, {"3431", "41"}}) {
+        CPdfString undecoded(digits.data(), static_cast<int32_t>(digits.size()));
+        undecoded.setDecoded(false);  // as the parser leaves a hex string
         CPdfElement hex;
-        hex.initHexString(hexDigits(digits));
+        hex.initHexString(undecoded);
         const CPdfElement copy = hex;
-        copy.getHexString()->decodeHex();
-        copy.getHexString()->decodeHex();
-        EXPECT_TRUE(bytes == std::string(copy.getHexString()->getBytes(), copy.getHexString()->getLength())) << digits;
+        copy.getHexString()->decodeHex(), copy.getHexString()->decodeHex();
+        EXPECT_EQ(bytes, std::string(copy.getHexString()->getBytes(), copy.getHexString()->getLength())) << digits;
     }
 }
 

@@ -1,10 +1,7 @@
 #pragma once
-// Parses PDF syntax held in memory, describes what comes out as short text, and a resolver that
-// hands out objects given as text. The cross-reference tests describe objects the same way.
-
+// Parses PDF held in memory, describes what comes out as short text; a resolver of objects given as text.
 #include <map>
 #include <sstream>
-#include <string>
 
 #include "pdf/objects/PdfArray.h"
 #include "pdf/objects/PdfDictionary.h"
@@ -18,12 +15,10 @@
 struct ParsedText {
     explicit ParsedText(std::string input, CPdfResolver* xref = nullptr)
         : text(std::move(input)),
-          parser(xref, new CPdfMemoryStream(reinterpret_cast<const uint8_t*>(text.data()), 0,
-                                            static_cast<uint32_t>(text.size()))) {}
+          parser(xref, new CPdfMemoryStream(reinterpret_cast<const uint8_t*>(text.data()), 0, uint32_t(text.size()))) {}
     CPdfElement next() {
         CPdfElement element;
-        parser.getObject(element);
-        return element;
+        return parser.getObject(element), element;
     }
     const std::string text;
     CPdfParser parser;
@@ -44,19 +39,20 @@ struct TextResolver : CPdfResolver {
 // [items], <</Key value>>, and a stream as stream(data), after its dictionary when it keeps one.
 inline std::string describe(const CPdfElement& e) {
     std::ostringstream out;
-    const CPdfString* hex = e.is(kindHexString) ? e.getHexString() : nullptr;
     const CPdfArray* a = e.is(kindArray) ? e.getArray() : nullptr;
     const auto* d = e.is(kindStream) ? e.getStream()->getDict() : e.is(kindDictionary) ? e.getDictionary() : nullptr;
     switch (e.getKind()) {
         case kindInteger: out << e.getInteger(); break;
         case kindReal: out << "real(" << e.getReal() << ")"; break;
         case kindBool: out << (e.getBool() ? "true" : "false"); break;
-        case kindNull: out << "null"; break;
-        case kindError: out << "error"; break;
+        case kindNull: return "null";
+        case kindError: return "error";
         case kindCommand: out << "cmd(" << e.getCommand() << ")"; break;
         case kindName: out << "/" << e.getName(); break;
         case kindString: out << "(" << std::string(e.getString(), e.getStringLength()) << ")"; break;
-        case kindHexString: out << "<" << std::string(hex->getBytes(), size_t(hex->getLength())) << ">"; break;
+        case kindHexString:
+            out << "<" << std::string(e.getHexString()->getBytes(), size_t(e.getHexString()->getLength())) << ">";
+            break;
         case kindReference: out << "ref(" << e.getRefNumber() << "," << e.getRefGeneration() << ")"; break;
         case kindArray:
             for (int32_t i = 0; i < a->getLength(); ++i) out << (i ? " " : "[") << describe(a->at(i));
@@ -73,8 +69,7 @@ inline std::string describe(const CPdfElement& e) {
     return out.str() + ")";
 }
 
-// The objects of `text` described one after the other, up to the end of the input or to an
-// exception, which ends the text with "!" and its message.
+// The objects of `text` described one after the other, up to the end or to an exception: "!" and its message.
 inline std::string parsed(const std::string& text, CPdfResolver* xref = nullptr) {
     ParsedText in(text, xref);
     std::string out;

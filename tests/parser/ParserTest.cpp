@@ -1,6 +1,4 @@
-// Tokens, and objects built from them: references, arrays, dictionaries, streams with their decoders,
-// limits; strings and stream data of encrypted documents.
-
+// Tokens and objects built from them, streams with their decoders; strings and streams of encrypted documents.
 #include <gtest/gtest.h>
 
 #include "pdf/security/ObjectEncryptor.h"
@@ -14,18 +12,14 @@ constexpr int kNumber = 7, kGeneration = 1;  // of the encrypted objects
 template <size_t N>
 std::string bytes(const char (&text)[N]) { return std::string(text, N - 1); }  // zero bytes included
 
-std::string hexOf(const std::string& data) {
-    std::string text;
-    for (unsigned char c : data) text += "0123456789abcdef"[c >> 4], text += "0123456789abcdef"[c & 15];
-    return text;
-}
-
 TEST(Parser, TokensAndObjects) {
     TextResolver xref({{8, "4"}, {20, "/FlateDecode"}, {21, "!"}});
     const std::string missing = "!Missing 'endstream'", packed = deflateBytes("BT (compressed) Tj ET");
     const std::string unread = "error cmd(>>) cmd(stream) cmd(wxyz) cmd(endstream)";
     // Two PNG Up rows of 5 bytes, and what they give with 5 columns.
     const std::string raw = "\2\1\2\3\4\5\2\1\1\1\1\1", rows = deflateBytes(raw), up = "stream(\1\2\3\4\5\2\3\4\5\6)";
+    std::string hexRows;
+    for (unsigned char c : rows) hexRows += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
     const std::pair<std::string, std::string> cases[] = {
         // Numbers follow the C library's conversions and clamp to 32 bits.
         {"-.5 5. 1.2.3 . -. - 007 -17", "real(-0.5) real(5) real(1.2) real(0) real(0) 0 7 -17"},
@@ -55,19 +49,16 @@ TEST(Parser, TokensAndObjects) {
         {"<< /Length 6 >> stream\nhello\nendstream", "stream(hello\n)"},
         {"<< /Length 7 >> stream\nhello\nendstream", missing}, {"<< /Length 3 >> stream\nhello\nendstream", missing},
         {"<< /Length 0 /Type /Empty >> stream\nendstream 5", "<</Length 0 /Type /Empty>> stream() 5"},
-        // An indirect Length is resolved through the table; any other than an integer makes the
-        // stream an error, and nothing of it is skipped.
+        // An indirect Length is resolved through the table; any other non-integer makes an error, skipping nothing.
         {"<< /Length 8 0 R >> stream\nwxyz\nendstream", "stream(wxyz)"},
         {"<< /Length 9 0 R >> stream\nwxyz\nendstream", unread}, {"<< /Length 4.0 >> stream\nwxyz\nendstream", unread},
-        // The decoder comes from Filter or F: a name, or a one-element array; its parameters from
-        // DecodeParms or DP, which beside a one-element Filter array may be a one-element array too.
+        // Filter or F, a name or a one-element array; DecodeParms or DP, beside a one-element array also one.
         {streamText("/F /Fl", packed), "stream(BT (compressed) Tj ET)"},
         {streamText("/Filter [20 0 R]", packed), "stream(BT (compressed) Tj ET)"},
         {streamText("/Filter 21 0 R", packed), "!broken object"},
         {streamText("/Filter 3", packed) + " 3", "error 3"},
-        // A Filter array is a chain, each filter with its own parameters; a filter without a
-        // decoder parses and fails only when the data is read.
-        {streamText("/Filter [/AHx /Fl] /DecodeParms [null << /Predictor 12 /Columns 5 >>]", hexOf(rows) + ">"), up},
+        // A Filter array is a chain; a filter without a decoder parses and fails only when the data is read.
+        {streamText("/Filter [/AHx /Fl] /DecodeParms [null << /Predictor 12 /Columns 5 >>]", hexRows + ">"), up},
         {"<< /Filter [/ASCIIHexDecode 3] /Length 2 >> stream\nab\nendstream 3", "error 3"},
         {"<< /Filter [/AHx /DCTDecode] /Length 2 >> stream\nab\nendstream", "!Stream filter not supported"},
         {streamText("/Filter /FlateDecode /DP << /Predictor 12 /Columns 5 >>", rows), up},
@@ -82,37 +73,30 @@ TEST(Parser, TokensAndObjects) {
 
 // Names and integers are read straight from the lexer's block when they end inside it.
 TEST(Parser, TokensCutByTheEndOfABlockReadTheSame) {
-    const std::string tokens = "[12345 /Name#41x /Plain 2147483648 -7 3.25 99 /Z 0]";
-    const std::string expected = "[12345 /NameAx /Plain 2147483647 -7 real(3.25) 99 /Z 0]";
     for (size_t pad = 960; pad < 1030; ++pad) {
-        ParsedText parsed(std::string(pad, ' ') + tokens);
-        EXPECT_EQ(describe(parsed.next()), expected) << "after " << pad << " blanks";
+        EXPECT_EQ(describe(ParsedText(std::string(pad, ' ') + "[12345 /Name#41x /Plain 2147483648 -7 3.25 99 /Z 0]").next()),
+                  "[12345 /NameAx /Plain 2147483647 -7 real(3.25) 99 /Z 0]") << "after " << pad << " blanks";
     }
 }
 
-// Stream data is decrypted before its filters, except where the document keeps it plain; a literal
-// string that is a whole object is decrypted, strings inside objects are not.
+// Stream data is decrypted before its filters unless kept plain; a literal string that is a whole object is decrypted.
 TEST(Parser, DecryptsWholeStringsAndStreamDataUnlessKeptInPlainText) {
     const uint8_t key[16] = {0x3a, 0x11, 0x90, 5, 0xfe, 0x42, 0x7c, 8, 0x61, 0xd3, 0x2b, 0x99, 0, 0x14, 0xe7, 0x5c};
     const std::string plain = "BT /F1 12 Tf 72 720 Td (encrypted content) Tj ET\n", packed = deflateBytes(plain);
     const std::string expected = "stream(" + plain + ")";
-    const FileKey keys[] = {{key, 5, CipherKind::rc4}, {key, 16, CipherKind::rc4}, {key, 16, CipherKind::aes128}};
-    for (const FileKey& fileKey : keys) {
+    for (const FileKey& fileKey : {FileKey(key, 5, CipherKind::rc4), {key, 16, CipherKind::rc4}, {key, 16, CipherKind::aes128}}) {
         const CipherKind cipher = fileKey.cipher();
         SCOPED_TRACE(std::to_string(static_cast<int>(cipher)) + " " + std::to_string(fileKey.size()));
-        const ObjectEncryptor encryptor(fileKey);
-        const auto sealed = [&](const std::string& s) { return encryptor.encrypt(s, kNumber, kGeneration); };
+        const auto sealed = [&](const std::string& s) { return ObjectEncryptor(fileKey).encrypt(s, kNumber, kGeneration); };
         // The first object of `text` as object `as`, of this document or of a plain one.
         const auto read = [&](const std::string& text, int as = kNumber, bool metadata = true, bool keyed = true) {
             ParsedText input(text);
             CPdfElement object;
-            input.parser.getObject(object, keyed ? &fileKey : nullptr, as, kGeneration, metadata);
-            return describe(object);
+            return input.parser.getObject(object, keyed ? &fileKey : nullptr, as, kGeneration, metadata), describe(object);
         };
         const struct { const char* entries; std::string data; bool metadata; } rows[] = {
             {"/Filter /FlateDecode", sealed(packed), true},
-            // Kept in plain text: cross-reference streams, the Identity crypt filter by default, before or
-            // without other filters. (Metadata and a named Identity filter: real files in tests/document.)
+            // Kept plain: cross-reference streams, the default Identity crypt filter (metadata: tests/document).
             {"/Type /XRef", plain, true}, {"/Filter /Crypt", plain, true}, {"/Filter [/Crypt /FlateDecode]", packed, true},
             // A crypt filter that names a filter of the document decrypts like the document's own.
             {"/Filter [/Crypt /FlateDecode] /DecodeParms [<< /Name /StdCF >> null]", sealed(packed), true},

@@ -1,12 +1,8 @@
-// The Flate decoder against zlib on generated and real data, on hand-made streams for every failure
-// and quiet end, and its predictors on rows worked by hand and in a round trip.
+// The Flate decoder against zlib, on hand-made streams for every failure and quiet end, and its predictors.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <random>
-#include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "pdf/stream/PdfFlateStream.h"
 #include "tests/stream/ReadEveryWay.h"
@@ -23,15 +19,13 @@ std::string zlibCompress(const std::string& data, int level, int strategy, int w
     z.next_out = reinterpret_cast<Bytef*>(&out[0]), z.avail_out = uInt(out.size());
     deflate(&z, Z_FINISH);  // output cut short would fail the comparison with zlib's inflate
     out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
+    return deflateEnd(&z), out;
 }
 
 std::string decodeFlate(const std::string& zlib, int predictor = 1, int columns = 1, int colors = 1, int bits = 8) {
     return readEveryWay([&] { return new CPdfFlateStream(memoryStream(zlib), predictor, columns, colors, bits); });
 }
 
-// Deterministic sample data: noise, or words and numbers.
 std::string sample(size_t size, uint32_t seed, bool noise = false) {
     static const char* const words[] = {"the ", "page ", "0 0 612 792 ", "/Type ", "endobj\n", "BT /F1 12 Tf "};
     std::mt19937 random(seed);
@@ -43,7 +37,6 @@ std::string sample(size_t size, uint32_t seed, bool noise = false) {
 }
 
 TEST(FlateAgreesWithZlib, LevelsStrategiesSizesAndWindows) {
-    // == rather than EXPECT_EQ, so that a failure does not print megabytes.
     const auto agrees = [](const std::string& zlib) { return decodeFlate(zlib) == inflateBytes(zlib); };
     for (size_t size : {0, 1, 259, 5000, 70000})
         for (bool noise : {true, false})
@@ -59,8 +52,7 @@ TEST(FlateAgreesWithZlib, LevelsStrategiesSizesAndWindows) {
     for (int window : {9, 12, 15}) EXPECT_TRUE(agrees(zlibCompress(mixed, 9, Z_DEFAULT_STRATEGY, window))) << window;
 }
 
-// Every stream of the files, found by scanning the raw bytes: zlib data must decode as zlib decodes it;
-// anything else (other filters, encrypted data) must fail cleanly or end. Returns how many were compared.
+// Every stream found in the raw bytes decodes as zlib decodes it, or, not zlib data, fails cleanly; returns the count.
 size_t expectStreamsAgreeWithZlib(const std::vector<std::string>& paths) {
     size_t compared = 0;
     for (const std::string& path : paths) {
@@ -98,10 +90,8 @@ struct BlockWriter {
     enum : uint32_t { kFixed = 1, kDynamic = 2 };
     explicit BlockWriter(uint32_t type) { bits(1, 1), bits(type, 2); }
     void bits(uint32_t value, int count) {
-        for (int i = 0; i < count; ++i, ++used) {
-            if (used % 8 == 0) out.push_back('\0');
-            out.back() = char(out.back() | ((value >> i) & 1u) << (used % 8));
-        }
+        for (int i = 0; i < count; ++i, ++used)
+            (used % 8 ? out.back() : (out += '\0').back()) |= char(((value >> i) & 1u) << (used % 8));
     }
     void code(uint32_t value, int length) { for (int i = length - 1; i >= 0; --i) bits(value >> i, 1); }
     std::string zlib() const { return "\x78\x9C" + out; }
@@ -109,25 +99,21 @@ struct BlockWriter {
     size_t used = 0;
 };
 
-// A fixed-code block of literals below 144 and length symbols (above 256), each followed by its
-// distance code, ending with the end-of-block code. No symbol used here has extra bits.
+// A fixed-code block of literals below 144 and length symbols (above 256, no extra bits) with their distance codes.
 std::string fixedBlock(std::vector<int> items) {
     items.push_back(256);
     BlockWriter w(BlockWriter::kFixed);
     bool distanceNext = false;
     for (const int item : items) {
         const auto s = uint32_t(item);
-        if (distanceNext) w.code(s, 5);
-        else if (s < 144) w.code(0x30 + s, 8);
-        else if (s < 280) w.code(s - 256, 7);
-        else w.code(0xC0 + s - 280, 8);
+        distanceNext ? w.code(s, 5) : s < 144 ? w.code(0x30 + s, 8) : s < 280 ? w.code(s - 256, 7) : w.code(s - 88, 8);
         distanceNext = !distanceNext && s > 256;
     }
     return w.zlib();
 }
 
-// A dynamic block whose code lengths start with a repeat code (which copies zeros), coding 'A' and
-// the end of block in one bit each; `finalRunExtra` 41 ends the lengths at 255, 45 runs past the end.
+// A dynamic block whose code lengths start with a repeat code, coding 'A' and the end in one bit each;
+// `finalRunExtra` 41 ends the lengths at 255, 45 runs past the end.
 std::string dynamicBlock(uint32_t finalRunExtra, uint32_t distanceCount = 0) {
     BlockWriter w(BlockWriter::kDynamic);
     w.bits(0, 5), w.bits(distanceCount, 5), w.bits(14, 4);  // 257 literal/length codes, 18 code-length codes
@@ -148,8 +134,7 @@ TEST(FlateHandMade, EveryFailureAndQuietEnd) {
     const std::string header = "\x78\x9C", eof = "!Unexpected end of file in flate stream";
     const std::string bad = "!Bad block header in flate stream", table = "!Bad dynamic code table in flate stream";
     const std::string cut = fixedBlock({'a', 'b', 'c'}), stored = header + std::string("\x01\x05\x00\xFA\xFF", 5);
-    // Before any output the window holds zeros, also after a reset that follows a first pass of 100 KB;
-    // symbol 286 decodes like 285 (258 bytes).
+    // Before any output the window holds zeros, also after a reset behind 100 KB; symbol 286 decodes like 285.
     std::vector<int> beforeStart = {257, 3, 'z', 286, 0};
     for (int i = 0; i < 400; ++i) beforeStart.insert(beforeStart.end(), {285, 0});
     const struct { const char* what; std::string input, expected; } cases[] = {  // bytes, or "!" and the message
@@ -187,11 +172,10 @@ TEST(Predictor, WorkedRowsAndBounds) {
         {"predictor 3 drops the incomplete row", bytes({1, 2, 3, 4, 5}), bytes({1, 2, 3, 4}), 3, 2, 1, 8},
         {"PNG drops the incomplete row", std::string(100, '\0'), std::string(90, '\0'), 12, 10, 1, 8},
         // Rows without data bytes end the stream at once instead of repeating for ever.
-        {"no columns", zeros, "", 12, 0, 1, 8}, {"no colours", zeros, "", 12, 3, 0, 8},
-        {"no bits", zeros, "", 12, 3, 1, 0}, {"a large row, longer than the data", zeros, "", 12, 1 << 19, 1, 8},
-        {"columns", zeros, bad, 12, -1, 1, 8}, {"colours", zeros, bad, 12, 1, -1, 8},
-        {"bits", zeros, bad, 12, 1, 1, -8}, {"17 bits", zeros, bad, 12, 1, 1, 17},
-        {"row over 1 MiB", zeros, bad, 12, (1 << 20) + 1, 1, 8}, {"both huge", zeros, bad, 12, 0x7FFFFFFF, 0x7FFFFFFF, 16},
+        {"no columns", zeros, "", 12, 0, 1, 8}, {"no bits", zeros, "", 12, 3, 1, 0},
+        {"a large row, longer than the data", zeros, "", 12, 1 << 19, 1, 8}, {"colours", zeros, bad, 12, 1, -1, 8},
+        {"17 bits", zeros, bad, 12, 1, 1, 17}, {"row over 1 MiB", zeros, bad, 12, (1 << 20) + 1, 1, 8},
+        {"both huge", zeros, bad, 12, 0x7FFFFFFF, 0x7FFFFFFF, 16},
     };
     for (const auto& r : rows)
         EXPECT_TRUE(decodeFlate(deflateBytes(r.raw), r.predictor, r.columns, r.colors, r.bits) == r.expected) << r.what;

@@ -1,15 +1,12 @@
 #pragma once
-// Reads a decoder's whole output in single bytes (peekChar, twice, must agree with getChar) mixed with
-// reads of changing sizes that end at every kind of place in its queue; a pass after reset must repeat
-// the first. On a fault: the bytes handed out before it, "!" and the message; where `faultsRepeat`, the
-// next call must fail again.
+// Reads a decoder's whole output in single bytes (peekChar, twice, must agree with getChar) mixed with reads of
+// changing sizes that end at every kind of place in its queue; a pass after reset must repeat the first. On a
+// fault: the bytes handed out before it, "!" and the message; where `faultsRepeat`, the next call fails again.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "pdf/objects/PdfException.h"
 #include "pdf/stream/PdfMemoryStream.h"

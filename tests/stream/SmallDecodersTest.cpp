@@ -1,10 +1,7 @@
 // The hex, ASCII base-85 and run-length decoders, as a stream dictionary selects them.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "pdf/objects/PdfDictionary.h"
-#include "pdf/objects/PdfElement.h"
 #include "pdf/stream/FilterSetup.h"
 #include "tests/stream/ReadEveryWay.h"
 
@@ -12,8 +9,7 @@ namespace {
 
 std::string decode(const char* filter, const std::string& encoded) {
     CPdfElement dictionary, name;
-    dictionary.initDictionary(static_cast<CPdfResolver*>(nullptr));
-    name.initName(filter);
+    dictionary.initDictionary(static_cast<CPdfResolver*>(nullptr)), name.initName(filter);
     dictionary.getDictionary()->add("Filter", name);
     return readEveryWay([&] { return makeFilterStream(memoryStream(encoded), dictionary); }, false);
 }
@@ -33,7 +29,6 @@ TEST(SmallDecoders, EndMarksShortGroupsAndBadInput) {
         {"RunLengthDecode", "\x02" "abc\xfeZ\x80junk", "abcZZZ"}, {"RL", "\x81X", std::string(128, 'X')},
         {"RL", "\x7f" + std::string(128, 'L'), std::string(128, 'L')}, {"RL", std::string("\x00" "a\xff" "b", 4), "abb"},
         {"RL", std::string("\x80\x00x", 3), ""}, {"RL", "\x05" "ab", "ab"}, {"RL", "\xff", ""},
-        {"LZWDecode", "x", "!Stream filter not supported"},
     };
     for (const auto& c : cases) EXPECT_EQ(decode(c[0].c_str(), c[1]), c[2]) << c[0] << " " << c[1];
 }

@@ -1,13 +1,8 @@
-// The input file's block reads, and the file and memory windows. Embed streams are read wherever an
-// object stream is (tests/document); how a stream dictionary picks its decoder, through the parser.
+// The input file's block reads, and the file and memory windows.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <memory>
-#include <vector>
 
-#include "pdf/objects/PdfElement.h"
 #include "pdf/stream/InputFile.h"
 #include "pdf/stream/PdfFileStream.h"
 #include "pdf/stream/PdfMemoryStream.h"
@@ -21,23 +16,15 @@ std::string drain(CPdfStream* stream) {
     return out;
 }
 
-// A file of `size` bytes in a pattern that does not repeat at block sizes, opened.
-struct PatternFile {
-    explicit PatternFile(size_t size) : content(size, '\0') {
-        for (size_t i = 0; i < size; ++i) content[i] = char(i * 7919 % 251);
-        writeFile(dir.file("in"), content);
-        file = CInputFile::open(dir.file("in"));
-    }
+// The block keeps what it read, reads ahead for readers moving forward and serves large reads partly from the
+// block: runs of reads that go on where the last ended, small steps back, jumps, large reads. Then windows on it.
+TEST(PlainStreams, FileReadsAndWindowsGiveTheFilesBytes) {
     TempDir dir;
-    std::string content;
-    std::unique_ptr<CInputFile> file;
-};
-
-// The block keeps what it read, reads ahead for readers moving forward and serves large reads partly
-// from the block. Runs of reads that go on where the last ended, small steps back, jumps, large reads.
-TEST(PlainStreams, InputFileReadsGiveTheFilesBytesInAnyOrder) {
-    const PatternFile in(300000);
-    ASSERT_TRUE(in.file);
+    std::string content(300000, '\0');  // a pattern that does not repeat at block sizes
+    for (size_t i = 0; i < content.size(); ++i) content[i] = char(i * 7919 % 251);
+    writeFile(dir.file("in"), content);
+    const std::unique_ptr<CInputFile> file = CInputFile::open(dir.file("in"));
+    ASSERT_TRUE(file);
     std::vector<uint8_t> buffer(200000);
     uint64_t position = 0;
     uint32_t state = 1;
@@ -45,30 +32,27 @@ TEST(PlainStreams, InputFileReadsGiveTheFilesBytesInAnyOrder) {
     for (int i = 0; i < 3000; ++i) {
         const uint32_t how = next(10);
         if (how == 5 || how == 6) position -= std::min<uint64_t>(position, next(6000));
-        if (how >= 7) position = next(uint32_t(in.content.size()) + 100);
+        if (how >= 7) position = next(uint32_t(content.size()) + 100);
         const size_t count = how == 9 ? 60000 + next(140000) : 1 + next(how == 8 ? 70000 : 3000);
-        const size_t got = in.file->readAt(position, buffer.data(), count);
-        ASSERT_EQ(got, std::min<size_t>(count, in.content.size() - std::min<size_t>(position, in.content.size()))) << i;
-        ASSERT_EQ(0, std::memcmp(buffer.data(), in.content.data() + position, got)) << "read " << i;
+        const size_t got = file->readAt(position, buffer.data(), count);
+        ASSERT_EQ(got, std::min<size_t>(count, content.size() - std::min<size_t>(position, content.size()))) << i;
+        ASSERT_EQ(0, std::memcmp(buffer.data(), content.data() + position, got)) << "read " << i;
         position += got;
     }
-}
-
-TEST(PlainStreams, WindowsPositionsAndLimits) {
-    const PatternFile in(5000);
-    ASSERT_TRUE(in.file);
-    const auto window = [&in](uint32_t start, uint32_t length) {
-        return new CPdfFileStream(in.file.get(), start, length, CPdfElement());
+    const auto window = [&file](uint32_t start, uint32_t length) {
+        return new CPdfFileStream(file.get(), start, length, CPdfElement());
     };
     CPdfStreamRef whole(window(0, 0)), a(window(1000, 300)), b(window(3000, 2000));
-    EXPECT_TRUE(drain(whole.get()) == in.content) << "length 0 reads to the end of the file";
+    EXPECT_TRUE(drain(whole.get()) == content) << "length 0 reads to the end of the file";
     // Two windows read alternately, one by bytes over two refills, the other in blocks to its end.
     std::string fromA, fromB;
     uint8_t block[7];
     for (int i = 0; i < 300; ++i) fromA += char(a->getChar()), fromB.append(block, block + b->read(block, 7));
-    EXPECT_TRUE(fromA + fromB == in.content.substr(1000, 300) + in.content.substr(3000, 2000) && a->getChar() == -1);
+    EXPECT_TRUE(fromA + fromB == content.substr(1000, 300) + content.substr(3000, 2000) && a->getChar() == -1);
+}
 
-    // Memory windows clamp positions and sub-streams to their bytes.
+// Memory windows clamp positions and sub-streams to their bytes.
+TEST(PlainStreams, MemoryWindowsClampPositionsAndSubStreams) {
     CPdfStreamRef memory(new CPdfMemoryStream(reinterpret_cast<const uint8_t*>("0123456789abcdef"), 0, 16));
     CPdfStreamRef part(memory->makeSubStream(4, 6, CPdfElement()));
     const auto moved = [&part](uint32_t to, int direction) { return part->setPos(to, direction), part->getPos(); };

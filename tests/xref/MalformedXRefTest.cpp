@@ -1,8 +1,5 @@
 // Damaged and hostile files: every one ends with a message or opens, never with a crash or a hang.
-
 #include <gtest/gtest.h>
-
-#include <set>
 
 #include "pdf/parser/PdfParser.h"
 #include "tests/support/PdfBuilder.h"
@@ -10,8 +7,7 @@
 
 namespace {
 
-const std::string kDamaged = "PDF file was damaged";
-const std::string kRepaired = "repaired";
+const std::string kDamaged = "PDF file was damaged", kRepaired = "repaired";
 
 // "ok" when the sections were read as they are, "repaired" when the table was rebuilt from the objects
 // (the catalog, object 1, must then be found), or the message.
@@ -26,8 +22,7 @@ std::string openResult(const std::string& bytes) {
 // A catalog (at offset 9) and, at startxref, the given classic section or cross-reference stream (object 2).
 std::string withSection(const std::string& section) {
     HandPdf pdf;
-    pdf.section(section);
-    return pdf.finish();
+    return pdf.section(section), pdf.finish();
 }
 std::string withXRefStream(const std::string& dictEntries, const std::string& data = row(1, 9, 0)) {
     return withSection("2 0 obj\n" + streamText("/Type /XRef /Root 1 0 R " + dictEntries, data) + "\nendobj\n");
@@ -39,44 +34,38 @@ const std::string kHead = "xref\n0 2\n" + tableRow(0, 65535, 'f') + tableRow(9, 
 
 // Sections that cannot be used, whatever is wrong with them, give way to a table rebuilt from the objects.
 TEST(MalformedXRef, DamagedSectionsAreRebuiltFromTheObjects) {
-    const std::string sound = kHead + "trailer\n<< /Root 1 0 R >>\n", trailer = kHead + "trailer\n";
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        // Without any object there is nothing to rebuild from.
+    const std::string trailer = kHead + "trailer\n";
+    // Without any object there is nothing to rebuild from.
+    const std::pair<std::string, std::string> cases[] = {
         {"", kDamaged}, {"%PDF-1.4\nstartxref\n99999999999\n%%EOF\n", kDamaged},
         {"%PDF-1.5\n2 x obj\n<< >>\nstream\n\nendstream\nstartxref\n9\n%%EOF\n", kDamaged},
-        {withSection(sound), "ok"}, {withXRefStream("/Size 2 /W [1 2 1] /Index [1 1]"), "ok"},
+        {withSection(trailer + "<< /Root 1 0 R >>\n"), "ok"}, {withXRefStream("/Size 2 /W [1 2 1] /Index [1 1]"), "ok"},
         {withXRefStream("/Size 2 /W [1 2 1 9] /Index [1 1 7]"), "ok"},
-        {withSection(trailer + "[/Root 1 0 R]\n"), kRepaired}, {withSection(kHead + "/trailer << /Root 1 0 R >>\n"), kRepaired},
-        {withSection("xref\n0 2\n" + tableRow(0, 65535, 'f') + "0000000009 00000 x \ntrailer<<>>"), kRepaired},
-        {withSection("xref\n0 x\n"), kRepaired}, {withSection(trailer + "<< /Root << /Type /Catalog >> >>\n"), kRepaired},
-        {withSection(trailer + "<< /Info 1 0 R >>\n"), kRepaired}, {withSection("junk\n"), kRepaired},
-        {withSection(trailer + "<< /Root 1 0 R /Prev 999999 >>\n"), kRepaired},
-        // Absurd sizes and counts, in tables and in streams (entries of no bytes still cost one byte each).
-        {withSection("xref\n0 2000000000\n"), kRepaired}, {withSection("xref\n0 100000\n" + tableRow(0, 65535, 'f')), kRepaired},
-        {withSection(kHead + "2147483000 1\n" + tableRow(0, 0, 'f')), kRepaired},
-        {withXRefStream("/Size 2147483647 /W [1 2 1] /Index [1 1]"), kRepaired},
-        {withXRefStream("/Size 2 /W [1 2 1] /Index [1 1 5 8388608]"), kRepaired},
-        {withXRefStream("/Size 2 /W [1 2 1] /Index [-1 2]"), kRepaired},
-        {withXRefStream("/Size 2 /W [0 0 0] /Index [1 1 2 100000]", ""), kRepaired},
-        {withXRefStream("/Size 2 /W [1 -2 1] /Index [1 1]"), kRepaired}, {withXRefStream("/W [1 2 1] /Index [1 1]"), kRepaired},
-        {withXRefStream("/Size 2 /W 7 0 R /Index [1 1]"), kRepaired}, {withXRefStream("/Size 2 /W [1 2] /Index [1 1]"), kRepaired},
-        {withXRefStream("/Size 2 /W [1 2 1] /Index [1 /One]"), kRepaired},
-        {withXRefStream("/Size 2 /W [1 2 1] /Index [1 1 2 1]"), kRepaired},
+        {withXRefStream("/Size 2 /W [0 0 0] /Index [1 1 2 100000]", ""), kRepaired},  // no bytes still cost one each
         {withXRefStream("/Size 2 /W [1 2 1] /Index [1 1]", row(3, 9, 0)), kRepaired},
-        {withSection("2 0 obj\n<< /Type /XRef /Size 2 /W [1 2 1] >>\nendobj\n"), kRepaired},
-        // A sound section that points at the wrong bytes.
-        {withSection("xref\n0 2\n" + tableRow(0, 65535, 'f') + tableRow(5, 0, 'n') + "trailer\n<< /Root 1 0 R >>\n"), kRepaired},
     };
     for (const auto& [input, result] : cases) EXPECT_EQ(openResult(input), result) << input.substr(0, 120);
+    for (const std::string& section : {trailer + "[/Root 1 0 R]\n", kHead + "/trailer << /Root 1 0 R >>\n",
+             "xref\n0 2\n" + tableRow(0, 65535, 'f') + "0000000009 00000 x \ntrailer<<>>", std::string("xref\n0 x\n"),
+             trailer + "<< /Root << /Type /Catalog >> >>\n", trailer + "<< /Info 1 0 R >>\n", std::string("junk\n"),
+             trailer + "<< /Root 1 0 R /Prev 999999 >>\n", std::string("xref\n0 2000000000\n"),  // absurd sizes
+             "xref\n0 100000\n" + tableRow(0, 65535, 'f'), kHead + "2147483000 1\n" + tableRow(0, 0, 'f'),
+             std::string("2 0 obj\n<< /Type /XRef /Size 2 /W [1 2 1] >>\nendobj\n"),
+             // A sound section that points at the wrong bytes.
+             "xref\n0 2\n" + tableRow(0, 65535, 'f') + tableRow(5, 0, 'n') + "trailer\n<< /Root 1 0 R >>\n"})
+        EXPECT_EQ(openResult(withSection(section)), kRepaired) << section;
+    for (const char* entries : {"/Size 2147483647 /W [1 2 1] /Index [1 1]", "/Size 2 /W [1 2 1] /Index [1 1 5 8388608]",
+             "/Size 2 /W [1 2 1] /Index [-1 2]", "/Size 2 /W [1 -2 1] /Index [1 1]", "/W [1 2 1] /Index [1 1]",
+             "/Size 2 /W 7 0 R /Index [1 1]", "/Size 2 /W [1 2] /Index [1 1]", "/Size 2 /W [1 2 1] /Index [1 /One]",
+             "/Size 2 /W [1 2 1] /Index [1 1 2 1]"})
+        EXPECT_EQ(openResult(withXRefStream(entries)), kRepaired) << entries;
 }
 
 TEST(MalformedXRef, EveryCutThroughATableStillOpens) {
     const std::string section = kHead + "trailer\n<< /Size 2 /Root 1 0 R >>\n";
     // Once the Root reference is whole, the end of the input closes the trailer and the sections serve.
-    for (size_t cut = 0; cut < section.size(); ++cut) {
-        EXPECT_EQ(openResult(withSection(section.substr(0, cut))), cut >= section.find("R >>") + 2 ? "ok" : kRepaired)
-            << cut;
-    }
+    for (size_t cut = 0; cut < section.size(); ++cut)
+        EXPECT_EQ(openResult(withSection(section.substr(0, cut))), cut >= section.find("R >>") + 2 ? "ok" : kRepaired) << cut;
 }
 
 TEST(MalformedXRef, PrevChainsThatComeBackEndThere) {
@@ -87,26 +76,22 @@ TEST(MalformedXRef, PrevChainsThatComeBackEndThere) {
     const uint32_t first = pdf.position();
     const std::string firstSection = "xref\n1 1\n" + tableRow(pdf.offsetOf(1), 0, 'n') + "trailer << /Prev ";
     const uint32_t second = first + static_cast<uint32_t>(firstSection.size() + 14);  // 10 digits and " >>\n"
-    pdf.raw(firstSection + tableRow(second, 0, 'n').substr(0, 10) + " >>\n");
+    pdf.bytes += (firstSection + tableRow(second, 0, 'n').substr(0, 10) + " >>\n");
     pdf.section("xref\n2 1\n" + tableRow(pdf.offsetOf(2), 0, 'n') + "trailer\n<< /Root 1 0 R /Prev " +
             std::to_string(first) + " 0 R >>\n");
     OpenedPdf opened(pdf.finish());
     CPdfXRef& xref = opened.open();
-    EXPECT_EQ(xref.getEntries()[1].offset, pdf.offsetOf(1));
-    EXPECT_EQ(describe(fetchObject(xref, 2)), "(two)");
+    EXPECT_TRUE(xref.getEntries()[1].offset == pdf.offsetOf(1) && describe(fetchObject(xref, 2)) == "(two)");
 }
 
-// Nesting of arrays is bounded in the parser; a Length that leads to the next such object, and so on,
-// is bounded here.
+// Nesting of arrays is bounded in the parser; a Length that leads to the next such object, and so on, here.
 TEST(MalformedXRef, LengthChainsEndTheFetchWithAMessage) {
     PdfBuilder builder;
     const int depth = CPdfParser::kMaxNesting - 2;  // each object nests a stream deep in arrays
-    for (int number = 2; number < 60; ++number) {
+    for (int number = 2; number < 60; ++number)
         builder.addObject(number, std::string(depth, '[') + "<< /Length " + std::to_string(number + 1) +
                                       " 0 R >>\nstream\nx\nendstream" + std::string(depth, ']'));
-    }
-    builder.addObject(60, "1");
-    builder.setTrailer("/Root 60 0 R");
+    builder.addObject(60, "1"), builder.setTrailer("/Root 60 0 R");
     OpenedPdf pdf(builder.build());
     CPdfXRef& xref = pdf.open();
     EXPECT_EQ(messageOf([&] { fetchObject(xref, 2); }), "Object references nested too deeply");

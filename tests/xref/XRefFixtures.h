@@ -1,11 +1,8 @@
 #pragma once
 // Files assembled byte for byte, and a table opened as the document opens one: from the "%PDF-" header on.
-// Objects are described as the parser tests describe them.
-
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <string>
 
 #include "pdf/stream/InputFile.h"
 #include "pdf/stream/PdfFileStream.h"
@@ -14,24 +11,20 @@
 #include "tests/support/TestTools.h"
 
 // Object 1 is a catalog at offset 9; section() marks where startxref will point.
-class HandPdf {
-public:
+struct HandPdf {
     HandPdf() { object(1, "<< /Type /Catalog >>"); }
     void object(int number, const std::string& body, int generation = 0) {
-        offsets_[number] = position();
-        bytes_ += std::to_string(number) + " " + std::to_string(generation) + " obj\n" + body + "\nendobj\n";
+        offsets[number] = position();
+        bytes += std::to_string(number) + " " + std::to_string(generation) + " obj\n" + body + "\nendobj\n";
     }
     void stream(int number, const std::string& dict, const std::string& data) { object(number, streamText(dict, data)); }
-    void raw(const std::string& bytes) { bytes_ += bytes; }
-    void section(const std::string& bytes) { start_ = position(), bytes_ += bytes; }
-    uint32_t offsetOf(int number) const { return offsets_.at(number); }
-    uint32_t position() const { return static_cast<uint32_t>(bytes_.size()); }
-    std::string finish() const { return bytes_ + "startxref\n" + std::to_string(start_) + "\n%%EOF\n"; }
-
-private:
-    std::string bytes_ = "%PDF-1.5\n";
-    std::map<int, uint32_t> offsets_;
-    uint32_t start_ = 0;
+    void section(const std::string& text) { start = position(), bytes += text; }
+    uint32_t offsetOf(int number) const { return offsets.at(number); }
+    uint32_t position() const { return static_cast<uint32_t>(bytes.size()); }
+    std::string finish() const { return bytes + "startxref\n" + std::to_string(start) + "\n%%EOF\n"; }
+    std::string bytes = "%PDF-1.5\n";
+    std::map<int, uint32_t> offsets;
+    uint32_t start = 0;
 };
 
 inline std::string tableRow(uint32_t offset, uint32_t generation, char type) {
@@ -58,7 +51,7 @@ public:
         if (header != std::string::npos) stream_->get()->moveStart(static_cast<uint32_t>(header));
         stream_->get()->reset();
     }
-    CPdfXRef& open() { xref_.open(stream_->get()); return xref_; }
+    CPdfXRef& open() { return xref_.open(stream_->get()), xref_; }
     CPdfXRef& xref() { return xref_; }
 
 private:
@@ -70,8 +63,7 @@ private:
 
 inline CPdfElement fetchObject(CPdfXRef& xref, int number, unsigned generation = 0) {
     CPdfElement object;
-    xref.fetch(number, generation, object);
-    return object;
+    return xref.fetch(number, generation, object), object;
 }
 
 // The message the call ends with, or "ok".

@@ -1,10 +1,7 @@
-// Hybrid files, where entries lead, objects inside object streams with the caches that serve them, and every
-// layout (classic tables, streams of any widths, updates, hybrid files) in generated and real files against qpdf.
-
+// Hybrid files, where entries lead, object streams and their caches, and every layout in files against qpdf.
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <tuple>
 
 #include "pdf/security/ObjectEncryptor.h"
 #include "tests/support/GeneratedPdfs.h"
@@ -18,7 +15,7 @@ TEST(XRef, AHybridStreamFillsOnlyWhatItsTableLeftUndefinedOrFree) {
     pdf.object(2, "(two from the table)");
     pdf.stream(4, "/Type /ObjStm /N 3 /First 14", "2 0 3 22 5 30 (two from the stream) (three) (five)");
     const uint32_t olderTable = pdf.position();
-    pdf.raw("xref\n0 7\n" + tableRow(0, 65535, 'f') + tableRow(pdf.offsetOf(1), 0, 'n') + tableRow(0, 0, 'f') +
+    pdf.bytes += ("xref\n0 7\n" + tableRow(0, 65535, 'f') + tableRow(pdf.offsetOf(1), 0, 'n') + tableRow(0, 0, 'f') +
             tableRow(0, 0, 'f') + tableRow(pdf.offsetOf(4), 0, 'n') + tableRow(0, 0, 'f') + tableRow(0, 0, 'f') +
             "trailer\n<< /Root 1 0 R >>\n");
     pdf.object(6, "(six)");
@@ -31,17 +28,15 @@ TEST(XRef, AHybridStreamFillsOnlyWhatItsTableLeftUndefinedOrFree) {
                 " /XRefStm " + std::to_string(hybridStream) + " >>\n");
     OpenedPdf opened(pdf.finish());
     CPdfXRef& xref = opened.open();
-    EXPECT_EQ(describe(fetchObject(xref, 2)), "(two from the table)");
-    EXPECT_EQ(describe(fetchObject(xref, 3)) + describe(fetchObject(xref, 5)) + describe(fetchObject(xref, 6)),
-              "(three)(five)(six)");  // 3 and 5 from the object stream
+    std::string objects;  // 3 and 5 from the object stream
+    for (const int n : {2, 3, 5, 6}) objects += describe(fetchObject(xref, n));
+    EXPECT_EQ(objects, "(two from the table)(three)(five)(six)");
     // The older table still fills what neither newer part defined; the stream's Prev is not read.
     EXPECT_EQ(xref.getEntries()[4].offset, pdf.offsetOf(4));
 
     // An XRefStm that is no cross-reference stream (object 3 is a string) leaves the table alone.
     PdfBuilder builder;
-    builder.addObject(1, "<< /Type /Catalog >>");
-    builder.addObject(3, "(three)");
-    builder.setTrailer("/Root 1 0 R");
+    builder.addObject(1, "<< /Type /Catalog >>"), builder.addObject(3, "(three)"), builder.setTrailer("/Root 1 0 R");
     std::string file = builder.build();
     file.insert(file.rfind(">>"), "/XRefStm " + std::to_string(builder.offsetOf(3)) + " ");
     OpenedPdf broken(file);
@@ -54,9 +49,8 @@ TEST(XRef, FetchFindsNothingWhereTheEntryDoesNotLead) {
     pdf.object(9, "(nine)", 3);
     pdf.object(13, "(thirteen)");
     const uint32_t eight = pdf.offsetOf(8), at = pdf.position();
-    // 2: beyond the end; 3: free; 4: inside an object; 5: the header; 6: generation 1 at object 1;
-    // 7: at object 8; 10 to 12: between subsections.
-    pdf.raw("xref\n0 10\n" + tableRow(0, 65535, 'f') + tableRow(pdf.offsetOf(1), 0, 'n') + tableRow(999999, 0, 'n') +
+    // 2: past the end; 3: free; 4: inside an object; 5: header; 6: generation 1 at 1; 7: at 8; 10-12: gap.
+    pdf.bytes += ("xref\n0 10\n" + tableRow(0, 65535, 'f') + tableRow(pdf.offsetOf(1), 0, 'n') + tableRow(999999, 0, 'n') +
             tableRow(eight, 0, 'f') + tableRow(eight + 1, 0, 'n') + tableRow(0, 0, 'n') +
             tableRow(pdf.offsetOf(1), 1, 'n') + tableRow(eight, 0, 'n') + tableRow(eight, 0, 'n') +
             tableRow(pdf.offsetOf(9), 3, 'n') + "13 1\n" + tableRow(pdf.offsetOf(13), 0, 'n') +
@@ -76,8 +70,7 @@ TEST(XRef, FetchFindsNothingWhereTheEntryDoesNotLead) {
 
 const std::string kTwo = "/Type /ObjStm /N 2 /First 10";
 
-// Object 10 is an object stream with the given dictionary and data; the cross-reference stream puts
-// objects 11 and 12 at its indexes 0 and 1.
+// Object 10 is an object stream of this dictionary and data, holding objects 11 and 12 at indexes 0 and 1.
 std::unique_ptr<OpenedPdf> withObjectStream(const std::string& data, const std::string& dict = kTwo) {
     HandPdf pdf;
     pdf.stream(10, dict, data);
@@ -128,12 +121,11 @@ TEST(ObjectStream, ObjectsAreFoundByIndexAndOffsetsStayInsideTheData) {
 
 TEST(ObjectStream, CachedObjectsAndTextsStayRightAcrossManyStreams) {
     PdfBuilder builder;
-    builder.addObject(1, "<< /Type /Catalog >>");
+    builder.addObject(1, "<< /Type /Catalog >>"), builder.setTrailer("/Root 1 0 R");
     for (int i = 0; i < 80; ++i) {  // more streams than the cache holds
         builder.addObject(100 + i, "<< /K " + std::to_string(i) + " /Filler (" + std::string(2000, 'x') + ") >>");
         builder.putInObjectStream(300 + i, {100 + i});
     }
-    builder.setTrailer("/Root 1 0 R");
     PdfBuilder::Options options;
     options.xrefStream = true;
     OpenedPdf pdf(builder.build(options));
@@ -163,16 +155,14 @@ TEST(ObjectStream, ObjectsThatLeadBackToThemselvesGiveNothing) {
 
 TEST(ObjectStream, EncryptedStreamsAreDecryptedAsAWholeAndTheirStringsNotAgain) {
     const uint8_t key[5] = {9, 8, 7, 6, 5};
-    const FileKey fileKey(key, 5, CipherKind::rc4);
-    auto pdf = withObjectStream(ObjectEncryptor(fileKey).encrypt("11 0 12 9 (stored) (other)", 10, 0));
+    auto pdf = withObjectStream(ObjectEncryptor({key, 5, CipherKind::rc4}).encrypt("11 0 12 9 (stored) (other)", 10, 0));
     pdf->xref().setEncryption(0xFFFFFFFC, false, key, 5, 1, CipherKind::rc4);
     EXPECT_EQ(both(pdf->xref(), 11) + ", " + both(pdf->xref(), 12), "(stored) | (stored) , (other) | (other)");
 }
 
 // Files where qpdf has no doubts agree with its listing, offsets counted from the header; returns how many.
 int expectEntriesAgreeWithQpdf(const std::vector<std::string>& paths) {
-    // Its object stream's header lists object 1 at the Root's index; we take compressed objects by
-    // index and check the number, while qpdf looks the number up.
+    // Its object stream lists object 1 at the Root's index: we take objects by index, qpdf by number.
     const std::string rootNotFetched = "qpdf__qpdf_qtest_qpdf_object-stream-self-ref.pdf";
     int compared = 0;
     for (const std::string& path : paths) {
@@ -188,9 +178,8 @@ int expectEntriesAgreeWithQpdf(const std::vector<std::string>& paths) {
             if (std::sscanf(text.c_str(), "%u/%u: compressed; stream = %u, index = %u", &n, &g, &at, &index) == 4)
                 expected[n] = {at, index, XRefEntryType::compressed};
         }
-        EXPECT_FALSE(expected.empty());
         OpenedPdf pdf(readFile(path));
-        EXPECT_EQ(messageOf([&] { pdf.open(); }), "ok");
+        EXPECT_TRUE(!expected.empty() && messageOf([&] { pdf.open(); }) == "ok");
         for (const auto& [number, want] : expected) {
             if (static_cast<size_t>(number) >= pdf.xref().getEntries().size()) { ADD_FAILURE() << number; break; }
             const XRefEntry& got = pdf.xref().getEntries()[number];
@@ -200,7 +189,7 @@ int expectEntriesAgreeWithQpdf(const std::vector<std::string>& paths) {
         const ObjectRef root = pdf.xref().getRootRef();
         CPdfElement catalog;
         EXPECT_EQ(messageOf([&] { catalog = fetchObject(pdf.xref(), root.number, root.generation); }), "ok");
-        EXPECT_EQ(catalog.is(kindDictionary), name != rootNotFetched) << describe(catalog);
+        EXPECT_EQ(catalog.is(kindDictionary), name != rootNotFetched);
         ++compared;
     }
     return compared;
