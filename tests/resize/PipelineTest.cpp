@@ -149,7 +149,6 @@ TEST_F(Pipeline, CentredPagesShowWhatTheirCropBoxFramed) {
                                             {5, "<< /Length " + std::to_string(figure.size()) + " >>\nstream\n" +
                                                     figure + "\nendstream"}}).build();
     for (const std::vector<std::string>& options : {std::vector<std::string>{"-page", "a4", "-con", "-center"},
-                                                    {"-pageL", "letter", "-con", "-center"},
                                                     {"-noscale", "-pagesize", "0,0,1000,1000", "-con", "-center"}}) {
         ASSERT_EQ(resize(pdf, options).error, "<no error>");
         const Image page = render(output, 36, 1);  // the figure fills the window: all but a few pixels dark
