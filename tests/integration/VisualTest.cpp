@@ -16,10 +16,9 @@
 
 namespace {
 
-// Compared in blocks of kBlock points with the input drawn at twice the detail, a placed page differs at
-// anti-aliased edges only: measured, below 0.6% of the ink on the generated figures, 5% on small text; the
-// figures moved by 3 points differ by 3.2% or more, a frame the CropBox hid by 15% or more.
-constexpr int kBlock = 3;
+// Compared in blocks with the input drawn at twice the detail, a placed page differs at anti-aliased edges only:
+// measured, below 0.6% of the ink on the generated figures, 5% on small text; the figures moved by 3 points
+// differ by 3.2% or more, a frame the CropBox hid by 15% or more.
 constexpr double kMaxFigureDifference = 0.015;
 constexpr double kMaxTextDifference = 0.1;
 
@@ -88,24 +87,14 @@ const std::vector<Sample> kCorpusSamples = {
      {56, 13}},
     {"pdfcpu__pkg_testdata_VectorApple.pdf", "smooth shading", {1}, {1}},
     {"pdfcpu__pkg_samples_annotations_FreeTextAnnotation.pdf", "an annotation with its appearance", {1}, {1}},
-    // Viewers draw these from their points, which must follow the content.
-    // Its line has no width of its own: the default one point is not scaled with the page.
+    // Drawn from its points; its line has no width of its own: the default one point is not scaled with the page.
     {"pdfcpu__pkg_samples_annotations_InkAnnotation.pdf", "an ink annotation without appearance", {}, {1}},
-    {"pdfcpu__pkg_samples_annotations_LineAnnotation.pdf", "a line annotation without appearance", {1}, {1}},
-    {"pdfcpu__pkg_samples_annotations_PolygonAnnotation.pdf", "a polygon annotation without appearance", {1}, {1}},
     {"pdfcpu__pkg_samples_form_demo_french.pdf", "form fields", {1}, {}},
-    {"pdfcpu__pkg_samples_basic_ResourceDictInheritanceDemo.pdf", "inherited resources", {1}, {1}},
-    {"pdfcpu__pkg_samples_resize_resizeToA4L.pdf", "landscape", {1}, {1}},
-    {"py-pdf__004-pdflatex-4-pages_pdflatex-4-pages.pdf", "text", {1}, {1}},
     {"qpdf__qpdf_qtest_qpdf_minimal-rotated.pdf", "a rotated page", {1}, {1}},
     {"qpdf__qpdf_qtest_qpdf_inherited-rotate.pdf", "inherited rotation", {1}, {1}},
-    {"py-pdf__015-arabic_habibi-rotated.pdf", "rotated text", {1}, {1}},
     // Encrypted files unlike the generated ones; those the program cannot open are the corpus test's failures.
-    {"qpdf__qpdf_qtest_qpdf_V4.pdf", "RC4 crypt filter", {1}, {}, true},
-    {"qpdf__qpdf_qtest_qpdf_V4-clearmeta.pdf", "RC4 crypt filter, plain metadata", {1}, {}, true},
     {"qpdf__qpdf_qtest_qpdf_metadata-crypt-filter.pdf", "a metadata crypt filter", {1}, {}, true},
     {"qpdf__qpdf_qtest_qpdf_encrypted-with-images.pdf", "encrypted images", {1}, {}, true},
-    {"qpdf__qpdf_qtest_qpdf_leading-junk.pdf", "encrypted, junk before the header", {1}, {}, true},
     {"qpdf__qpdf_qtest_qpdf_minimal-signed-restricted.pdf", "encrypted and signed", {1}, {}, true},
 };
 
@@ -130,10 +119,8 @@ struct SeenPage {
 };
 
 const std::vector<SeenPage> kSeenPages = {
-    {"", 0, 0, 400, 300}, {"/Rotate 90", 0, 0, 400, 300}, {"/Rotate 180", 0, 0, 400, 300},
-    {"/Rotate -90", 0, 0, 400, 300}, {"/Rotate 90", 100, 50, 400, 300},
-    {"/CropBox [48 36 352 264] /Rotate 270", 0, 0, 400, 300}, {"", 0, 0, 400, 300, true},
-    {"/UserUnit 2 /Rotate 90", 0, 0, 200, 150}};
+    {"", 0, 0, 400, 300}, {"/Rotate 90", 100, 50, 400, 300}, {"/CropBox [48 36 352 264] /Rotate 270", 0, 0, 400, 300},
+    {"", 0, 0, 400, 300, true}, {"/UserUnit 2 /Rotate 90", 0, 0, 200, 150}};
 
 // Rectangles as shares of the MediaBox (x, y, width, height) and their gray: none alike, none symmetric.
 constexpr double kFigure[][5] = {{0.1, 0.1, 0.3, 0.2, 0}, {0.7, 0.45, 0.15, 0.45, 0}, {0.45, 0.7, 0.08, 0.1, 0},
@@ -178,10 +165,6 @@ struct SeenOptions {
     bool twoDecimalMatrix = false;  // the content is drawn with its factor rounded, placed with the exact one
 };
 
-struct Placement {
-    double pageWidth, pageHeight, factorX, factorY, left, bottom;  // in points, from the lower-left corner
-};
-
 Placement placementOf(const SeenOptions& o, double width, double height) {
     Placement p{width * o.factorX, height * o.factorY, o.factorX, o.factorY, 0, 0};
     if (o.targetWidth > 0) {
@@ -209,49 +192,10 @@ Placement placementOf(const SeenOptions& o, double width, double height) {
     return p;
 }
 
-// The gray of the rectangle [x0, x1) x [y0, y1) of `image`'s pixels, white beyond its edges.
-double areaGray(const Image& image, double x0, double x1, double y0, double y1) {
-    double sum = 0;
-    for (int y = static_cast<int>(std::floor(y0)); y < y1; ++y) {
-        const double wy = std::min<double>(y1, y + 1) - std::max<double>(y0, y);
-        for (int x = static_cast<int>(std::floor(x0)); x < x1; ++x) {
-            const double wx = std::min<double>(x1, x + 1) - std::max<double>(x0, x);
-            const bool inside = x >= 0 && y >= 0 && x < image.width && y < image.height;
-            sum += wx * wy * (inside ? image.at(x, y) : kWhite);
-        }
-    }
-    return sum / ((x1 - x0) * (y1 - y0));
-}
-
-// The output page, drawn at one pixel per point, has the size the placement gives and looks like
-// the input's drawing (at `inputScale` pixels per point) resized and placed there on white paper.
-void expectPlacedLikeTheInput(const Image& before, double inputScale, const Image& after, const Placement& p,
-                              double maxShareOfInk) {
-    ASSERT_GT(before.width, 0);
-    ASSERT_GT(after.width, 0);
-    EXPECT_NEAR(after.width, p.pageWidth, 1.5);
-    EXPECT_NEAR(after.height, p.pageHeight, 1.5);
-    const double top = p.pageHeight - p.bottom - before.height / inputScale * p.factorY;
-    double difference = 0, ink = 0;
-    for (int y = 0; y + kBlock <= after.height; y += kBlock) {
-        for (int x = 0; x + kBlock <= after.width; x += kBlock) {
-            const double expected = areaGray(before, (x - p.left) / p.factorX * inputScale,
-                                             (x + kBlock - p.left) / p.factorX * inputScale,
-                                             (y - top) / p.factorY * inputScale, (y + kBlock - top) / p.factorY * inputScale);
-            const double actual = areaGray(after, x, x + kBlock, y, y + kBlock);
-            difference += std::abs(expected - actual);
-            ink += kWhite - expected;
-        }
-    }
-    ASSERT_GT(ink, 0) << "a blank page proves nothing";
-    EXPECT_LT(difference / ink, maxShareOfInk);
-}
-
 const SeenOptions kA4Fit{"-page a4 -con -center", kA4Width, kA4Height, 1, 1, true, true};
 
 const std::vector<SeenOptions> kSeenOptionSets = {
-    kA4Fit, {"-pageL letter -con", 792, 612, 1, 1, true}, {"-pagesize 0,0,500,500", 500, 500},
-    {"-scale50", 0, 0, 0.5, 0.5}, {"-scalex200 -scaley100", 0, 0, 2, 1},
+    kA4Fit, {"-pagesize 0,0,500,500", 500, 500}, {"-scalex200 -scaley100", 0, 0, 2, 1},
     {"-noscale -page a4 -center", kA4Width, kA4Height, 1, 1, false, false, true},
     {"-page a4 -con -center -offsetx30 -offsety-20", kA4Width, kA4Height, 1, 1, true, true, false, false, false,
      30, -20},
@@ -286,7 +230,7 @@ TEST(VisibleVisual, PagesAsSeenAreFittedScaledAndPlaced) {
     for (size_t i = 1; i <= kSeenPages.size(); ++i) pages.push_back(static_cast<int>(i));
     expectSeenPagesPlaced(input, pages, kSeenOptionSets, "-visible ", kMaxFigureDifference);
     // Without -visible, -keepsize centres in the MediaBox: as seen too on pages without a CropBox.
-    expectSeenPagesPlaced(input, {1, 3, 5, 8}, {kSeenOptionSets.back()}, "", kMaxFigureDifference);
+    expectSeenPagesPlaced(input, {1, 2, 5}, {kSeenOptionSets.back()}, "", kMaxFigureDifference);
 }
 
 void expectFittedPageCentredOnA4(const std::string& input, const std::string& output, int page) {
@@ -341,21 +285,20 @@ INSTANTIATE_TEST_SUITE_P(Generated, Visual, ::testing::ValuesIn(kGeneratedSample
 // on one side only shrinks to A4's width or height, keeps its other side and is centred in what it keeps.
 TEST(NoEnlargeVisual, OnlyOversizedPagesShrink) {
     if (!haveTool("mutool") || !haveTool("qpdf")) GTEST_SKIP() << "mutool and qpdf are needed";
-    const std::vector<SeenPage> pages = {{"", 0, 0, 842, 1191}, kSeenPages[0], {"", 0, 0, 1000, 300}, kSeenPages[1],
-                                         kSeenPages[5], {"", 0, 0, 300, 1000}};
+    const std::vector<SeenPage> pages = {{"", 0, 0, 842, 1191}, kSeenPages[0], {"", 0, 0, 1000, 300}, kSeenPages[2]};
     TempDir dir;
     writeFile(dir.file("mixed.pdf"), seenPagesPdf(pages));
     SeenOptions noEnlarge = kA4Fit;
     noEnlarge.options = "-noenlarge -page a4 -con -center";
     noEnlarge.noEnlarge = noEnlarge.twoDecimalMatrix = true;
-    expectSeenPagesPlaced(dir.file("mixed.pdf"), {1, 2, 3, 4, 5, 6}, {noEnlarge}, "", kMaxFigureDifference);
+    expectSeenPagesPlaced(dir.file("mixed.pdf"), {1, 2, 3, 4}, {noEnlarge}, "", kMaxFigureDifference);
     const std::string capped = resized(dir.file("mixed.pdf"), dir, "capped", noEnlarge.options);
-    for (const char* fitting : {"12", "16", "18"}) {
+    for (const char* fitting : {"12", "16"}) {
         const std::string object = std::string("object=") + fitting;
         EXPECT_EQ(qpdfShows(object, capped), qpdfShows(object, dir.file("mixed.pdf"))) << "copied as it stands";
     }
     // Nothing to change anywhere: not one new object.
-    writeFile(dir.file("small.pdf"), seenPagesPdf({kSeenPages[0], kSeenPages[5]}));
+    writeFile(dir.file("small.pdf"), seenPagesPdf({kSeenPages[0], kSeenPages[2]}));
     const std::string small = resized(dir.file("small.pdf"), dir, "small", noEnlarge.options);
     EXPECT_EQ(qpdfShows("xref", small), qpdfShows("xref", dir.file("small.pdf")));
 }
@@ -368,7 +311,7 @@ TEST(CorpusVisual, SamplesLookScaledCentredAndFittedAsSeen) {
     for (const char* file : {"qpdf__qpdf_qtest_qpdf_minimal-rotated.pdf", "qpdf__qpdf_qtest_qpdf_inherited-rotate.pdf",
                              "py-pdf__015-arabic_habibi-rotated.pdf"}) {
         SCOPED_TRACE(file);
-        expectSeenPagesPlaced(corpusFolder() + "/" + file, {1}, {kA4Fit, kSeenOptionSets[4]}, "-visible ",
+        expectSeenPagesPlaced(corpusFolder() + "/" + file, {1}, {kA4Fit, kSeenOptionSets[2]}, "-visible ",
                               kMaxTextDifference);
     }
 }
