@@ -23,16 +23,11 @@ struct Tracked : Base {
 CPdfElement trackedDictionary(bool& deleted) {
     auto* dictionary = new Tracked<CPdfDictionary>(deleted, nullptr);
     CPdfElement element;
-    element.initDictionary(dictionary);
-    dictionary->decRef();  // the element holds the only reference
+    element.initDictionary(dictionary), dictionary->decRef();  // the element holds the only reference
     return element;
 }
 
-CPdfElement integer(int32_t value) {
-    CPdfElement element;
-    element.initInteger(value);
-    return element;
-}
+CPdfElement integer(int32_t value) { CPdfElement element; return element.initInteger(value), element; }
 
 // Keywords share one text, other commands, names and strings own their bytes; counted payloads go with their
 // last holder. Each must outlive its copies and be freed once, in any order.
@@ -52,9 +47,7 @@ TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
     bool dictionaryGone = false, streamGone = false;
     CPdfElement dictionary = trackedDictionary(dictionaryGone), stream, array;
     auto* trackedStream = new Tracked<CPdfMemoryStream>(streamGone, nullptr, 0u, 0u);
-    stream.initStream(trackedStream);
-    trackedStream->decRef();
-    array.initArray(nullptr);
+    stream.initStream(trackedStream), trackedStream->decRef(), array.initArray(nullptr);
     array.getArray()->add(dictionary), array.getArray()->add(stream);
     CPdfElement arrayCopy(array), streamCopy = stream;
     for (CPdfElement* holder : {&dictionary, &stream, &array, &streamCopy}) holder->free();
@@ -63,8 +56,7 @@ TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
     EXPECT_TRUE(dictionaryGone && streamGone);
 
     CPdfElement holder;  // the array dies during the assignment: the value must be copied out first
-    holder.initArray(nullptr);
-    holder.getArray()->add(integer(7));
+    holder.initArray(nullptr), holder.getArray()->add(integer(7));
     holder = holder.getArray()->at(0);
     EXPECT_EQ(7, holder.getInteger());
 }
