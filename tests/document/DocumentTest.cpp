@@ -15,7 +15,6 @@
 #include "pdf/objects/PdfArray.h"
 #include "pdf/objects/PdfDictionary.h"
 #include "pdf/objects/PdfException.h"
-#include "pdf/stream/PdfStream.h"
 #include "pdf/xref/PdfXRef.h"
 #include "tests/support/GeneratedPdfs.h"
 #include "tests/support/PdfBuilder.h"
@@ -59,8 +58,7 @@ std::string openBytes(const std::string& bytes, CPdfDocument* document = nullptr
 }
 
 TEST(DocumentOpen, HeaderIsSoughtUpToPosition1017) {
-    // Leading junk moves the header and every offset; junk inside the builder's header text moves neither. At
-    // 1018 the header is not seen; at 1017 inside the header text it shifts every offset: the table is rebuilt.
+    // Junk before the header moves every offset with it; junk inside the header text (not found at 1018) does not.
     for (const auto& [junk, inHeader, start, repaired] : {std::tuple<size_t, size_t, size_t, bool>{1017, 0, 1017, false},
                                                           {0, 1018, 0, false}, {0, 1017, 1017, true}}) {
         PdfBuilder builder = builderOf(kCatalog, "<< /Kids [3 0 R] /Count 1 >>", {{3, kPage}});
@@ -161,8 +159,7 @@ TEST(PageTree, DepthAndWorkAreBounded) {
     EXPECT_EQ(errorOf([&] { catalog.load(*document.getXRef(), 6); }), "Page tree has too many nodes");
 }
 
-// What this reader and qpdf see differently in a file (page count, rotations, outline titles), or "" also when
-// the file is no fair comparison (qpdf repairs it or needs a password); `compared` counts the files that are.
+// Page count, rotations, outline titles where they differ from qpdf's, or ""; `compared` counts fair comparisons.
 std::string disagreement(const std::string& path, std::atomic<int>& compared) {
     if (runCommand("qpdf --show-npages " + shellQuote(path)).status != 0) return "";
     // Its object-stream indexes contradict the object stream's header: qpdf repairs, this reader trusts the index.
@@ -217,29 +214,6 @@ TEST(CorpusAgreesWithQpdf, PagesRotationsAndOutlineTitles) {
          }))
         ADD_FAILURE() << problem;
     EXPECT_GT(compared.load(), static_cast<int>(files.size()) / 2) << "most files are a fair comparison";
-}
-
-// Stored encrypted (RC4 or AES, alone or in an object stream) or in clear, metadata comes out plain.
-TEST(EncryptedStreams, ComeOutPlainWhateverWayTheyAreStored) {
-    if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
-    std::vector<std::string> paths;
-    for (const char* name : {"rc4-40", "rc4-128", "rc4-128-clear-metadata", "aes-128", "aes-128-object-streams"})
-        paths.push_back(generatedPdf("qpdf-" + std::string(name)));
-    // A named Identity crypt filter on the metadata alone comes only in the corpus.
-    for (const char* file : {"V4", "V4-clearmeta", "V4-aes", "V4-aes-clearmeta", "metadata-crypt-filter"})
-        if (!corpusFiles().empty()) paths.push_back(corpusFolder() + "/qpdf__qpdf_qtest_qpdf_" + file + ".pdf");
-    for (const std::string& path : paths) {
-        CPdfDocument document;
-        ASSERT_EQ(openPath(path, &document), "opened") << path;
-        ASSERT_TRUE(document.isOk() && document.getXRef()->isEncrypted()) << path;
-        CPdfElement catalog, metadata;
-        document.getXRef()->getTrailer().getDictionary()->lookup("Root", catalog);
-        catalog.getDictionary()->lookup("Metadata", metadata);
-        std::string start;
-        for (int c; metadata.is(kindStream) && start.size() < 16 && (c = metadata.getStream()->getChar()) >= 0;)
-            start += static_cast<char>(c);
-        EXPECT_EQ(start, "<?xpacket begin=") << path;
-    }
 }
 
 }  // namespace

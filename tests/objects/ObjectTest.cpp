@@ -1,5 +1,4 @@
-// The object model: copies and counted sharing (the sanitizer build finds leaks and double frees), large
-// dictionaries, hex strings. References resolve where the table and the document use them.
+// Copies and counted sharing (the sanitizer build finds leaks and double frees), large dictionaries, hex strings.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,8 +28,7 @@ CPdfElement trackedDictionary(bool& deleted) {
 
 CPdfElement integer(int32_t value) { CPdfElement element; return element.initInteger(value), element; }
 
-// Keywords share one text, other commands, names and strings own their bytes; counted payloads go with their
-// last holder. Each must outlive its copies and be freed once, in any order.
+// Commands, names and strings own their bytes; counted payloads go with their last holder, freed once in any order.
 TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
     char buffer[] = "Helvetica";
     CPdfElement keyword, command, name, string;
@@ -61,8 +59,7 @@ TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
     EXPECT_EQ(7, holder.getInteger());
 }
 
-// Past the small form (whose rules the parser's tests pin) a repeated key keeps its first value, a refused
-// value is released, and keys run in unsigned byte order.
+// In the large form a repeated key keeps its first value, a refused one is released; keys run in unsigned byte order.
 TEST(Dictionary, FirstKeyWinsAndKeysRunInUnsignedByteOrder) {
     bool refusedGone = false;
     CPdfElement large, refused = trackedDictionary(refusedGone);

@@ -33,7 +33,6 @@ std::string unhex(const std::string& digits) {
     for (size_t k = 0; k + 1 < digits.size(); k += 2) bytes += char(std::stoi(digits.substr(k, 2), nullptr, 16));
     return bytes;
 }
-
 template <typename Container> std::string hex(const Container& data) {
     std::string digits;
     for (const uint8_t b : data) digits += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
@@ -41,8 +40,7 @@ template <typename Container> std::string hex(const Container& data) {
 }
 std::string hex(const uint8_t* data, size_t length) { return hex(std::string(data, data + length)); }
 
-// RFC 1321 (whole, and split on both sides of a block's 56- and 64-byte marks), RFC 6229 at two offsets,
-// SP 800-38A F.2.1 in CBC with a whole padding block behind.
+// RFC 1321 (also split around a block's 56- and 64-byte marks), RFC 6229 at two offsets, SP 800-38A F.2.1 padded.
 TEST(Ciphers, MatchPublishedVectors) {
     const char* const md5Suite[][2] = {{"abc", "900150983cd24fb0d6963f7d28e17f72"},
         {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
@@ -80,8 +78,7 @@ std::string decrypt(const std::string& data, const std::string& key, CipherKind 
     return readEveryWay([&] { return new CPdfDecryptStream(memoryStream(data), fileKey, number, 0); });
 }
 
-// Info strings of corpus files under the file keys qpdf reports: a 5-byte RC4 file key (so a
-// 10-byte object key), a 16-byte one, and AES with two blocks, the last padded with nine 9s.
+// Corpus Info strings under the file keys qpdf reports: RC4 with 5- and 16-byte keys, AES with a padded second block.
 TEST(DecryptStream, DecryptsCorpusStringsAndDropsWhatIsNotPlainText) {
     const struct { const char *key, *encrypted, *plain; CipherKind cipher; int number; } rows[] = {
         {"8d4aa87ff7", "8add7f1189d3db95a732432f0bd7760b3bbdeb47475c99", "D:20031010180520-03'00'", CipherKind::rc4, 89},
@@ -302,8 +299,7 @@ Aes256EncryptionValues readEncryption(const std::string& path, const std::string
     return values;
 }
 
-// Files encrypted by qpdf: the user and the owner password open them with the key qpdf reports,
-// other passwords do not, and Perms agrees with P.
+// Files qpdf encrypted: both passwords give the key qpdf reports, others none, and Perms agrees with P.
 TEST(Aes256KeyDerivation, OpensFilesQpdfEncryptedWithTheKeyQpdfReports) {
     if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
     TempDir dir;

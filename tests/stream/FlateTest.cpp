@@ -112,8 +112,7 @@ std::string fixedBlock(std::vector<int> items) {
     return w.zlib();
 }
 
-// A dynamic block whose code lengths start with a repeat code, coding 'A' and the end in one bit each;
-// `finalRunExtra` 41 ends the lengths at 255, 45 runs past the end.
+// Code lengths starting with a repeat code, 'A' and the end in one bit each; run 41 ends at 255, 45 runs past.
 std::string dynamicBlock(uint32_t finalRunExtra) {
     BlockWriter w(BlockWriter::kDynamic);
     w.bits(0, 5), w.bits(0, 5), w.bits(14, 4);  // 257 literal/length codes, 18 code-length codes
