@@ -106,10 +106,10 @@ TEST(DocumentOpen, EncryptionThatCannotBeAuthorisedLeavesTheCrossReferenceReadab
     }
 }
 
-TEST(PageTree, WalkOrderRotationsAndMessages) {
+TEST(PageTree, LeavesComeInWalkOrderOrTheTreeIsRefused) {
     const std::string kids = "Kids object is wrong type", kid = "Kid object is wrong type";
     const std::string top = "Top-level pages object is wrong type";
-    // Catalog, top node, object 10; each page's number and rotation, or the message.
+    // Catalog, top node, object 10; each page's number and rotation (its identity here), or the message.
     const std::tuple<std::string, std::string, std::string, std::string> rows[] = {
         // Depth first in Kids order, through direct nodes; a page may be listed twice. Pages 20 to 24 turn by their number.
         {kCatalog, "<< /Kids [22 0 R 5 0 R 21 0 R << /Kids [24 0 R] >> << /Kids [23 0 R] >>] /Count 6 >>", "",

@@ -153,13 +153,10 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
             for (int k = 0; k < 3; ++k) appendField(data, row.second[k], options.widths[k]);
         std::string dict = "/Type /XRef " + sizeEntry + " /W [" + std::to_string(options.widths[0]) + " " +
                            std::to_string(options.widths[1]) + " " + std::to_string(options.widths[2]) + "]";
-        const auto runs = runsOf(rows);
-        if (!(runs.size() == 1 && runs[0].first == 0 && runs[0].second == size)) {
-            dict += " /Index [";
-            for (size_t i = 0; i < runs.size(); ++i)
-                dict += (i ? " " : "") + std::to_string(runs[i].first) + " " + std::to_string(runs[i].second);
-            dict += "]";
-        }
+        std::string index;
+        for (const auto& [first, count] : runsOf(rows))
+            index += (index.empty() ? "" : " ") + std::to_string(first) + " " + std::to_string(count);
+        if (index != "0 " + std::to_string(size)) dict += " /Index [" + index + "]";
         if (!options.hybrid) dict += trailer + prevEntry;
         std::string decodeParms;
         if (options.xrefPredictor) {
