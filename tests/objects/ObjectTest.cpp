@@ -1,5 +1,4 @@
-// The object model: copies and counted sharing (the sanitizer build finds leaks and double frees), large
-// dictionaries, hex strings. References resolve where the table and the document use them.
+// Copies and counted sharing (the sanitizer build finds leaks and double frees), large dictionaries, hex strings.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,19 +22,13 @@ struct Tracked : Base {
 CPdfElement trackedDictionary(bool& deleted) {
     auto* dictionary = new Tracked<CPdfDictionary>(deleted, nullptr);
     CPdfElement element;
-    element.initDictionary(dictionary);
-    dictionary->decRef();  // the element holds the only reference
+    element.initDictionary(dictionary), dictionary->decRef();  // the element holds the only reference
     return element;
 }
 
-CPdfElement integer(int32_t value) {
-    CPdfElement element;
-    element.initInteger(value);
-    return element;
-}
+CPdfElement integer(int32_t value) { CPdfElement element; return element.initInteger(value), element; }
 
-// Keywords share one text, other commands, names and strings own their bytes; counted payloads go with their
-// last holder. Each must outlive its copies and be freed once, in any order.
+// Commands, names and strings own their bytes; counted payloads go with their last holder, freed once in any order.
 TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
     char buffer[] = "Helvetica";
     CPdfElement keyword, command, name, string;
@@ -52,9 +45,7 @@ TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
     bool dictionaryGone = false, streamGone = false;
     CPdfElement dictionary = trackedDictionary(dictionaryGone), stream, array;
     auto* trackedStream = new Tracked<CPdfMemoryStream>(streamGone, nullptr, 0u, 0u);
-    stream.initStream(trackedStream);
-    trackedStream->decRef();
-    array.initArray(nullptr);
+    stream.initStream(trackedStream), trackedStream->decRef(), array.initArray(nullptr);
     array.getArray()->add(dictionary), array.getArray()->add(stream);
     CPdfElement arrayCopy(array), streamCopy = stream;
     for (CPdfElement* holder : {&dictionary, &stream, &array, &streamCopy}) holder->free();
@@ -63,14 +54,12 @@ TEST(Element, CopiesOutliveTheirSourceAndPayloadsGoWithTheLastHolder) {
     EXPECT_TRUE(dictionaryGone && streamGone);
 
     CPdfElement holder;  // the array dies during the assignment: the value must be copied out first
-    holder.initArray(nullptr);
-    holder.getArray()->add(integer(7));
+    holder.initArray(nullptr), holder.getArray()->add(integer(7));
     holder = holder.getArray()->at(0);
     EXPECT_EQ(7, holder.getInteger());
 }
 
-// Past the small form (whose rules the parser's tests pin) a repeated key keeps its first value, a refused
-// value is released, and keys run in unsigned byte order.
+// In the large form a repeated key keeps its first value, a refused one is released; keys run in unsigned byte order.
 TEST(Dictionary, FirstKeyWinsAndKeysRunInUnsignedByteOrder) {
     bool refusedGone = false;
     CPdfElement large, refused = trackedDictionary(refusedGone);

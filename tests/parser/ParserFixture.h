@@ -35,8 +35,7 @@ struct TextResolver : CPdfResolver {
     std::map<int32_t, std::string> texts;
 };
 
-// 7, real(1.5), true, null, error, cmd(R), /Name, (every byte of a string), <hex digits>, ref(12,0),
-// [items], <</Key value>>, and a stream as stream(data), after its dictionary when it keeps one.
+// 7, real(1.5), true, null, error, cmd(R), /Name, (bytes), <hex digits>, ref(12,0), [items], <</Key value>>, stream(data).
 inline std::string describe(const CPdfElement& e) {
     std::ostringstream out;
     const CPdfArray* a = e.is(kindArray) ? e.getArray() : nullptr;

@@ -96,8 +96,9 @@ TEST(Parser, DecryptsWholeStringsAndStreamDataUnlessKeptInPlainText) {
         };
         const struct { const char* entries; std::string data; bool metadata; } rows[] = {
             {"/Filter /FlateDecode", sealed(packed), true},
-            // Kept plain: cross-reference streams, the default Identity crypt filter (metadata: tests/document).
+            // Kept plain: cross-reference streams, the default Identity crypt filter, metadata when so marked.
             {"/Type /XRef", plain, true}, {"/Filter /Crypt", plain, true}, {"/Filter [/Crypt /FlateDecode]", packed, true},
+            {"/Type /Metadata /Subtype /XML", plain, false},
             // A crypt filter that names a filter of the document decrypts like the document's own.
             {"/Filter [/Crypt /FlateDecode] /DecodeParms [<< /Name /StdCF >> null]", sealed(packed), true},
             {"/Filter /Crypt /DecodeParms << /Name /StdCF >>", sealed(plain), true},

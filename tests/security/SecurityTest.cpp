@@ -33,7 +33,6 @@ std::string unhex(const std::string& digits) {
     for (size_t k = 0; k + 1 < digits.size(); k += 2) bytes += char(std::stoi(digits.substr(k, 2), nullptr, 16));
     return bytes;
 }
-
 template <typename Container> std::string hex(const Container& data) {
     std::string digits;
     for (const uint8_t b : data) digits += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
@@ -41,17 +40,11 @@ template <typename Container> std::string hex(const Container& data) {
 }
 std::string hex(const uint8_t* data, size_t length) { return hex(std::string(data, data + length)); }
 
-// RFC 1321 (whole, and split on both sides of a block's 56- and 64-byte marks), RFC 6229 at two
-// offsets, SP 800-38A F.2.1 in CBC with a whole padding block behind.
+// RFC 1321 (also split around a block's 56- and 64-byte marks), RFC 6229 at two offsets, SP 800-38A F.2.1 padded.
 TEST(Ciphers, MatchPublishedVectors) {
-    const char* const md5Suite[][2] = {
-        {"", "d41d8cd98f00b204e9800998ecf8427e"}, {"a", "0cc175b9c0f1b6a831c399e269772661"},
-        {"abc", "900150983cd24fb0d6963f7d28e17f72"}, {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
-        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+    const char* const md5Suite[][2] = {{"abc", "900150983cd24fb0d6963f7d28e17f72"},
         {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
-         "57edf4a22be3c955ac49da2e2107b67a"},
-    };
+         "57edf4a22be3c955ac49da2e2107b67a"}};
     uint8_t digest[kMd5DigestSize];
     for (const auto& [text, expected] : md5Suite) {
         const size_t length = std::strlen(text);
@@ -85,8 +78,7 @@ std::string decrypt(const std::string& data, const std::string& key, CipherKind 
     return readEveryWay([&] { return new CPdfDecryptStream(memoryStream(data), fileKey, number, 0); });
 }
 
-// Info strings of corpus files under the file keys qpdf reports: a 5-byte RC4 file key (so a
-// 10-byte object key), a 16-byte one, and AES with two blocks, the last padded with nine 9s.
+// Corpus Info strings under the file keys qpdf reports: RC4 with 5- and 16-byte keys, AES with a padded second block.
 TEST(DecryptStream, DecryptsCorpusStringsAndDropsWhatIsNotPlainText) {
     const struct { const char *key, *encrypted, *plain; CipherKind cipher; int number; } rows[] = {
         {"8d4aa87ff7", "8add7f1189d3db95a732432f0bd7760b3bbdeb47475c99", "D:20031010180520-03'00'", CipherKind::rc4, 89},
@@ -107,7 +99,7 @@ TEST(DecryptStream, DecryptsCorpusStringsAndDropsWhatIsNotPlainText) {
     EXPECT_TRUE(aes(padded) == text && aes(padded + "12345") == text + std::string(16, '\x10'));
     EXPECT_EQ(aes(iv) + aes(iv.substr(0, 9)), "");
     // The last plain byte n leaves 16 - n bytes when below 16, none from 16 on.
-    for (const auto& [last, kept] : {std::pair<char, size_t>{1, 15}, {15, 1}, {17, 0}, {'\xFF', 0}, {0, 16}}) {
+    for (const auto& [last, kept] : {std::pair<char, size_t>{1, 15}, {17, 0}, {0, 16}}) {
         std::string block = std::string("@AB") + std::string(12, '\0') + last;
         const std::string plain = block.substr(0, kept);
         CAes128(key.bytes).encryptBlock(bytes(block), reinterpret_cast<uint8_t*>(&block[0]));
@@ -208,19 +200,17 @@ TEST(StandardSecurityHandler, OpensCorpusDictionariesAndJudgesVariants) {
         {clearMetadata, "25976fb9fc748e3218ad6d5b7e42ac50 V2 RC4"}, {enc(kV4, kR3O, kV4ClearU, cryptFilter("V2")), "fails 16"},
         {edit(kR3Dict, "/P", kClear + " /P"), r3Key + " V2 RC4"},  // counts only for V 4
         {edit(kR2Dict, "/Length 40", "/Length 128"), r2Key}, {edit(kR3Dict, "/Length 128", "/Length -128"), "fails 5"},
-        {edit(kR3Dict, "/Length 128", "/Length 8"), "fails 1"}, {edit(kV4AesDict, "/Length 16", "/Length 128"), aesKey},
+        {edit(kV4AesDict, "/Length 16", "/Length 128"), aesKey},
         {edit(kV4Dict, "/Length 16", "/Length 5"), "fails 5"},
         {edit(kV4Dict, " /Length 16", ""), "474258b004f2ce0017adeb6e79574357 V2 RC4"},
         {enc(kR2, "(" + kR2O.substr(1, 64) + ")", "(" + kR2U.substr(1, 64) + ")"), r2Key},  // U holds a zero
         {enc(kR2, kR2O, "(" + kR2U.substr(1, 62) + ")"), "fails 5"},
         {edit(kR2Dict, "/Standard", "/standard"), "no handler"}, {"/Standard", "no handler"},
-        {edit(kR2Dict, "/V 1", "/V (31)"), weird}, {edit(kR2Dict, kR2O, "/abc"), weird},
+        {edit(kR2Dict, kR2O, "/abc"), weird},
         {edit(edit(kR2Dict, "/P -64", ""), "/V 1", "/V 5"), weird},  // found before the version
         {edit(r3WithFilter, "/V 2 /R 3", "/V 1 /R 3"), r3Key + " V1 RC4"},
         {edit(r3WithFilter, "/R 3", "/R 4"), unsupported}, {edit(r3WithFilter, "/V 2 /R 3", "/V 5 /R 6"), unsupported},
-        {edit(r3WithFilter, "/V 2 /R 3", "/V 4 /R 3"), unsupported}, {enc(kV4, kR3O, kV4U), unsupported},
-        {enc(kV4, kR3O, kV4U, cryptFilter("AESV3")), unsupported},
-        {edit(kV4AesDict, "/StrF /StdCF", "/StrF /Identity"), unsupported},
+        {enc(kV4, kR3O, kV4U), unsupported}, {edit(kV4AesDict, "/StrF /StdCF", "/StrF /Identity"), unsupported},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(row.size() > 2 ? outcome(row[0], row[2], row[3]) : outcome(row[0]), row[1]) << row[0];
@@ -232,8 +222,7 @@ TEST(StandardSecurityHandler, OpensCorpusDictionariesAndJudgesVariants) {
     EXPECT_TRUE(!handlerFor(clearMetadata)->getEncryptMetadata() && handlerFor(kV4Dict)->getEncryptMetadata());
 }
 
-// FIPS 180-4 examples: "abc", the two-block messages (whose lengths, 56 and 112 bytes, leave no room
-// for the length field in their first block), one million 'a' for SHA-256.
+// FIPS 180-4 examples: "abc" and the two-block messages, whose lengths leave no room for the length in block one.
 TEST(Sha2, MatchesPublishedVectors) {
     const std::string twoBlock256 = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
     const std::string twoBlock512 = "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopq"
@@ -251,14 +240,12 @@ TEST(Sha2, MatchesPublishedVectors) {
         {Sha2Variant::sha512, twoBlock512,
          "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018"
          "501d289e4900f7e4331b99dec4b5433ac7d329eeb6dd26545e96e55b874be909"},
-        {Sha2Variant::sha256, std::string(1000000, 'a'),
-         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
     };
     for (const auto& row : rows) EXPECT_EQ(hex(CSha2::digest(row.variant, bytesOf(row.message))), row.digest);
 }
 
-// FIPS-197 C.1 to C.3 both ways; SP 800-38A F.2.5/F.2.6 (CBC, AES-256); padding both ways.
-TEST(AesCbc, MatchesPublishedVectorsAndPadsLikeTheDecryptingStream) {
+// FIPS-197 C.1 to C.3 both ways; SP 800-38A F.2.5/F.2.6 (CBC, AES-256).
+TEST(AesCbc, MatchesPublishedVectors) {
     const std::string plain = "00112233445566778899aabbccddeeff";
     const std::string key32 = "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f";
     for (const auto& [keySize, cipherText] : {std::pair<size_t, std::string>{16, "69c4e0d86a7b0430d8cdb78070b4c55a"},
@@ -279,10 +266,6 @@ TEST(AesCbc, MatchesPublishedVectorsAndPadsLikeTheDecryptingStream) {
     EXPECT_EQ(hex(cbc.encrypt(iv, message, AesPadding::none)), expected);
     EXPECT_EQ(cbc.decrypt(iv, bytesOf(unhex(expected)), AesPadding::none), message);
     EXPECT_THROW(cbc.encrypt(iv, Bytes(17), AesPadding::none), CPdfException);
-    for (const size_t length : {0u, 1u, 15u, 16u, 17u, 40u}) {
-        const Bytes text(message.begin(), message.begin() + length), sealed = cbc.encrypt(iv, text, AesPadding::pkcs5);
-        EXPECT_TRUE(sealed.size() == (length / 16 + 1) * 16 && cbc.decrypt(iv, sealed, AesPadding::pkcs5) == text) << length;
-    }
 }
 
 // The first group of `pattern` in what qpdf prints for these arguments.
@@ -312,8 +295,7 @@ Aes256EncryptionValues readEncryption(const std::string& path, const std::string
     return values;
 }
 
-// Files encrypted by qpdf: the user and the owner password open them with the key qpdf reports,
-// other passwords do not, and Perms agrees with P.
+// Files qpdf encrypted: both passwords give the key qpdf reports, others none, and Perms agrees with P.
 TEST(Aes256KeyDerivation, OpensFilesQpdfEncryptedWithTheKeyQpdfReports) {
     if (!haveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
     TempDir dir;

@@ -1,7 +1,6 @@
 #pragma once
-// Reads a decoder's whole output in single bytes (peekChar, twice, must agree with getChar) mixed with reads of
-// changing sizes that end at every kind of place in its queue; a pass after reset must repeat the first. On a
-// fault: the bytes handed out before it, "!" and the message; where `faultsRepeat`, the next call fails again.
+// A decoder's whole output, read bytewise (peekChar agreeing) and in blocks of changing sizes, then again after reset;
+// on a fault, the bytes before it, "!" and the message (where `faultsRepeat`, the next call fails again).
 #include <gtest/gtest.h>
 
 #include <functional>

@@ -16,8 +16,7 @@ std::string drain(CPdfStream* stream) {
     return out;
 }
 
-// The block keeps what it read, reads ahead for readers moving forward and serves large reads partly from the
-// block: runs of reads that go on where the last ended, small steps back, jumps, large reads. Then windows on it.
+// Reads that go on, step back, jump and read large through the file's block give its bytes; then windows on it.
 TEST(PlainStreams, FileReadsAndWindowsGiveTheFilesBytes) {
     TempDir dir;
     std::string content(300000, '\0');  // a pattern that does not repeat at block sizes

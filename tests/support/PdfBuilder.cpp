@@ -69,31 +69,6 @@ int64_t numberAfterLast(const std::string& text, const std::string& keyword) {
 
 }  // namespace
 
-void PdfBuilder::setHeader(const std::string& header) { header_ = header; }
-void PdfBuilder::setLeadingJunk(const std::string& junk) { junk_ = junk; }
-void PdfBuilder::setTrailer(const std::string& entries) { trailer_ = entries; }
-
-void PdfBuilder::addObject(int number, const std::string& body, int generation) {
-    objects_[number] = Source{generation, Source::Form::plain, body, "", false};
-}
-
-void PdfBuilder::addStream(int number, const std::string& dictEntries, const std::string& data, bool compress,
-                           int generation) {
-    objects_[number] = Source{generation, Source::Form::stream, dictEntries, data, compress};
-}
-
-void PdfBuilder::addRawObject(int number, const std::string& bytes, int generation) {
-    objects_[number] = Source{generation, Source::Form::raw, bytes, "", false};
-}
-
-void PdfBuilder::putInObjectStream(int streamNumber, const std::vector<int>& objectNumbers, bool compress) {
-    objectStreams_[streamNumber] = {objectNumbers, compress};
-}
-
-void PdfBuilder::addCompressedEntry(int number, int streamNumber, int index) {
-    compressedEntries_[number] = {streamNumber, index};
-}
-
 std::string PdfBuilder::build(const Options& options) const {
     std::string out = junk_ + header_;
     writeSection(out, static_cast<uint32_t>(junk_.size()), 0, -1, options);
@@ -110,8 +85,6 @@ std::string PdfBuilder::appendUpdate(const std::string& base, const Options& opt
                  static_cast<uint32_t>(std::max<int64_t>(numberAfterLast(base, "/Size"), 0)), previous, options);
     return out;
 }
-
-uint32_t PdfBuilder::offsetOf(int number) const { return offsets_.at(number); }
 
 void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t minimumSize, int64_t previous,
                               const Options& options) const {
@@ -180,13 +153,10 @@ void PdfBuilder::writeSection(std::string& out, uint32_t headerPos, uint32_t min
             for (int k = 0; k < 3; ++k) appendField(data, row.second[k], options.widths[k]);
         std::string dict = "/Type /XRef " + sizeEntry + " /W [" + std::to_string(options.widths[0]) + " " +
                            std::to_string(options.widths[1]) + " " + std::to_string(options.widths[2]) + "]";
-        const auto runs = runsOf(rows);
-        if (!(runs.size() == 1 && runs[0].first == 0 && runs[0].second == size)) {
-            dict += " /Index [";
-            for (size_t i = 0; i < runs.size(); ++i)
-                dict += (i ? " " : "") + std::to_string(runs[i].first) + " " + std::to_string(runs[i].second);
-            dict += "]";
-        }
+        std::string index;
+        for (const auto& [first, count] : runsOf(rows))
+            index += (index.empty() ? "" : " ") + std::to_string(first) + " " + std::to_string(count);
+        if (index != "0 " + std::to_string(size)) dict += " /Index [" + index + "]";
         if (!options.hybrid) dict += trailer + prevEntry;
         std::string decodeParms;
         if (options.xrefPredictor) {

@@ -9,21 +9,28 @@
 
 class PdfBuilder {
 public:
-    void setHeader(const std::string& header);     // default "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"
-    void setLeadingJunk(const std::string& junk);  // bytes before the header
+    void setHeader(const std::string& header) { header_ = header; }    // default "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"
+    void setLeadingJunk(const std::string& junk) { junk_ = junk; }     // bytes before the header
+    void setTrailer(const std::string& entries) { trailer_ = entries; }  // /Size and /Prev are added
     // body: the value, without "n g obj" and "endobj".
-    void addObject(int number, const std::string& body, int generation = 0);
+    void addObject(int number, const std::string& body, int generation = 0) {
+        objects_[number] = Source{generation, Source::Form::plain, body, "", false};
+    }
     // /Length (and with compress /Filter /FlateDecode) is added.
     void addStream(int number, const std::string& dictEntries, const std::string& data, bool compress = false,
-                   int generation = 0);
+                   int generation = 0) {
+        objects_[number] = Source{generation, Source::Form::stream, dictEntries, data, compress};
+    }
     // Verbatim bytes from the object's header on, for broken headers, wrong lengths and the like.
-    void addRawObject(int number, const std::string& bytes, int generation = 0);
+    void addRawObject(int number, const std::string& bytes, int generation = 0) {
+        objects_[number] = Source{generation, Source::Form::raw, bytes, "", false};
+    }
     // Those plain objects go into object stream streamNumber; needs xrefStream or hybrid.
-    void putInObjectStream(int streamNumber, const std::vector<int>& objectNumbers, bool compress = true);
+    void putInObjectStream(int streamNumber, const std::vector<int>& objectNumbers, bool compress = true) {
+        objectStreams_[streamNumber] = {objectNumbers, compress};
+    }
     // Lists the object as the index-th of an object stream the test writes itself.
-    void addCompressedEntry(int number, int streamNumber, int index);
-    // Entries such as "/Root 1 0 R /Info 9 0 R"; /Size and /Prev are added.
-    void setTrailer(const std::string& entries);
+    void addCompressedEntry(int number, int streamNumber, int index) { compressedEntries_[number] = {streamNumber, index}; }
 
     struct Options {
         bool xrefStream = false;              // cross-reference stream instead of a classic table
@@ -37,7 +44,7 @@ public:
     // base, then these objects as an update whose /Prev is the base's last startxref.
     std::string appendUpdate(const std::string& base, const Options& options) const;
     // After build or appendUpdate: where the object's header starts, from the header.
-    uint32_t offsetOf(int number) const;
+    uint32_t offsetOf(int number) const { return offsets_.at(number); }
 
 private:
     struct Source {

@@ -31,10 +31,9 @@ TempDir::~TempDir() {
 
 std::vector<std::string> filesIn(const std::string& folder, bool recursive) {
     std::vector<std::string> files;
-    if (recursive) {
-        for (const auto& entry : fs::recursive_directory_iterator(folder)) files.push_back(fs::relative(entry, folder));
-    } else {
-        for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path().filename());
+    for (fs::recursive_directory_iterator it(folder), end; it != end; ++it) {
+        if (!recursive) it.disable_recursion_pending();
+        files.push_back(fs::relative(it->path(), folder));
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -42,10 +41,8 @@ std::vector<std::string> filesIn(const std::string& folder, bool recursive) {
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot open " + path);
     std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) throw std::runtime_error("cannot read " + path);
+    if (!in || !(bytes << in.rdbuf()) || in.bad()) throw std::runtime_error("cannot read " + path);
     return bytes.str();
 }
 
@@ -84,9 +81,8 @@ std::string noCorpusNote() {
 std::vector<std::string> corpusFiles() {
     std::vector<std::string> files;
     std::error_code error;
-    for (fs::directory_iterator it(corpusFolder(), error), end; !error && it != end; it.increment(error)) {
+    for (fs::directory_iterator it(corpusFolder(), error), end; !error && it != end; it.increment(error))
         if (it->is_regular_file() && it->path().extension() == ".pdf") files.push_back(it->path().string());
-    }
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -132,8 +128,7 @@ std::vector<Image> drawPages(const std::string& pdf, int resolution, const std::
         std::string magic;
         int maximum = 0;
         Image image;
-        in >> magic >> image.width >> image.height >> maximum;
-        in.get();
+        in >> magic >> image.width >> image.height >> maximum, in.get();
         image.gray.assign(std::istreambuf_iterator<char>(in), {});
         if (magic != "P5" || image.gray.size() != static_cast<size_t>(image.width) * image.height) return {};
         images.push_back(std::move(image));

@@ -9,8 +9,7 @@ namespace {
 
 const std::string kDamaged = "PDF file was damaged", kRepaired = "repaired";
 
-// "ok" when the sections were read as they are, "repaired" when the table was rebuilt from the objects
-// (the catalog, object 1, must then be found), or the message.
+// "ok" when read as they are, "repaired" when rebuilt from the objects (catalog 1 found), or the message.
 std::string openResult(const std::string& bytes) {
     OpenedPdf pdf(bytes);
     const std::string message = messageOf([&] { pdf.open(); });
