@@ -118,6 +118,10 @@ void OutputWriter::settleRun() {
     if (run_.length == 0) return;
     const PendingRun run = run_;
     run_ = PendingRun();
+    // The run's bytes were read once to find it: missing now, the offsets after them would be wrong.
+    if (run.position > run.source->size() || run.length > run.source->size() - run.position) {
+        throw CPdfException(kReadError);
+    }
     // Ranges the file copies itself (inside the kernel, or from a mapping of the input) need no
     // read here: the job goes on with its pages while the file's thread copies them.
     const bool inKernel = file_->copiesInKernel(*run.source, run.position, run.length, run.outputPosition);
@@ -133,7 +137,6 @@ void OutputWriter::settleRun() {
     while (left > 0) {
         if (buffered_ == kBufferSize) handOver();
         const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kBufferSize - buffered_));
-        // The run's bytes were read once to find it: missing now, the offsets after them would be wrong.
         if (run.source->readAt(position, room(), want) != want) throw CPdfException(kReadError);
         commitRoom(want);
         position += want;
