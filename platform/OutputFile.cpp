@@ -49,14 +49,14 @@ constexpr uint64_t kPageSize = 4096;
 #if QUILLMOR_MAPPED_COPIES
 // Copied ranges are written from a mapping of this much of the input at a time: the mapped pages
 // count as the program's memory while they are mapped.
-constexpr uint64_t kMapWindow = 4 << 20;
+constexpr uint64_t kMapWindow = 1 << 20;
 // The most ranges one gathered write takes (Linux's limit).
 constexpr size_t kMaxRanges = 1024;
 #endif
 #if QUILLMOR_HAVE_THREADS
 // Batches that hold a block of bytes and wait for the thread, at most: the memory they take is
 // bounded, while batches of copied ranges alone queue without limit.
-constexpr size_t kMaxBlocksWaiting = 2;
+constexpr size_t kMaxBlocksWaiting = 1;
 #endif
 
 }  // namespace
