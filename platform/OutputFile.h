@@ -11,8 +11,8 @@ class ReadOnlyFile;
 // A new file being written. Where the system has file descriptors it writes through one, so that
 // its data can be put on the disk before it replaces another file; elsewhere through the C library.
 // Where it also has threads, copies and batches are written by a thread of the file's own while
-// the caller goes on with its work (reading pages, say): every later call waits for what was
-// handed over before, and fails when that failed.
+// the caller goes on with its work (reading pages, say): batches queue, and every other call
+// waits for what was handed over before, and fails when that failed.
 class OutputFile {
 public:
     enum class Creation { created, exists, failed };
@@ -22,6 +22,7 @@ public:
         ReadOnlyFile* source = nullptr;  // null: bytes of the block
         uint64_t offset = 0;             // in the block, or in the source
         uint64_t length = 0;
+        bool inKernel = false;  // a source range that copiesInKernel() chose
     };
     struct Batch {
         std::unique_ptr<char[]> block;
@@ -48,8 +49,12 @@ public:
     // Whether a range copied to `outputPosition` of this file goes inside the kernel, where that
     // costs less than reading it into a block of this process and writing it from there.
     bool copiesInKernel(const ReadOnlyFile& source, uint64_t position, uint64_t length, uint64_t outputPosition) const;
-    // Appends what the batch holds, and hands back in `batch` an emptied one to fill next (with a
-    // block of an earlier batch, or none). The sources must stay open until the next call.
+    // Whether a range of `source` handed over in a batch is written straight from the input's
+    // cached pages (a mapping), so that the caller need not read it.
+    bool copiesMapped(const ReadOnlyFile& source) const;
+    // Appends what the batch holds, after the batches before it, and leaves `batch` empty, without
+    // a block. Waits only while too many batches with blocks are waiting. The sources must stay open
+    // until settle().
     bool writeBatch(Batch& batch);
     // Waits until everything handed over is written; false when some of it was not.
     bool settle();

@@ -97,39 +97,20 @@ void ContentFollower::planAnnotations(const std::vector<PageRecord>& records) {
         AnnotationOwner owner;
         owner.kept = page == pages_.end();
         if (!owner.kept) owner.transform = page->second.transform;
-        try {
-            CPdfElement dictionary;
-            job_.xref.fetch(static_cast<int32_t>(record.objectNumber),
-                            fetchGeneration(job_.entries, record.objectNumber), dictionary);
-            if (!dictionary.is(kindDictionary)) continue;
-            CPdfElement annotations, arrayObject;
-            // An Annots array object of a page that stays stays too: a resized page that shares it takes a copy.
-            dictionary.getDictionary()->lookupUnresolved("Annots", arrayObject);
-            if (owner.kept && arrayObject.is(kindReference) && arrayObject.getRefNumber() > 0) {
-                annotsArrays_.insert(static_cast<uint32_t>(arrayObject.getRefNumber()));
+        // An Annots array object of a page that stays stays too: a resized page that shares it takes a copy.
+        if (owner.kept && record.annotsArrayNumber != 0) annotsArrays_.insert(record.annotsArrayNumber);
+        for (const uint32_t number : record.annotations) {
+            const auto found = annotationOwners_.emplace(number, owner);
+            AnnotationOwner& first = found.first->second;
+            if (found.second || (first.kept == owner.kept && sameMapping(first.transform, owner.transform))) continue;
+            // A page that stays keeps its annotations as they are, whichever page lists them first.
+            if (owner.kept) first = owner;
+            if (!copyable(number) && firstNote(number)) {
+                std::printf("Warning: annotation object %u is on pages resized differently and cannot be copied "
+                            "(a form field, or an encrypted file): it follows the first of them, or one left as "
+                            "it is\n",
+                            number);
             }
-            dictionary.getDictionary()->lookup("Annots", annotations);
-            if (!annotations.is(kindArray)) continue;
-            for (int32_t i = 0; i < annotations.getArray()->getLength(); ++i) {
-                const CPdfElement& reference = annotations.getArray()->at(i);
-                if (!reference.is(kindReference) || reference.getRefNumber() <= 0) continue;
-                const uint32_t number = static_cast<uint32_t>(reference.getRefNumber());
-                const auto found = annotationOwners_.emplace(number, owner);
-                AnnotationOwner& first = found.first->second;
-                if (found.second || (first.kept == owner.kept && sameMapping(first.transform, owner.transform))) {
-                    continue;
-                }
-                // A page that stays keeps its annotations as they are, whichever page lists them first.
-                if (owner.kept) first = owner;
-                if (!copyable(number) && firstNote(number)) {
-                    std::printf("Warning: annotation object %u is on pages resized differently and cannot be copied "
-                                "(a form field, or an encrypted file): it follows the first of them, or one left as "
-                                "it is\n",
-                                number);
-                }
-            }
-        } catch (const CPdfException&) {
-            // A page whose annotations cannot be read lists none.
         }
     }
 }

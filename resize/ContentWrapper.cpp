@@ -97,17 +97,22 @@ std::string ContentWrapper::wrapReferences(const std::string& oldReferences) {
     return " " + formatInteger(scaleStream) + " 0 R " + oldReferences + "  " + formatInteger(restoreStream) + " 0 R ";
 }
 
-bool ContentWrapper::isKnownStream(const CPdfElement& unresolved) const {
-    if (!job_.knownStreams || !unresolved.is(kindReference) || unresolved.getRefNumber() <= 0) return false;
+bool ContentWrapper::isStreamObject(const CPdfElement& unresolved) const {
+    if (!unresolved.is(kindReference) || unresolved.getRefNumber() <= 0) return false;
     const uint32_t number = static_cast<uint32_t>(unresolved.getRefNumber());
-    return number < job_.knownStreams->size() && number < job_.entries.size() && (*job_.knownStreams)[number] &&
-           job_.entries[number].generation == unresolved.getRefGeneration();
+    if (number >= job_.entries.size() || job_.entries[number].generation != unresolved.getRefGeneration()) return false;
+    const std::vector<bool>* known = job_.knownStreams;
+    if (known && !known->empty()) return number < known->size() && (*known)[number];
+    // An update copies no object: the head tells, and the stream's data need not be read.
+    return job_.reader.headShowsStream(number);
 }
 
 void ContentWrapper::wrapContents(const CPdfDictionary& page, ObjectText& pageText) {
     CPdfElement unresolved;
     page.lookupUnresolved("Contents", unresolved);
-    if (isKnownStream(unresolved)) {
+    // A stream goes on as the page's content whatever its data: a wrong /Length, say, harms no
+    // byte the job writes.
+    if (isStreamObject(unresolved)) {
         replaceSingleReference(pageText, wrapReferences(referenceText(unresolved)));
         return;
     }

@@ -40,8 +40,8 @@ public:
 private:
     // Writes the two new streams and puts their references around `oldReferences`.
     std::string wrapReferences(const std::string& oldReferences);
-    // Whether the copy pass found `unresolved` (the page's Contents) to be a stream.
-    bool isKnownStream(const CPdfElement& unresolved) const;
+    // Whether `unresolved` (the page's Contents) names a stream object.
+    bool isStreamObject(const CPdfElement& unresolved) const;
     uint32_t writeStream(const std::string& data);
     void replaceInPageArray(ObjectText& pageText, const std::string& list) const;
     void rewriteArrayObject(uint32_t arrayObjectNumber, const std::string& list);

@@ -2,12 +2,10 @@
 
 #include <string>
 
-#include "pdf/objects/PdfException.h"
 #include "resize/OutputWriter.h"
 #include "resize/RawObjectReader.h"
 
 namespace {
-
 
 std::vector<bool> heldBackObjects(size_t entryCount, const std::vector<PageRecord>& records) {
     std::vector<bool> heldBack(entryCount, false);
@@ -28,19 +26,9 @@ std::vector<bool> contentsObjects(const std::vector<XRefEntry>& entries, const s
     return contents;
 }
 
-bool parsesAsStream(CPdfXRef& xref, uint32_t number, uint32_t generation) {
-    try {
-        CPdfElement object;
-        xref.fetch(static_cast<int32_t>(number), generation, object);
-        return object.is(kindStream);
-    } catch (const CPdfException&) {
-        return false;  // the rewrite reads it again and meets the same fault
-    }
-}
-
 }  // namespace
 
-std::vector<bool> copyObjects(RawObjectReader& reader, CPdfXRef& xref, OutputWriter& output,
+std::vector<bool> copyObjects(RawObjectReader& reader, OutputWriter& output,
                               const std::vector<XRefEntry>& entries, const std::vector<PageRecord>& records) {
     const std::vector<bool> heldBack = heldBackObjects(entries.size(), records);
     std::vector<bool> streams = contentsObjects(entries, records);
@@ -53,15 +41,12 @@ std::vector<bool> copyObjects(RawObjectReader& reader, CPdfXRef& xref, OutputWri
         // it here would only be done again.
         if (output.row(number).written || heldBack[number]) continue;
         if (entry.type == XRefEntryType::inUse) {
-            // Parsed before it is located: the parser reads the stream's start and then its end, where
-            // the search for its "endobj" then finds the bytes already read.
-            const bool parsed = probe && parsesAsStream(xref, number, entry.generation);
             RawObjectSpan span;
             if (!reader.locateObject(number, span) || span.length == 0 || span.isObjectStream) continue;
             const uint32_t offset = output.position();
             reader.copySpan(span, output);
             output.setOutputEntry(number, entry.generation, offset, true);
-            streams[number] = span.isStream && parsed;
+            streams[number] = probe && span.isStream;
         } else if (entry.type == XRefEntryType::compressed) {
             if (!reader.readRawObject(number, bytes) || bytes.empty()) continue;
             const uint32_t offset = output.position();

@@ -12,8 +12,8 @@ class RawObjectReader;
 // their offsets. Free entries, unreadable objects and object streams are left out (the members
 // of an object stream are copied one by one in their rebuilt form); the page objects of the
 // selected pages get their row but no bytes, since their rewrite comes later.
-// Gives the objects that a selected page names as its /Contents and that parse as streams: they
-// are parsed while the copy has their bytes at hand, so that the page rewrite need not read them
-// again (it only asks what kind of object they are).
-std::vector<bool> copyObjects(RawObjectReader& reader, CPdfXRef& xref, OutputWriter& output,
+// Gives the objects that a selected page names as its /Contents and whose head begins a stream:
+// the copy has their heads at hand, so that the page rewrite need not read them again (it only
+// asks what kind of object they are).
+std::vector<bool> copyObjects(RawObjectReader& reader, OutputWriter& output,
                               const std::vector<XRefEntry>& entries, const std::vector<PageRecord>& records);

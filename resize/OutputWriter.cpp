@@ -29,12 +29,10 @@ constexpr size_t kRowBlock = 64 * 1024;
 
 OutputWriter::OutputWriter(const std::string& outputFileName) : outputName_(outputFileName) {
     createTemporaryFile();
-    batch_.block.reset(new char[kBufferSize]);
 }
 
 OutputWriter::OutputWriter(std::unique_ptr<OutputFile> destination) : file_(std::move(destination)) {
     if (!file_) throw CPdfException(kCreateError);
-    batch_.block.reset(new char[kBufferSize]);
 }
 
 void OutputWriter::createTemporaryFile() {
@@ -83,6 +81,8 @@ void OutputWriter::write(const char* data, size_t length) {
 }
 
 char* OutputWriter::room() {
+    // A block only for batches that hold bytes: those of copied ranges alone take no memory.
+    if (!batch_.block) batch_.block.reset(new char[kBufferSize]);
     std::vector<OutputFile::Piece>& pieces = batch_.pieces;
     if (pieces.empty() || pieces.back().source) pieces.push_back(OutputFile::Piece{nullptr, buffered_, 0});
     return batch_.block.get() + buffered_;
@@ -118,8 +118,15 @@ void OutputWriter::settleRun() {
     if (run_.length == 0) return;
     const PendingRun run = run_;
     run_ = PendingRun();
-    if (file_->copiesInKernel(*run.source, run.position, run.length, run.outputPosition)) {
-        batch_.pieces.push_back(OutputFile::Piece{run.source, run.position, run.length});
+    // The run's bytes were read once to find it: missing now, the offsets after them would be wrong.
+    if (run.position > run.source->size() || run.length > run.source->size() - run.position) {
+        throw CPdfException(kReadError);
+    }
+    // Ranges the file copies itself (inside the kernel, or from a mapping of the input) need no
+    // read here: the job goes on with its pages while the file's thread copies them.
+    const bool inKernel = file_->copiesInKernel(*run.source, run.position, run.length, run.outputPosition);
+    if (inKernel || file_->copiesMapped(*run.source)) {
+        batch_.pieces.push_back(OutputFile::Piece{run.source, run.position, run.length, inKernel});
         batchLength_ += run.length;
         if (batchLength_ >= kBatchSize) handOver();
         return;
@@ -130,7 +137,6 @@ void OutputWriter::settleRun() {
     while (left > 0) {
         if (buffered_ == kBufferSize) handOver();
         const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kBufferSize - buffered_));
-        // The run's bytes were read once to find it: missing now, the offsets after them would be wrong.
         if (run.source->readAt(position, room(), want) != want) throw CPdfException(kReadError);
         commitRoom(want);
         position += want;
@@ -153,7 +159,6 @@ void OutputWriter::handOver() {
     if (SignalCleanup::receivedSignal() != 0) throw CPdfException(kInterrupted);
     if (batch_.pieces.empty()) return;
     if (!file_->writeBatch(batch_)) throw CPdfException(kWriteError);
-    if (!batch_.block) batch_.block.reset(new char[kBufferSize]);
     buffered_ = 0;
     batchLength_ = 0;
 }

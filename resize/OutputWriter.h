@@ -74,7 +74,7 @@ public:
 
 private:
     // The writer's own bytes and the copied ranges read here go into a block of this size, the
-    // ranges copied in the kernel beside them into a batch of up to kBatchSize in all: the batch
+    // ranges the file copies itself beside them into a batch of up to kBatchSize in all: the batch
     // is then handed to the file, which writes it while the next one is filled.
     static constexpr size_t kBufferSize = 1 << 20;
     static constexpr uint64_t kBatchSize = 8 << 20;

@@ -68,7 +68,30 @@ bool PageCollector::visitPage(const CPdfDictionary& page, const CPdfElement& sto
         record.contentsNumber = static_cast<uint32_t>(contents.getRefNumber());
         record.contentsGeneration = static_cast<uint32_t>(contents.getRefGeneration());
     }
+    readAnnotations(page, record);
     return records.size() < maxPages_;
+}
+
+void PageCollector::readAnnotations(const CPdfDictionary& page, PageRecord& record) {
+    CPdfElement arrayObject;
+    page.lookupUnresolved("Annots", arrayObject);
+    if (arrayObject.is(kindReference) && arrayObject.getRefNumber() > 0) {
+        record.annotsArrayNumber = static_cast<uint32_t>(arrayObject.getRefNumber());
+    }
+    try {
+        CPdfElement annotations;
+        page.lookup("Annots", annotations);
+        if (!annotations.is(kindArray)) return;
+        const CPdfArray& array = *annotations.getArray();
+        for (int32_t i = 0; i < array.getLength(); ++i) {
+            const CPdfElement& reference = array.at(i);
+            if (reference.is(kindReference) && reference.getRefNumber() > 0) {
+                record.annotations.push_back(static_cast<uint32_t>(reference.getRefNumber()));
+            }
+        }
+    } catch (const CPdfException&) {
+        record.annotations.clear();  // a page whose annotations cannot be read lists none
+    }
 }
 
 PageCollector::Boxes PageCollector::nodeBoxes(const CPdfDictionary& node, const Boxes& inherited) {

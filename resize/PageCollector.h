@@ -38,6 +38,8 @@ private:
     void leaveNode() override;
     bool visitPage(const CPdfDictionary& page, const CPdfElement& stored) override;
 
+    // What the annotation plan needs of the page, read while the page is at hand.
+    static void readAnnotations(const CPdfDictionary& page, PageRecord& record);
     static Boxes nodeBoxes(const CPdfDictionary& node, const Boxes& inherited);
     static PageBox readBox(const CPdfElement& array);
 

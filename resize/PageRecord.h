@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 // A rectangle as PDF writes it: lower-left corner, then upper-right corner.
 struct PageBox {
@@ -36,4 +37,8 @@ struct PageRecord {
     // The page's /Contents when it is a reference (number 0 when it is not).
     uint32_t contentsNumber = 0;
     uint32_t contentsGeneration = 0;
+    // The page's /Annots when it is a reference (0 when it is not), and the object numbers of the
+    // annotations it lists, in their order (none when they cannot be read).
+    uint32_t annotsArrayNumber = 0;
+    std::vector<uint32_t> annotations;
 };

@@ -24,7 +24,7 @@ struct ResizeJob {
     OutputWriter& output;
     const ResizeSettings& settings;
     const OutputEncryption* encryption = nullptr;  // set when the input is encrypted
-    // Objects known to parse as streams (the copy pass parsed them); others are read to learn their kind.
+    // Objects the copy pass found to be streams; others are read to learn their kind.
     const std::vector<bool>* knownStreams = nullptr;
     // What follows the content outside the pages (destinations, shared annotations); null: the
     // page's own objects only.

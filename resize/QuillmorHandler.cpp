@@ -41,15 +41,26 @@ CQuillmorHandler::~CQuillmorHandler() = default;
 
 void CQuillmorHandler::resizeFile() {
     openInput();
+    const bool toStandardOutput = job_.outputFileName == standardStreamName;
+    // An update's copy of the input runs on the output's own thread while the page tree is read.
+    // Standard output takes no byte before the pages are found: a damaged tree leaves it empty.
+    bool inputCopied = job_.settings.incremental && !toStandardOutput && !xref_->wasRepaired();
+    if (inputCopied) {
+        createOutput(toStandardOutput);
+        copyInputForUpdate();
+    }
     // A damaged page tree ends the job before the output is named, as any damage the opening finds.
     CollectedPages pages;
     xref_->readRebuilding([&] { pages = PageCollector::collect(*xref_); });
     records_ = std::move(pages.records);
+    // Repaired by the walk, the input takes no update after all: the copy goes.
+    if (inputCopied && xref_->wasRepaired()) {
+        output_.reset();
+        inputCopied = false;
+    }
 
     const std::vector<XRefEntry>& entries = xref_->getEntries();
-    const bool toStandardOutput = job_.outputFileName == standardStreamName;
-    output_.reset(toStandardOutput ? new OutputWriter(std::move(standardOutput_))
-                                   : new OutputWriter(job_.outputFileName));
+    if (!output_) createOutput(toStandardOutput);
     output_->resetTable(entries.size());
     std::printf(", output file: '%s'\n", job_.outputFileName.c_str());
     if (xref_->wasRepaired()) {
@@ -67,19 +78,24 @@ void CQuillmorHandler::resizeFile() {
     reader_.reset(new RawObjectReader(*document_->getInputFile(), *xref_, xref_->getStart()));
     reader_->setRebuiltStringEncryption(encryption_.get());
     if (update) {
-        copyInputForUpdate();
+        if (!inputCopied) copyInputForUpdate();
     } else {
         reader_->copyHeader(*output_);
     }
     selectPages(pages.pageCount);
     // An update copies no object: the rewrite finds out itself which contents are streams.
-    if (!update) knownStreams_ = copyObjects(*reader_, *xref_, *output_, entries, records_);
+    if (!update) knownStreams_ = copyObjects(*reader_, *output_, entries, records_);
     rewritePages();
     if (update) {
         finishUpdate();
     } else {
         finishOutput();
     }
+}
+
+void CQuillmorHandler::createOutput(bool toStandardOutput) {
+    output_.reset(toStandardOutput ? new OutputWriter(std::move(standardOutput_))
+                                   : new OutputWriter(job_.outputFileName));
 }
 
 std::vector<PageRecord> CQuillmorHandler::surveyPages() {

@@ -33,6 +33,7 @@ public:
 
 private:
     void openInput();
+    void createOutput(bool toStandardOutput);
     // Refuses an encrypted input that cannot be opened without a password; for one that can,
     // prepares the encryption of what the job writes anew.
     void setUpEncryption();

@@ -115,10 +115,17 @@ bool RawObjectReader::locateObject(uint32_t objectNumber, RawObjectSpan& span) {
     return true;
 }
 
-bool RawObjectReader::findObjectEnd(uint32_t objectNumber, uint64_t position, uint64_t& end, RawObjectSpan& span) {
+bool RawObjectReader::headShowsStream(uint32_t objectNumber) {
+    const std::vector<XRefEntry>& entries = xref_.getEntries();
+    if (objectNumber >= entries.size() || entries[objectNumber].type != XRefEntryType::inUse) return false;
+    const uint64_t position = static_cast<uint64_t>(headerStart_) + entries[objectNumber].offset;
+    ObjectHead head;
+    return position < file_.size() && readHead(objectNumber, position, head) && head.status == ObjectHead::Status::stream;
+}
+
+bool RawObjectReader::readHead(uint32_t objectNumber, uint64_t position, ObjectHead& head) {
     const uint64_t fileSize = file_.size();
     size_t windowLength = static_cast<size_t>(std::min<uint64_t>(kFirstWindow, fileSize - position));
-    ObjectHead head;
     for (;;) {
         loadWindow(position, windowLength);
         const bool complete = position + windowLength_ >= fileSize;
@@ -138,7 +145,13 @@ bool RawObjectReader::findObjectEnd(uint32_t objectNumber, uint64_t position, ui
     // Bytes that are not this object's (a stale or wrong offset) would give the output a
     // cross-reference row pointing at another object; the reader takes the object for absent too.
     const XRefEntry& entry = xref_.getEntries()[objectNumber];
-    if (!head.hasHeader || head.number != objectNumber || head.generation != entry.generation) return false;
+    return head.hasHeader && head.number == objectNumber && head.generation == entry.generation;
+}
+
+bool RawObjectReader::findObjectEnd(uint32_t objectNumber, uint64_t position, uint64_t& end, RawObjectSpan& span) {
+    const uint64_t fileSize = file_.size();
+    ObjectHead head;
+    if (!readHead(objectNumber, position, head)) return false;
 
     uint64_t last = 0;  // file position of the "j" of the "endobj" that ends the object
     if (head.status == ObjectHead::Status::stream) {

@@ -38,6 +38,9 @@ public:
     // A stream's "endobj" is searched after the data its /Length gives, so data holding
     // "endobj" stays whole; an unusable /Length falls back to the first "endobj".
     bool locateObject(uint32_t objectNumber, RawObjectSpan& span);
+    // Whether a type 1 object's first bytes begin a stream ("n g obj << ... >> stream"), without
+    // looking for its end.
+    bool headShowsStream(uint32_t objectNumber);
     // Writes the bytes of a located object, joining the copy of the object before when it ends
     // where this one starts.
     void copySpan(const RawObjectSpan& span, OutputWriter& output);
@@ -49,6 +52,8 @@ public:
     void copyHeader(OutputWriter& output);
 
 private:
+    // Scans the head of the object at `position`; false when its header names another object.
+    bool readHead(uint32_t objectNumber, uint64_t position, ObjectHead& head);
     bool findObjectEnd(uint32_t objectNumber, uint64_t position, uint64_t& end, RawObjectSpan& span);
     uint64_t streamDataLength(uint32_t objectNumber, const ObjectHead& head, bool& usable);
     bool endstreamFollows(uint64_t dataEnd);

@@ -90,3 +90,18 @@ TEST(Repair, EncryptedObjectStreamsJoinTheTableOnceTheKeyIsKnown) {
     writeFile(dir.file("in.pdf"), encrypted.substr(0, encrypted.rfind("startxref")) + "startxref\n1\n%%EOF\n");
     expectSoundWithThreePages(resized(dir.file("in.pdf"), dir, "out", "-page a4 -con -center"));
 }
+
+// Readers show a content stream whose /Length is wrong: the page is wrapped and the stream copied as it stands.
+TEST(Repair, AContentStreamWithAWrongLengthStaysThePagesContent) {
+    constexpr char kDamaged[] = "5 0 obj\n<< /Length 999 >>\nstream\nBT /F1 12 Tf 72 720 Td (Page 1) Tj ET\nendstream\nendobj\n";
+    PdfBuilder builder = simpleDocumentBuilder(1);
+    builder.addRawObject(5, kDamaged);
+    TempDir dir;
+    writeFile(dir.file("in.pdf"), builder.build());
+    for (const char* options : {"-scale50", "-scale50 -incremental"}) {
+        SCOPED_TRACE(options);
+        const std::string output = readFile(resized(dir.file("in.pdf"), dir, std::to_string(std::string(options).size()), options));
+        EXPECT_NE(output.find("/Contents  [  6 0 R  5 0 R   7 0 R  ]"), std::string::npos);
+        EXPECT_NE(output.find(kDamaged), std::string::npos);
+    }
+}

@@ -114,7 +114,7 @@ public:
     // Copies every object as the pipeline does before the rewrites, every page selected.
     void copy() {
         for (PageRecord& record : records) record.selected = true;
-        knownStreams_ = copyObjects(*reader_, xref_, *output_, xref_.getEntries(), records);
+        knownStreams_ = copyObjects(*reader_, *output_, xref_.getEntries(), records);
         copied_ = true;
     }
     void rewrite(size_t index) { rewrite(index, pageTransformOf(settings, records.at(index))); }
