@@ -41,9 +41,12 @@ done
 out="$data/out.pdf"
 trap 'rm -f "$out" "$data"/out.pdf.quillmor-tmp* "$data"/*.pdf.part' EXIT
 
-# One timed run: prints "wall cpu peak_kB"; the command's status is checked by the caller.
+# One timed run: prints "wall cpu peak_kB"; the command's status is checked by the caller. The
+# data that earlier runs left for the disk goes first (untimed): written back during a run, it would
+# take a core from whichever command runs then.
 timed() {
   local usage status=0
+  sync
   usage=$("$timer" "$@" 2>&1 >/dev/null | tail -n 1) || status=$?
   echo "$usage"
   return $status
