@@ -16,6 +16,10 @@ constexpr PageBox kDefaultBox = {0, 0, 612, 792};
 constexpr int32_t kBoxNumbers = 4;
 // Records reserved before the walk at most (about 11 MB).
 constexpr size_t kReservedRecords = size_t{1} << 16;
+// The records of a document with at most this many pages keep each page's parsed dictionary for
+// the rewrite (about 1.3 kB each), so that its pages are read once. Larger documents keep none:
+// their memory stays what it was, and every page costs the same.
+constexpr size_t kKeptPages = 2048;
 
 }  // namespace
 
@@ -35,6 +39,7 @@ CollectedPages PageCollector::collect(CPdfXRef& xref) {
     const double count = tree.getCount();
     if (count > 0) collector.pages_.records.reserve(std::min<size_t>(static_cast<size_t>(
         std::min<double>(count, static_cast<double>(collector.maxPages_))), kReservedRecords));
+    collector.keepsPages_ = count <= kKeptPages;
     tree.walk(collector);
     collector.pages_.pageCount = static_cast<uint32_t>(collector.pages_.records.size());
     return std::move(collector.pages_);
@@ -44,7 +49,8 @@ void PageCollector::enterNode(const CPdfDictionary& node) { inherited_.push_back
 
 void PageCollector::leaveNode() { inherited_.pop_back(); }
 
-bool PageCollector::visitPage(const CPdfDictionary& page, const CPdfElement& stored) {
+bool PageCollector::visitPage(const CPdfElement& pageElement, const CPdfElement& stored) {
+    const CPdfDictionary& page = *pageElement.getDictionary();
     const Boxes boxes = nodeBoxes(page, inherited_.back());
     std::vector<PageRecord>& records = pages_.records;
     records.emplace_back();
@@ -52,6 +58,7 @@ bool PageCollector::visitPage(const CPdfDictionary& page, const CPdfElement& sto
     // A page given as a direct dictionary has no object of its own to rewrite.
     record.filled = stored.is(kindReference);
     record.objectNumber = record.filled ? static_cast<uint32_t>(stored.getRefNumber()) : 0;
+    if (keepsPages_) keepPage(pageElement);
     record.mediaBox = boxes.box[kMediaBox];
     record.cropBox = boxes.box[kCropBox];
     record.bleedBox = boxes.box[kBleedBox];
@@ -70,6 +77,17 @@ bool PageCollector::visitPage(const CPdfDictionary& page, const CPdfElement& sto
     }
     readAnnotations(page, record);
     return records.size() < maxPages_;
+}
+
+void PageCollector::keepPage(const CPdfElement& page) {
+    std::vector<PageRecord>& records = pages_.records;
+    if (records.size() <= kKeptPages) {
+        if (records.back().filled) records.back().page = page;
+        return;
+    }
+    // More pages than the root's /Count promised: none are kept after all.
+    keepsPages_ = false;
+    for (PageRecord& record : records) record.page = CPdfElement();
 }
 
 void PageCollector::readAnnotations(const CPdfDictionary& page, PageRecord& record) {

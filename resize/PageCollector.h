@@ -36,8 +36,10 @@ private:
 
     void enterNode(const CPdfDictionary& node) override;
     void leaveNode() override;
-    bool visitPage(const CPdfDictionary& page, const CPdfElement& stored) override;
+    bool visitPage(const CPdfElement& page, const CPdfElement& stored) override;
 
+    // Keeps the page's dictionary in its record, while the document is small enough.
+    void keepPage(const CPdfElement& page);
     // What the annotation plan needs of the page, read while the page is at hand.
     static void readAnnotations(const CPdfDictionary& page, PageRecord& record);
     static Boxes nodeBoxes(const CPdfDictionary& node, const Boxes& inherited);
@@ -46,4 +48,5 @@ private:
     size_t maxPages_;
     CollectedPages pages_;
     std::vector<Boxes> inherited_;  // what the kids of each node on the path inherit
+    bool keepsPages_ = false;
 };

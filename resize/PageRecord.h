@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "pdf/objects/PdfElement.h"
+
 // A rectangle as PDF writes it: lower-left corner, then upper-right corner.
 struct PageBox {
     double x1 = 0;
@@ -41,4 +43,7 @@ struct PageRecord {
     // annotations it lists, in their order (none when they cannot be read).
     uint32_t annotsArrayNumber = 0;
     std::vector<uint32_t> annotations;
+    // The page's dictionary as the page walk read it, kept for the rewrite in small documents;
+    // none otherwise, and the rewrite reads the page itself.
+    CPdfElement page;
 };

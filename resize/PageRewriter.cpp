@@ -36,8 +36,11 @@ void PageRewriter::rewritePage(PageRecord& record, const PageTransform& transfor
         geometry.rewriteBox(pageText, record.artBox, "/ArtBox", false);
     }
 
-    CPdfElement page;
-    job_.xref.fetch(static_cast<int32_t>(pageNumber), fetchGeneration(job_.entries, pageNumber), page);
+    // The walk's copy, if it kept one: the page is read once.
+    CPdfElement page = std::move(record.page);
+    if (!page.is(kindDictionary)) {
+        job_.xref.fetch(static_cast<int32_t>(pageNumber), fetchGeneration(job_.entries, pageNumber), page);
+    }
     if (!page.is(kindDictionary)) throw CPdfException("Cannot resize " + pageName + ": it is not a dictionary\n");
     const CPdfDictionary& pageDictionary = *page.getDictionary();
 

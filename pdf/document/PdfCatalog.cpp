@@ -18,9 +18,9 @@ class PageListBuilder : public CPdfPageTreeVisitor {
 public:
     PageListBuilder(CPdfResolver* xref, std::vector<CPdfPage>& pages) : xref_(xref), pages_(pages) {}
 
-    bool visitPage(const CPdfDictionary& page, const CPdfElement& stored) override {
+    bool visitPage(const CPdfElement& page, const CPdfElement& stored) override {
         CPdfPage record;
-        record.load(static_cast<int32_t>(pages_.size()) + 1, xref_, page, stored);
+        record.load(static_cast<int32_t>(pages_.size()) + 1, xref_, *page.getDictionary(), stored);
         pages_.push_back(std::move(record));
         return true;
     }

@@ -94,7 +94,7 @@ void CPdfPageTree::walk(CPdfPageTreeVisitor& visitor, size_t maxNodes) const {
         CPdfElement grandKids;
         dictionary.lookup("Kids", grandKids);
         if (!grandKids.is(kindArray)) {
-            if (!visitor.visitPage(dictionary, stored)) return;
+            if (!visitor.visitPage(kid, stored)) return;
             continue;
         }
         // The root is level 0.

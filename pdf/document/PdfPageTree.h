@@ -17,9 +17,9 @@ public:
     // An intermediate node (the root first), before its kids; leaveNode follows after them.
     virtual void enterNode(const CPdfDictionary& node) { (void)node; }
     virtual void leaveNode() {}
-    // A page; `stored` is the page as its parent's Kids array holds it (a reference, or the
-    // dictionary itself). Returning false ends the walk.
-    virtual bool visitPage(const CPdfDictionary& page, const CPdfElement& stored) = 0;
+    // A page: `page` holds its dictionary, `stored` is the page as its parent's Kids array holds it
+    // (a reference, or the dictionary itself). Returning false ends the walk.
+    virtual bool visitPage(const CPdfElement& page, const CPdfElement& stored) = 0;
 };
 
 // The document's page tree, from the catalog that the trailer's Root names. A node with a Kids

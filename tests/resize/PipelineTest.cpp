@@ -199,3 +199,20 @@ TEST_F(Pipeline, FailedJobsLeaveNoOutputAndKeepAnExistingOne) {
 }
 
 }  // namespace
+
+// Small documents keep each page from the walk for the rewrite; one with more pages than its /Count
+// promised keeps none after all, and every page is still read and resized.
+TEST_F(Pipeline, EveryPageIsResizedWhateverTheCountPromised) {
+    for (const int pages : {3, 2100}) {
+        std::string pdf = buildSimpleDocument(pages);
+        const std::string count = "/Count " + std::to_string(pages);
+        pdf.replace(pdf.find(count), count.size(), "/Count 1" + std::string(count.size() - 8, ' '));
+        const JobRun job = resize(pdf, {"-scale50"});
+        ASSERT_EQ(job.error, "<no error>") << pages;
+        InputJob out(job.output);
+        ASSERT_EQ(out.records.size(), static_cast<size_t>(pages));
+        for (const PageRecord& record : out.records) {
+            ASSERT_EQ(record.mediaBox.x2, 306) << "page object " << record.objectNumber << " of " << pages;
+        }
+    }
+}
