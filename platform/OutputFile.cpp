@@ -59,6 +59,33 @@ constexpr size_t kMaxRanges = 1024;
 constexpr size_t kMaxBlocksWaiting = 1;
 #endif
 
+// Runs each task at once on the caller's thread, where the file has no thread of its own; after a
+// failed task it runs none.
+class InlineWriter {
+public:
+    template <typename Task>
+    bool run(Task task, bool /*holdsBlock*/) {
+        failed_ = failed_ || !task();
+        return !failed_;
+    }
+    bool waitIdle() const { return !failed_; }
+
+private:
+    bool failed_ = false;
+};
+
+// The block of copies by reads and writes, made when the first one needs it.
+class CopyBlock {
+public:
+    char* get() {
+        if (!block_) block_.reset(new char[kCopyBlock]);
+        return block_.get();
+    }
+
+private:
+    std::unique_ptr<char[]> block_;
+};
+
 }  // namespace
 
 #if QUILLMOR_DESCRIPTORS
@@ -254,24 +281,16 @@ struct OutputFile::Native {
     int descriptor = -1;
     // Once the kernel refuses a copy between these files, later copies go by reads and writes at once.
     bool kernelCopyRefused = false;
-    std::unique_ptr<char[]> block;  // for copies by reads and writes
+    CopyBlock block;  // for copies by reads and writes
 #if QUILLMOR_HAVE_THREADS
     BackgroundWriter background;  // last: destroyed first, so that its task ends before the rest goes
-    bool settle() { return background.waitIdle(); }
-    bool runTask(std::function<bool()> task, bool holdsBlock) { return background.run(std::move(task), holdsBlock); }
 #else
-    bool failed = false;
-    bool settle() const { return !failed; }
-    template <typename Task>
-    bool runTask(Task task, bool) {
-        failed = failed || !task();
-        return !failed;
-    }
+    InlineWriter background;
 #endif
-
-    char* copyBlock() {
-        if (!block) block.reset(new char[kCopyBlock]);
-        return block.get();
+    bool settle() { return background.waitIdle(); }
+    template <typename Task>
+    bool runTask(Task task, bool holdsBlock) {
+        return background.run(std::move(task), holdsBlock);
     }
     bool writeAll(const char* data, size_t length);
     // Copies from the input's `position` (its own file position when null); gives how much came.
@@ -317,7 +336,7 @@ uint64_t OutputFile::Native::kernelCopy(int input, uint64_t* position, uint64_t 
 bool OutputFile::Native::copyDescriptor(int input, uint64_t length) {
     uint64_t left = length - kernelCopy(input, nullptr, length);
     while (left > 0) {
-        const ssize_t got = ::read(input, copyBlock(), static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock)));
+        const ssize_t got = ::read(input, block.get(), static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock)));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0 || !writeAll(block.get(), static_cast<size_t>(got))) break;
         left -= static_cast<uint64_t>(got);
@@ -385,18 +404,13 @@ bool OutputFile::close() {
 
 struct OutputFile::Native {
     std::FILE* file = nullptr;
-    std::unique_ptr<char[]> block;
-    bool failed = false;
+    CopyBlock block;
+    InlineWriter background;
 
-    bool settle() const { return !failed; }
+    bool settle() const { return background.waitIdle(); }
     template <typename Task>
-    bool runTask(Task task, bool) {
-        failed = failed || !task();
-        return !failed;
-    }
-    char* copyBlock() {
-        if (!block) block.reset(new char[kCopyBlock]);
-        return block.get();
+    bool runTask(Task task, bool holdsBlock) {
+        return background.run(std::move(task), holdsBlock);
     }
     bool writeAll(const char* data, size_t length) { return std::fwrite(data, 1, length, file) == length; }
     uint64_t kernelCopy(int, uint64_t*, uint64_t) { return 0; }
@@ -430,7 +444,7 @@ bool OutputFile::copyFrom(const std::string& source, uint64_t length) {
     if (!input) return false;
     uint64_t left = length;
     while (left > 0) {
-        const size_t got = std::fread(native_->copyBlock(), 1, static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock)), input);
+        const size_t got = std::fread(native_->block.get(), 1, static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock)), input);
         if (got == 0 || !native_->writeAll(native_->block.get(), got)) break;
         left -= got;
     }
@@ -453,7 +467,7 @@ bool OutputFile::close() {
 // Copies a source range by reads and writes, from `offset` on.
 bool OutputFile::Native::readAndWrite(ReadOnlyFile& source, uint64_t offset, uint64_t left) {
     while (left > 0) {
-        const size_t got = source.readAt(offset, copyBlock(), static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock)));
+        const size_t got = source.readAt(offset, block.get(), static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock)));
         if (got == 0 || !writeAll(block.get(), got)) return false;
         offset += got;
         left -= got;
