@@ -23,17 +23,17 @@ constexpr size_t kKeptPages = 2048;
 
 }  // namespace
 
-PageCollector::PageCollector(size_t maxPages) : maxPages_(maxPages) {
+PageCollector::PageCollector(size_t maxPages, PageWalkObserver* observer) : maxPages_(maxPages), observer_(observer) {
     Boxes defaults;
     for (PageBox& box : defaults.box) box = kDefaultBox;
     inherited_.push_back(defaults);
 }
 
-CollectedPages PageCollector::collect(CPdfXRef& xref) {
+CollectedPages PageCollector::collect(CPdfXRef& xref, PageWalkObserver* observer) {
     const CPdfPageTree tree(xref);
     // /Count is often wrong in files that viewers open: the pages the tree holds are the pages.
     // Each is an object of the file, so a tree that lists more than there are objects is damage.
-    PageCollector collector(xref.getEntries().size());
+    PageCollector collector(xref.getEntries().size(), observer);
     // Reserved up front, the records are never copied to a larger block, which would hold the old
     // and the new block at once; the count only guides the reservation.
     const double count = tree.getCount();
@@ -77,6 +77,10 @@ bool PageCollector::visitPage(const CPdfElement& pageElement, const CPdfElement&
     }
     readAnnotations(page, record);
     return records.size() < maxPages_;
+}
+
+void PageCollector::siblingsAheadFrom(uint32_t lowestNumber) {
+    if (observer_ && !pages_.records.empty()) observer_->pageRecorded(pages_.records.back(), lowestNumber);
 }
 
 void PageCollector::keepPage(const CPdfElement& page) {

@@ -1,6 +1,7 @@
 #include "resize/QuillmorHandler.h"
 
 #include <cstdio>
+#include <limits>
 #include <utility>
 
 #include "pdf/document/PdfDocument.h"
@@ -32,6 +33,45 @@ constexpr char kPermsWarning[] =
     "is opened all the same\n";
 constexpr char kOtherHandler[] = "\nEncrypted PDF file uses a security handler other than Standard: not supported\n";
 
+// Copies objects while the page walk goes on, holding back the pages found that the job
+// rewrites. It takes the pages to come to have higher numbers than the pages before them, as
+// files mostly number them: below the lowest sibling still to come, or past the last page.
+// Stops at the first page it has copied already, and at the first error.
+class CopyAheadOfWalk : public PageWalkObserver {
+public:
+    CopyAheadOfWalk(CopyPass* pass, const ResizeSettings& settings, const CPdfXRef& xref)
+        : pass_(pass), settings_(settings), xref_(xref) {}
+
+    void pageRecorded(const PageRecord& record, uint32_t lowestSiblingAhead) override {
+        // After a repair the entries are others, and what was copied is of no use.
+        if (stopped_ || xref_.wasRepaired()) {
+            stopped_ = true;
+            return;
+        }
+        const bool rewritten =
+            record.filled && !staysAsItIs(settings_, record) && unresizableReason(settings_, record).empty();
+        if (rewritten && !pass_->holdBack(record.objectNumber)) {
+            stopped_ = true;
+            return;
+        }
+        uint32_t bound = lowestSiblingAhead;
+        // A page without an object of its own tells nothing of the numbers to come.
+        if (bound == std::numeric_limits<uint32_t>::max()) bound = record.filled ? record.objectNumber + 1 : 0;
+        try {
+            pass_->copyBelow(bound);
+        } catch (const CPdfException&) {
+            stopped_ = true;
+        }
+    }
+    bool stopped() const { return stopped_; }
+
+private:
+    CopyPass* pass_;
+    const ResizeSettings& settings_;
+    const CPdfXRef& xref_;
+    bool stopped_ = false;
+};
+
 }  // namespace
 
 CQuillmorHandler::CQuillmorHandler(JobRequest job, std::unique_ptr<OutputFile> standardOutput)
@@ -49,19 +89,25 @@ void CQuillmorHandler::resizeFile() {
         createOutput(toStandardOutput);
         copyInputForUpdate();
     }
+    // A new file takes the objects that no page can be while the page tree is read.
+    std::unique_ptr<CopyPass> earlyCopy = startCopyDuringWalk(toStandardOutput);
+    CopyAheadOfWalk ahead(earlyCopy.get(), job_.settings, *xref_);
     // A damaged page tree ends the job before the output is named, as any damage the opening finds.
     CollectedPages pages;
-    xref_->readRebuilding([&] { pages = PageCollector::collect(*xref_); });
+    xref_->readRebuilding([&] { pages = PageCollector::collect(*xref_, earlyCopy ? &ahead : nullptr); });
     records_ = std::move(pages.records);
     // Repaired by the walk, the input takes no update after all: the copy goes.
     if (inputCopied && xref_->wasRepaired()) {
         output_.reset();
         inputCopied = false;
     }
+    // So does a copy that ran during a repair, or stopped on an error: the copy after the walk
+    // meets that error again.
+    if (earlyCopy && (ahead.stopped() || xref_->wasRepaired())) dropOutput(earlyCopy);
 
     const std::vector<XRefEntry>& entries = xref_->getEntries();
     if (!output_) createOutput(toStandardOutput);
-    output_->resetTable(entries.size());
+    if (!earlyCopy) output_->resetTable(entries.size());
     std::printf(", output file: '%s'\n", job_.outputFileName.c_str());
     if (xref_->wasRepaired()) {
         std::printf("Warning: the cross-reference data of the input is damaged: rebuilt from the objects in the file\n");
@@ -75,22 +121,67 @@ void CQuillmorHandler::resizeFile() {
     }
     reportSignatures(update);
 
-    reader_.reset(new RawObjectReader(*document_->getInputFile(), *xref_, xref_->getStart()));
-    reader_->setRebuiltStringEncryption(encryption_.get());
     if (update) {
+        openRawReader();
         if (!inputCopied) copyInputForUpdate();
-    } else {
+    } else if (!earlyCopy) {
+        openRawReader();
         reader_->copyHeader(*output_);
     }
     selectPages(pages.pageCount);
+    // A copy that ran ahead of the walk and held back other objects than the selection's pages
+    // is written again.
+    if (earlyCopy && !earlyCopy->heldBackAsSelected(records_)) {
+        dropOutput(earlyCopy);
+        createOutput(toStandardOutput);
+        output_->resetTable(entries.size());
+        openRawReader();
+        reader_->copyHeader(*output_);
+    }
     // An update copies no object: the rewrite finds out itself which contents are streams.
-    if (!update) knownStreams_ = copyObjects(*reader_, *output_, entries, records_);
+    if (earlyCopy) {
+        knownStreams_ = earlyCopy->finish(records_);
+    } else if (!update) {
+        knownStreams_ = copyObjects(*reader_, *output_, entries, records_);
+    }
+    earlyCopy.reset();
     rewritePages();
     if (update) {
         finishUpdate();
     } else {
         finishOutput();
     }
+}
+
+std::unique_ptr<CopyPass> CQuillmorHandler::startCopyDuringWalk(bool toStandardOutput) {
+    const ResizeSettings& settings = job_.settings;
+    // Without a selection every page of the tree is selected, and whether the job rewrites one
+    // depends on that page alone.
+    const bool everyPage = settings.pageRanges.empty() && settings.oddPagesOnly == settings.evenPagesOnly;
+    if (toStandardOutput || settings.incremental || !everyPage || xref_->wasRepaired()) return nullptr;
+    try {
+        createOutput(toStandardOutput);
+        output_->resetTable(xref_->getEntries().size());
+        openRawReader();
+        reader_->copyHeader(*output_);
+    } catch (const CPdfException&) {
+        // Set up again after the walk, the output then tells what fails.
+        reader_.reset();
+        output_.reset();
+        return nullptr;
+    }
+    return std::make_unique<CopyPass>(*reader_, *output_, xref_->getEntries());
+}
+
+void CQuillmorHandler::dropOutput(std::unique_ptr<CopyPass>& copy) {
+    copy.reset();
+    reader_.reset();
+    output_.reset();
+}
+
+void CQuillmorHandler::openRawReader() {
+    reader_.reset(new RawObjectReader(*document_->getInputFile(), *xref_, xref_->getStart()));
+    reader_->setRebuiltStringEncryption(encryption_.get());
 }
 
 void CQuillmorHandler::createOutput(bool toStandardOutput) {

@@ -11,6 +11,7 @@
 #include "resize/ResizeSettings.h"
 
 class CInputFile;
+class CopyPass;
 class CPdfDocument;
 class OutputEncryption;
 class OutputWriter;
@@ -34,6 +35,13 @@ public:
 private:
     void openInput();
     void createOutput(bool toStandardOutput);
+    // For a new file written whole and every page selected: the output with the input's header,
+    // and the copy that runs during the page walk. Null otherwise, or when the output cannot be
+    // created yet.
+    std::unique_ptr<CopyPass> startCopyDuringWalk(bool toStandardOutput);
+    // Drops the copy, the raw reader and the output with what it holds.
+    void dropOutput(std::unique_ptr<CopyPass>& copy);
+    void openRawReader();
     // Refuses an encrypted input that cannot be opened without a password; for one that can,
     // prepares the encryption of what the job writes anew.
     void setUpEncryption();

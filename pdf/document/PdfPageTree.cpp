@@ -1,5 +1,7 @@
 #include "pdf/document/PdfPageTree.h"
 
+#include <algorithm>
+#include <limits>
 #include <string>
 
 #include "pdf/objects/PdfArray.h"
@@ -9,11 +11,28 @@
 
 namespace {
 
+uint32_t numberOf(const CPdfElement& stored) {
+    return stored.is(kindReference) ? static_cast<uint32_t>(stored.getRefNumber()) : 0;
+}
+
 struct Frame {
     CPdfElement kids;  // the node's Kids array
     int32_t next = 0;
     uint32_t number = 0;  // the node's object number, 0 when it is direct
+    // The lowest object number among the kids from each index on; a kid that names no object counts as 0.
+    std::vector<uint32_t> lowestFrom;
+
+    void findLowest() {
+        const CPdfArray& array = *kids.getArray();
+        lowestFrom.assign(static_cast<size_t>(array.getLength()) + 1, std::numeric_limits<uint32_t>::max());
+        for (int32_t i = array.getLength() - 1; i >= 0; --i) {
+            const CPdfElement& kid = array.at(i);
+            const uint32_t number = kid.is(kindReference) && kid.getRefNumber() > 0 ? numberOf(kid) : 0;
+            lowestFrom[static_cast<size_t>(i)] = std::min(lowestFrom[static_cast<size_t>(i) + 1], number);
+        }
+    }
 };
+
 
 // Indirect intermediate nodes met so far, and whether each is on the path from the root: a tree
 // can only lead back to an ancestor, or list a node twice, through a reference.
@@ -34,10 +53,6 @@ public:
 private:
     std::unordered_map<uint32_t, bool> nodes_;
 };
-
-uint32_t numberOf(const CPdfElement& stored) {
-    return stored.is(kindReference) ? static_cast<uint32_t>(stored.getRefNumber()) : 0;
-}
 
 }  // namespace
 
@@ -69,6 +84,7 @@ void CPdfPageTree::walk(CPdfPageTreeVisitor& visitor, size_t maxNodes) const {
         Frame frame;
         frame.kids = std::move(kids);
         frame.number = number;
+        frame.findLowest();
         path.push_back(std::move(frame));
     };
 
@@ -95,6 +111,7 @@ void CPdfPageTree::walk(CPdfPageTreeVisitor& visitor, size_t maxNodes) const {
         dictionary.lookup("Kids", grandKids);
         if (!grandKids.is(kindArray)) {
             if (!visitor.visitPage(kid, stored)) return;
+            visitor.siblingsAheadFrom(top.lowestFrom[static_cast<size_t>(top.next)]);
             continue;
         }
         // The root is level 0.

@@ -20,6 +20,9 @@ public:
     // A page: `page` holds its dictionary, `stored` is the page as its parent's Kids array holds it
     // (a reference, or the dictionary itself). Returning false ends the walk.
     virtual bool visitPage(const CPdfElement& page, const CPdfElement& stored) = 0;
+    // After each page: the lowest object number among its siblings still to be visited (0 when one
+    // of them is direct; UINT32_MAX when none is left).
+    virtual void siblingsAheadFrom(uint32_t lowestNumber) { (void)lowestNumber; }
 };
 
 // The document's page tree, from the catalog that the trailer's Root names. A node with a Kids

@@ -167,11 +167,13 @@ TEST_F(Pipeline, FailedJobsLeaveNoOutputAndKeepAnExistingOne) {
     const std::tuple<std::string, std::vector<std::string>, std::string> cases[] = {  // input, options, message
         {shortTree, {"-s2"}, "Page 2 is missing"},
         {customEncryption.build(), {}, "\nEncrypted PDF file uses a security handler other than Standard"},
+        // Found while objects are already being copied to the output.
+        {twoPageBuilder({{2, "<< /Type /Pages /Kids [4 3 R 6 0 R 99 0 R] /Count 3 >>"}}).build(), {}, "Corrupted PDF file"},
     };
     for (const auto& [bytes, options, message] : cases) {
         writeFile(output, "an earlier result");
         const JobRun job = resize(bytes, options);
-        EXPECT_NE(job.error.find(message), std::string::npos) << message;
+        EXPECT_NE(job.error.find(message), std::string::npos) << message << ": " << job.error;
         EXPECT_EQ(job.output, "an earlier result") << message;
         EXPECT_EQ(files(), 2u) << "no temporary file is left beside it";
     }
@@ -199,6 +201,52 @@ TEST_F(Pipeline, FailedJobsLeaveNoOutputAndKeepAnExistingOne) {
 }
 
 }  // namespace
+
+// The copy runs during the page walk when every page is selected, taking the pages to come to have
+// higher numbers; where they do not, it is written again. Either way the output is the one a
+// selection of every page, which copies after the walk, gives.
+TEST_F(Pipeline, CopyDuringTheWalkGivesTheOutputOfACopyAfterIt) {
+    const auto page = [](const std::string& box) {
+        return "<< /Type /Page /MediaBox [" + box + "] /Contents 20 0 R >>";
+    };
+    const std::map<std::string, std::map<int, std::string>> layouts = {
+        {"nodes first", {{2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 4 >>"}, {3, "<< /Kids [10 0 R 12 0 R] >>"},
+                         {4, "<< /Kids [14 0 R 16 0 R] >>"}}},
+        {"pages in reverse", {{2, "<< /Type /Pages /Kids [16 0 R 14 0 R 12 0 R 10 0 R] /Count 4 >>"}}},
+        {"later node lower", {{2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 4 >>"}, {3, "<< /Kids [14 0 R 16 0 R] >>"},
+                              {4, "<< /Kids [10 0 R 12 0 R] >>"}}},
+        {"page twice, one direct", {{2, "<< /Type /Pages /Kids [10 0 R 12 0 R 10 0 R << /MediaBox [0 0 9 9] >> 14 0 R 16 0 R]"
+                                        " /Count 6 >>"}}},
+    };
+    for (const auto& [name, tree] : layouts) {
+        std::map<int, std::string> objects = tree;
+        objects[10] = page("0 0 595 842");
+        objects[12] = page("0 0 612 792");
+        objects[14] = page("0 0 300 400");
+        objects[16] = page("0 0 595 842");
+        objects[20] = "<< /Length 5 >>\nstream\n0 0 m\nendstream";
+        for (int number : {11, 13, 15, 17}) objects[number] = "<< /Note " + std::to_string(number) + " >>";
+        const std::string pdf = pdfOf(objects);
+        const int pages = name == "page twice, one direct" ? 6 : 4;
+        for (const std::vector<std::string>& options : {std::vector<std::string>{"-page", "a4", "-con", "-center"},
+                                                        std::vector<std::string>{"-noenlarge", "-page", "a4"}}) {
+            const JobRun during = resize(pdf, options);
+            std::vector<std::string> selecting = options;
+            selecting.push_back(pages == 6 ? "-s1-3,5-6" : "-s1-4");  // page 4 of six is direct: it cannot be chosen
+            const JobRun after = resize(pdf, selecting);
+            ASSERT_EQ(during.error, "<no error>") << name;
+            EXPECT_EQ(after.error, "<no error>") << name;
+            EXPECT_TRUE(during.output == after.output) << name << " " << options[0];
+            EXPECT_EQ(files(), 2u) << name;
+            InputJob out(during.output);
+            ASSERT_EQ(out.records.size(), static_cast<size_t>(pages)) << name;
+            if (options[0] != "-page") continue;
+            for (const PageRecord& record : out.records) {
+                if (record.filled) EXPECT_EQ(record.mediaBox.x2, 595) << name << ", page object " << record.objectNumber;
+            }
+        }
+    }
+}
 
 // Small documents keep each page from the walk for the rewrite; one with more pages than its /Count
 // promised keeps none after all, and every page is still read and resized.
