@@ -1,5 +1,6 @@
 #include "pdf/objects/PdfElement.h"
 
+#include <array>
 #include <cstring>
 #include <functional>
 #include <utility>
@@ -38,9 +39,25 @@ bool ownsText(ElementKind kind) { return kind == kindString || kind == kindName 
 // into it instead of owning their own text, which saves an allocation for most parser tokens.
 constexpr char kSharedCommands[] = "<<\0>>\0[\0]\0R\0obj\0endobj\0stream\0endstream";
 
+constexpr size_t kSharedCommandCount = 9;
+
+// Where each keyword of the block starts, found once by the compiler.
+constexpr std::array<const char*, kSharedCommandCount> sharedCommandStarts() {
+    std::array<const char*, kSharedCommandCount> starts{};
+    const char* at = kSharedCommands;
+    for (size_t i = 0; i < kSharedCommandCount; ++i) {
+        starts[i] = at;
+        while (*at != '\0') ++at;
+        ++at;
+    }
+    return starts;
+}
+constexpr std::array<const char*, kSharedCommandCount> kSharedCommandStarts = sharedCommandStarts();
+static_assert(kSharedCommandStarts.back() + sizeof "endstream" == kSharedCommands + sizeof kSharedCommands,
+              "every keyword of the block has its start");
+
 const char* sharedCommand(const char* text) {
-    for (const char* shared = kSharedCommands; shared < kSharedCommands + sizeof kSharedCommands;
-         shared += std::strlen(shared) + 1) {
+    for (const char* shared : kSharedCommandStarts) {
         if (shared[0] == text[0] && std::strcmp(shared, text) == 0) return shared;
     }
     return nullptr;
@@ -82,7 +99,7 @@ CPdfElement& CPdfElement::operator=(CPdfElement&& source) noexcept {
 CPdfElement::~CPdfElement() { free(); }
 
 bool CPdfElement::isCommand(const char* text) const {
-    return kind_ == kindCommand && std::strcmp(payload_.text, text) == 0;
+    return kind_ == kindCommand && payload_.text[0] == text[0] && std::strcmp(payload_.text, text) == 0;
 }
 
 void CPdfElement::initBool(bool value) {
