@@ -232,7 +232,8 @@ namespace {
 // Runs one job on the input. Beyond not crashing, a job keeps its promises: the input stays as it
 // was, a failed job leaves no file behind, and a finished one leaves exactly the output, which
 // the reader can open again.
-void runJob(const uint8_t* data, size_t size, const ResizeSettings& settings) {
+// Gives the output, or nothing when the job failed.
+std::string runJob(const uint8_t* data, size_t size, const ResizeSettings& settings) {
     const ScratchDir dir;
     const std::string input = dir.file("in.pdf");
     const std::string output = dir.file("out.pdf");
@@ -247,11 +248,13 @@ void runJob(const uint8_t* data, size_t size, const ResizeSettings& settings) {
     if (after.size() != size || (size && std::memcmp(after.data(), data, size) != 0)) fail("the input file changed");
     if (!finished) {
         if (dir.entryCount() != 1) fail("a failed job left a file behind");
-        return;
+        return std::string();
     }
     if (dir.entryCount() != 2) fail("a finished job left other files than its output");
-    if (!endsWithEndMark(readBytes(output))) fail("the output does not end with an end-of-file mark");
+    std::string written = readBytes(output);
+    if (!endsWithEndMark(written)) fail("the output does not end with an end-of-file mark");
     checkOutputOpens(output);
+    return written;
 }
 
 ResizeSettings fitToA4Centred() {
@@ -262,6 +265,18 @@ ResizeSettings fitToA4Centred() {
     return settings;
 }
 
+// The pages of the input as a job finds them; none when it cannot.
+std::vector<PageRecord> surveyPages(const uint8_t* data, size_t size) {
+    const ScratchDir dir;
+    const std::string input = dir.file("in.pdf");
+    writeBytes(input, data, size);
+    try {
+        return CQuillmorHandler(JobRequest{input, dir.file("out.pdf"), fitToA4Centred()}).surveyPages();
+    } catch (const CPdfException&) {
+        return {};
+    }
+}
+
 // The option sets of the jobs target, each reaching code the others leave alone.
 std::vector<ResizeSettings> jobOptionSets() {
     std::vector<ResizeSettings> sets;
@@ -270,7 +285,7 @@ std::vector<ResizeSettings> jobOptionSets() {
     sets.push_back(update);
     ResizeSettings firstPageHalf;
     firstPageHalf.scale = firstPageHalf.scaleX = firstPageHalf.scaleY = 50;
-    firstPageHalf.pageRanges = "1";
+    firstPageHalf.pageRanges = "-s1";
     sets.push_back(firstPageHalf);
     ResizeSettings stretched;
     stretched.scaleX = 200;
@@ -300,8 +315,17 @@ std::vector<ResizeSettings> jobOptionSets() {
 
 }  // namespace
 
-// As "-page a4 -con -center" gives it.
-void fuzzResize(const uint8_t* data, size_t size) { runJob(data, size, fitToA4Centred()); }
+// As "-page a4 -con -center" gives it. A selection of every page copies the objects after the
+// page walk instead of during it, and must give the same bytes.
+void fuzzResize(const uint8_t* data, size_t size) {
+    const std::string output = runJob(data, size, fitToA4Centred());
+    const std::vector<PageRecord> pages = surveyPages(data, size);
+    const auto filled = [](const PageRecord& record) { return record.filled; };
+    if (output.empty() || pages.empty() || !std::all_of(pages.begin(), pages.end(), filled)) return;
+    ResizeSettings everyPage = fitToA4Centred();
+    everyPage.pageRanges = "-s1-" + std::to_string(pages.size());
+    if (runJob(data, size, everyPage) != output) fail("a copy during the page walk differs from one after it");
+}
 
 // The option set comes from the input's length, so that the input stays a plain file that any
 // reader opens, and a kept input replays under the options that found it.
