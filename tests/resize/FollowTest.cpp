@@ -41,16 +41,15 @@ const std::map<int, std::string> kObjects = {
 
 std::string ref(size_t number) { return std::to_string(number) + " 0 R"; }
 
-class Follow : public ::testing::Test {
+class Follow : public WholeJob {
 protected:
     // Runs the job on kObjects with `changes`; returns the console.
     std::string resize(const std::map<int, std::string>& changes, const std::vector<std::string>& options) {
         std::map<int, std::string> objects = kObjects;
         for (const auto& [number, body] : changes) objects[number] = body;
-        writeFile(dir.file("in.pdf"), pdfOf(objects));
-        const JobRun job = runWholeJob(dir.file("in.pdf"), dir.file("out.pdf"), options);
+        const JobRun job = WholeJob::resize(pdfOf(objects), options);
         EXPECT_EQ(job.error, "<no error>");
-        in = std::make_unique<InputJob>(readFile(dir.file("in.pdf")));
+        in = std::make_unique<InputJob>(readFile(input));
         out = std::make_unique<InputJob>(job.output);
         return job.console;
     }
@@ -59,7 +58,6 @@ protected:
         for (const auto& [number, text] : expected) EXPECT_NE(out->raw(number).find(text), std::string::npos) << out->raw(number);
     }
 
-    TempDir dir;
     std::unique_ptr<InputJob> in, out;
 };
 

@@ -26,16 +26,9 @@ PdfBuilder twoPageBuilder(const std::map<int, std::string>& changes = {}) {
     return builder;
 }
 
-class Pipeline : public ::testing::Test {
+class Pipeline : public WholeJob {
 protected:
-    JobRun resize(const std::string& pdf, const std::vector<std::string>& options = {}) {
-        writeFile(input, pdf);
-        return runWholeJob(input, output, options);
-    }
     size_t files() const { return filesIn(dir.path()).size(); }  // temporary ones included
-    TempDir dir;
-    const std::string input = dir.file("in.pdf");
-    const std::string output = dir.file("out.pdf");
 };
 
 // Leading junk, a comment before the first object, generations other than 0, an object stream holding a page,
