@@ -1,5 +1,4 @@
-// Places on a page must follow the content of the page they name. Under -page a4 the first page
-// (1190 x 1684) is halved and the second (595 x 842) keeps its size: each number shows whose transform it took.
+// Under -page a4 page 1 (1190 x 1684) is halved and page 2 (595 x 842) stays: numbers show whose transform they took.
 
 #include <map>
 #include <string>
@@ -55,7 +54,7 @@ protected:
     }
     // What each object's output holds (the whole object where it is unchanged).
     void expectHolds(const std::map<uint32_t, std::string>& expected) {
-        for (const auto& [number, text] : expected) EXPECT_NE(out->raw(number).find(text), std::string::npos) << out->raw(number);
+        for (const auto& [number, text] : expected) EXPECT_NE(out->raw(number).find(text), std::string::npos) << number;
     }
 
     std::unique_ptr<InputJob> in, out;
@@ -66,9 +65,7 @@ TEST_F(Follow, EveryPlaceFollowsTheContentOfThePageItNames) {
     EXPECT_NE(console.find("Warning: annotation object 15 is on pages resized differently and cannot be copied (a "
                            "form field, or an encrypted file): it follows the first of them, or one left as it is\n"),
               std::string::npos) << console;
-    // What the content test cannot see: nulls kept, a referenced array replaced (the object stays), page numbers
-    // of another document, a referenced destination; action, outline and name tree loops end. The square is on
-    // both pages: the first keeps it, halved, and so does the form field; the second gets a copy at its own size.
+    // Loops end, nulls stay; the square is on both pages: page 1 keeps it (and the field), page 2 gets a copy.
     expectHolds({
         {1, "/OpenAction [4 0 R /XYZ null 800.00 null]"},
         {13, "/CL [ 1.00  2.00  3.00  4.00 ] /RD [ 1.00  2.00  3.00  4.00 ] /Vertices [ 10.00  20.00 ]"},
@@ -84,8 +81,7 @@ TEST_F(Follow, EveryPlaceFollowsTheContentOfThePageItNames) {
     EXPECT_EQ(out->raw(7), "7 0 obj\n[" + ref(copy) + " 15 0 R]\nendobj\n");
 }
 
-// Pages not rewritten keep their objects' bytes; what names the rewritten page follows it. A popup goes with
-// its annotation into a copy of the Annots array the page shares.
+// Pages not rewritten keep their bytes; a popup goes with its annotation into a copy of a shared Annots array.
 TEST_F(Follow, PagesThatStayKeepTheirPlacesAndCopiesGoTogether) {
     resize({{4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1190 1684] /Contents 5 0 R /Annots 8 0 R >>"},
             {8, "[11 0 R 16 0 R]"}, {6, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Annots 8 0 R >>"}},
@@ -93,7 +89,8 @@ TEST_F(Follow, PagesThatStayKeepTheirPlacesAndCopiesGoTogether) {
     for (int same : {4, 8, 10, 16, 17, 19, 21, 32, 41}) EXPECT_EQ(out->raw(same), in->raw(same)) << same;
     // The link and the square are also on the page that stays: the rewritten page takes copies.
     const size_t copy = in->entries().size() + 2;
-    EXPECT_EQ(out->raw(copy + 2), std::to_string(copy + 2) + " 0 obj\n[" + ref(copy) + " " + ref(copy + 1) + "]\nendobj\n");
+    EXPECT_EQ(out->raw(copy + 2), std::to_string(copy + 2) + " 0 obj\n[" + ref(copy) + " " + ref(copy + 1) +
+                                      "]\nendobj\n");
     expectHolds({{copy + 1, "/Rect [ 0.00  0.00  10.00  10.00 ] /P 6 0 R"}, {11, "/Dest [6 0 R /XYZ 10.00 300.00 2]"},
                  {30, "/one [4 0 R /FitBH 300] /two << /D [6 0 R /FitBV 20.00]"}});
 

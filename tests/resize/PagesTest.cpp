@@ -46,8 +46,7 @@ TEST(PagePass, RecordsLeavesInPageOrderWhateverTheCount) {
     }
 }
 
-// Each box: the page's own, its nearest ancestor's (a value that is no array counts as absent), or US Letter;
-// short arrays end in 0, long ones are cut, corners come lower-left first.
+// A box that is no array counts as absent; short arrays end in 0, long ones are cut, corners come lower-left first.
 TEST(PagePass, InheritsEveryBoxFromTheNearestAncestor) {
     const std::vector<PageRecord> records = InputJob(tree({
         "<< /Kids [3 0 R 6 0 R] /Count 3 /MediaBox [0 0 595 842] /TrimBox [1 2 3 4] >>",     // 2
@@ -73,11 +72,13 @@ TEST(PagePass, InheritsEveryBoxFromTheNearestAncestor) {
 TEST(PageView, SizeAsSeen) {
     const std::string letter = ": 612 x 792 of 0 0 612 792";
     const std::tuple<const char*, const char*, std::string> rows[] = {  // page entries, tree entries, expected
-        {"/Rotate 540.0", "", "180" + letter}, {"/Rotate 45", "", "0" + letter}, {"/Rotate (90)", "/Rotate 180", "180" + letter},
+        {"/Rotate 540.0", "", "180" + letter}, {"/Rotate 45", "", "0" + letter},
+        {"/Rotate (90)", "/Rotate 180", "180" + letter},
         {"/MediaBox [0 0 200 200] /CropBox [100 -50 300 150]", "", "0: 100 x 150 of 100 0 200 150"},
         {"/MediaBox [0 0 200 200] /CropBox [300 300 400 400]", "", "0: 200 x 200 of 0 0 200 200"},
         // UserUnit belongs to the page alone; a meaningless one counts as 1.
-        {"", "/UserUnit 2", "0" + letter}, {"/UserUnit 0", "", "0" + letter}, {"/UserUnit 0.5", "", "0: 306 x 396 of 0 0 612 792"},
+        {"", "/UserUnit 2", "0" + letter}, {"/UserUnit 0", "", "0" + letter},
+        {"/UserUnit 0.5", "", "0: 306 x 396 of 0 0 612 792"},
     };
     for (const auto& [pageEntries, treeEntries, expected] : rows) {
         const PageView view(InputJob(onePage(pageEntries, {}, treeEntries)).records.at(0));
@@ -146,9 +147,7 @@ std::string rewritten(const std::string& pdf, const std::vector<std::string>& op
 
 const std::string kWrapped = "/Contents  [  10 0 R  4 0 R   11 0 R  ] ", kEnd = ">>\nendobj\n";
 
-// Every kind of Contents entry, boxes the page owns or inherits, the odd option combinations (the ordinary
-// ones are the whole-program tests'), -visible and -keepsize. With objects up to 9 (6 to 8 free) the new
-// streams are 10 and 11; the output holds them, then the page.
+// With objects up to 9 (6 to 8 free) the new streams are 10 and 11; the output holds them, then the page.
 TEST(PageRewriter, WritesTheScaleStreamsAndThePageByteForByte) {
     const std::string head = "3 0 obj\n<<\n/MediaBox [ 0.000000 0.000000 1224.000000 1584.000000 ]\n /Type /Page "
                              "/Parent 2 0 R ";
@@ -191,8 +190,7 @@ TEST(PageRewriter, WritesTheScaleStreamsAndThePageByteForByte) {
         onLetter({"-noscale", "-scale150"}, "918.000000 1188.000000", "1.50 0 0 1.50"),
         onLetter({"-noscale", "-scalex150"}, "612.000000 792.000000", "1.00 0 0 1.00"),
         onLetter({"-scalex50", "-scaley150", "-noenlarge"}, "306.000000 792.000000", "0.50 0 0 1.00"),
-        // -keepsize: the boxes stay, the content moves. -visible: the page starts at 0, 0 in its own axes, the
-        // content is moved and clipped to what the page showed.
+        // -keepsize: the boxes stay. -visible: the page starts at 0, 0, the content is clipped to what it showed.
         {"/TrimBox [0 0 1 1] /Contents 4 0 R", "3 0 obj\n<< /Type /Page /Parent 2 0 R /TrimBox [0 0 1 1] " + kWrapped +
          kEnd, "", {"-keepsize", "-scale90", "-center", "-offsetx5"}, "q\n0.9 0 0 0.9 25.6 39.6 cm\n"},
         {"/Rotate 90 /CropBox [100 100 500 700] /TrimBox [0 0 612 792] /Contents 4 0 R", "3 0 obj\n<<\n/MediaBox "
@@ -200,9 +198,6 @@ TEST(PageRewriter, WritesTheScaleStreamsAndThePageByteForByte) {
          "0.000000 842.000000 595.000000 ]\n /TrimBox [ 123.500000 0.000000 730.400000 595.000000 ]\n " + kWrapped +
          kEnd, "", {"-visible", "-page", "a4", "-con", "-center"},
          "q\n222.666667 0 396.666667 595 re W n\n0.991667 0 0 0.991667 123.5 -99.166667 cm\n"},
-        {"/MediaBox [100 50 500 350] /UserUnit 2 /Rotate 180 /Contents 4 0 R", "3 0 obj\n<< /Type /Page /Parent 2 0 R "
-         "/MediaBox [ 0.000000 0.000000 200.000000 75.000000 ]\n /UserUnit 2 /Rotate 180 " + kWrapped + kEnd, "",
-         {"-visible", "-scalex50", "-scaley25", "-offsetx10"}, "q\n5 0 200 75 re W n\n0.5 0 0 0.25 -45 -12.5 cm\n"},
     };
     // After the copy pass, which already knows which contents are streams, the bytes are the same.
     for (const bool afterCopy : {false, true}) {
@@ -343,8 +338,7 @@ TEST(AnnotationScaler, ScalesTheAnnotationsOwnRectangle) {
     }
 }
 
-// Patterns follow the content by their /Matrix (the plain and missing ones are the rich document's renders);
-// objects 6 to 8 (a matrix, a shading, a free one) stay.
+// Patterns follow the content by their /Matrix; objects 6 to 8 (a matrix, a shading, a free one) stay.
 TEST(PatternScaler, MultipliesEachKindOfMatrixByTheContentFactors) {
     const std::string head = "<< /PatternType 2 ";
     const std::string tail = " /Shading << /ShadingType 2 /Coords [0 0 100 50] >> >>";

@@ -31,16 +31,14 @@ protected:
     size_t files() const { return filesIn(dir.path()).size(); }  // temporary ones included
 };
 
-// Leading junk, a comment before the first object, generations other than 0, an object stream holding a page,
-// a stream that mentions ObjStm, and one larger than the reader's blocks holding "endobj".
 TEST_F(Pipeline, CopiesEveryObjectWholeAndWrapsEveryPage) {
-    const std::string junk = "MIME junk before the header\r\n\r\n";
+    const std::string junk = "MIME junk before the header\r\n\r\n";  // and generations other than 0
     const std::string header = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n% a comment before the first object\n";
     PdfBuilder builder = twoPageBuilder();
     builder.setLeadingJunk(junk);
     builder.setHeader(header);
     builder.addStream(9, "/Type /XObject /Subtype /Form /BBox [0 0 1 1] /Note /ObjStm", "% ObjStm\n");
-    std::string data = "BT (endobj) Tj ET\nendobj\n";
+    std::string data = "BT (endobj) Tj ET\nendobj\n";  // larger than the reader's blocks
     for (uint64_t i = 0; data.size() < 3 * 1024 * 1024; ++i) data += std::to_string(i * 7919) + (i % 13 ? " " : "\n");
     builder.addStream(10, "/Subtype /Big", data);
     builder.putInObjectStream(20, {3, 6});
@@ -62,7 +60,7 @@ TEST_F(Pipeline, CopiesEveryObjectWholeAndWrapsEveryPage) {
     EXPECT_EQ(out.raw(3), "3 0 obj\r<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>\n endobj\r");
     EXPECT_NE(out.raw(6).find("/Contents  [  24 0 R  7 2 R   25 0 R  ]"), std::string::npos) << out.raw(6);
     const std::map<size_t, uint32_t> generations = {{0, 65535}, {1, 1}, {4, 3}, {7, 2}, {8, 4}};  // others 0
-    for (size_t i = 0; i < 26; ++i) EXPECT_EQ(out.entries()[i].generation, generations.count(i) ? generations.at(i) : 0) << i;
+    for (size_t i = 0; i < 26; ++i) EXPECT_EQ(out.entries()[i].generation, generations.count(i) ? generations.at(i) : 0u) << i;
     // New objects are numbered on from the input's entries, page by page.
     EXPECT_NE(out.raw(4).find("/Contents  [  22 0 R  5 0 R   23 0 R  ]"), std::string::npos) << out.raw(4);
     EXPECT_EQ(job.output.find("4 3 obj"), out.entries()[4].offset) << "a page that is rewritten is not copied first";
@@ -187,9 +185,7 @@ TEST_F(Pipeline, FailedJobsLeaveNoOutputAndKeepAnExistingOne) {
 
 }  // namespace
 
-// The copy runs during the page walk when every page is selected, taking the pages to come to have
-// higher numbers; where they do not, it is written again. Either way the output is the one a
-// selection of every page, which copies after the walk, gives.
+// The copy during the walk (written again where later pages have lower numbers) equals the one after it.
 TEST_F(Pipeline, CopyDuringTheWalkGivesTheOutputOfACopyAfterIt) {
     const std::map<std::string, std::map<int, std::string>> layouts = {
         {"nodes first", {{2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 4 >>"}, {3, "<< /Kids [10 0 R 12 0 R] >>"},
@@ -222,14 +218,13 @@ TEST_F(Pipeline, CopyDuringTheWalkGivesTheOutputOfACopyAfterIt) {
             InputJob out(during.output);
             ASSERT_EQ(out.records.size(), static_cast<size_t>(pages)) << name;
             for (const PageRecord& record : out.records) {
-                if (record.filled && options[0] == "-page") { EXPECT_EQ(record.mediaBox.x2, 595) << name << " " << record.objectNumber; }
+                if (record.filled && options[0] == "-page") { EXPECT_EQ(record.mediaBox.x2, 595) << name << record.objectNumber; }
             }
         }
     }
 }
 
-// Small documents keep each page from the walk for the rewrite; one with more pages than its /Count
-// promised keeps none after all, and every page is still read and resized.
+// A small document keeps its pages from the walk; one with more pages than /Count promised keeps none.
 TEST_F(Pipeline, EveryPageIsResizedWhateverTheCountPromised) {
     for (const int pages : {3, 2100}) {
         std::string pdf = buildSimpleDocument(pages);

@@ -1,6 +1,5 @@
 #pragma once
-// Jobs over in-memory PDFs. InputJob reads the cross-reference straight from a file stream, so that trees
-// the document would refuse reach the page pass.
+// Jobs over in-memory PDFs; InputJob reads the cross-reference itself, so trees the document refuses get through.
 
 #include <gtest/gtest.h>
 
