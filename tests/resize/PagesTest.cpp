@@ -78,7 +78,6 @@ TEST(PageView, SizeAsSeen) {
         {"/MediaBox [0 0 200 200] /CropBox [300 300 400 400]", "", "0: 200 x 200 of 0 0 200 200"},
         // UserUnit belongs to the page alone; a meaningless one counts as 1.
         {"", "/UserUnit 2", "0" + letter}, {"/UserUnit 0", "", "0" + letter},
-        {"/UserUnit 0.5", "", "0: 306 x 396 of 0 0 612 792"},
     };
     for (const auto& [pageEntries, treeEntries, expected] : rows) {
         const PageView view(InputJob(onePage(pageEntries, {}, treeEntries)).records.at(0));
