@@ -162,7 +162,7 @@ TEST_F(Pipeline, FailedJobsLeaveNoOutputAndKeepAnExistingOne) {
     }
     EXPECT_EQ(InputJob(resize(shortTree).output).entries().size(), 13u) << "two pages rewritten, not four";
 
-    // In place, without Info, and the second page only.
+    // In place, without Info, and the second page only (its two new streams make the size 11).
     PdfBuilder noInfo = twoPageBuilder();
     noInfo.setTrailer("/Root 1 1 R");
     writeFile(input, noInfo.build());
@@ -171,8 +171,6 @@ TEST_F(Pipeline, FailedJobsLeaveNoOutputAndKeepAnExistingOne) {
     EXPECT_EQ(runWholeJob(input, input, {"-scale50", "-s2"}).error, "<no error>");
     EXPECT_EQ(std::filesystem::status(input).permissions(), privateFile) << "the replaced file's permissions stay";
     EXPECT_NE(readFile(input).find("trailer\n<<\n/Size 11\n/Root 1 1 R\n>>\nstartxref\n"), std::string::npos);
-    const std::string page = InputJob(readFile(input)).raw(6);
-    EXPECT_NE(page.find("/Contents  [  9 0 R  7 2 R   10 0 R  ]"), std::string::npos) << page;
     EXPECT_EQ(files(), 2u);
     const JobRun missing = runWholeJob(dir.file("missing.pdf"), output);
     EXPECT_EQ(missing.error, "Input file open error\n");
