@@ -107,9 +107,7 @@ TEST_F(Follow, PagesThatStayKeepTheirPlacesAndCopiesGoTogether) {
 // A content shift moves points and pattern translations, never margins; the rectangle is its moved corners' box.
 TEST(FollowShift, PointsAndPatternOriginsMoveWithTheContent) {
     PageTransform shifted;
-    shifted.contentFactors = {2, 1.5};
-    shifted.contentShiftX = 5;
-    shifted.contentShiftY = -7;
+    shifted.contentFactors = {2, 1.5}, shifted.contentShiftX = 5, shifted.contentShiftY = -7;
     const std::map<int, std::string> objects = {
         {6, "<< /Rect [300 400 100 200] /QuadPoints [1 2] /RD [2 4 6 8] >>"},
         {7, "<< /PatternType 2 /Matrix [1 0.5 -2 1 10 20] >>"},
