@@ -1,5 +1,4 @@
-// Places on a page must follow the content of the page they name. Under -page a4 the first page
-// (1190 x 1684) is halved and the second (595 x 842) keeps its size: each number shows whose transform it took.
+// Under -page a4 page 1 (1190 x 1684) is halved and page 2 (595 x 842) stays: numbers show whose transform they took.
 
 #include <map>
 #include <string>
@@ -39,33 +38,26 @@ const std::map<int, std::string> kObjects = {
     {41, "<< /P 4 0 R /R [10 20 30 40] /N 41 0 R >>"},
 };
 
-struct Expected {
-    int object;
-    std::string text;  // what the object's output holds, or the whole object when it is unchanged
-};
+std::string ref(size_t number) { return std::to_string(number) + " 0 R"; }
 
-class Follow : public ::testing::Test {
+class Follow : public WholeJob {
 protected:
-    // Runs the job; returns the console.
+    // Runs the job on kObjects with `changes`; returns the console.
     std::string resize(const std::map<int, std::string>& changes, const std::vector<std::string>& options) {
         std::map<int, std::string> objects = kObjects;
         for (const auto& [number, body] : changes) objects[number] = body;
-        input = pdfOf(objects);
-        writeFile(dir.file("in.pdf"), input);
-        const JobRun job = runWholeJob(dir.file("in.pdf"), dir.file("out.pdf"), options);
+        const JobRun job = WholeJob::resize(pdfOf(objects), options);
         EXPECT_EQ(job.error, "<no error>");
-        output = job.output;
+        in = std::make_unique<InputJob>(readFile(input));
+        out = std::make_unique<InputJob>(job.output);
         return job.console;
     }
-    void expectHolds(const std::vector<Expected>& expected) {
-        InputJob out(output);
-        for (const Expected& e : expected) {
-            EXPECT_NE(out.raw(e.object).find(e.text), std::string::npos) << out.raw(e.object);
-        }
+    // What each object's output holds (the whole object where it is unchanged).
+    void expectHolds(const std::map<uint32_t, std::string>& expected) {
+        for (const auto& [number, text] : expected) EXPECT_NE(out->raw(number).find(text), std::string::npos) << number;
     }
 
-    TempDir dir;
-    std::string input, output;
+    std::unique_ptr<InputJob> in, out;
 };
 
 TEST_F(Follow, EveryPlaceFollowsTheContentOfThePageItNames) {
@@ -73,40 +65,33 @@ TEST_F(Follow, EveryPlaceFollowsTheContentOfThePageItNames) {
     EXPECT_NE(console.find("Warning: annotation object 15 is on pages resized differently and cannot be copied (a "
                            "form field, or an encrypted file): it follows the first of them, or one left as it is\n"),
               std::string::npos) << console;
-    // What the content test cannot see: nulls kept, a referenced array replaced (the object stays), page numbers
-    // of another document, a referenced destination; action, outline and name tree loops end.
+    // Loops end, nulls stay; the square is on both pages: page 1 keeps it (and the field), page 2 gets a copy.
     expectHolds({
         {1, "/OpenAction [4 0 R /XYZ null 800.00 null]"},
         {13, "/CL [ 1.00  2.00  3.00  4.00 ] /RD [ 1.00  2.00  3.00  4.00 ] /Vertices [ 10.00  20.00 ]"},
         {17, "17 0 obj\n[20 40]"},
         {18, "/D [6 0 R /FitR 10.00 20.00 100.00 200.00] /Next [18 0 R << /S /GoTo /D [4 0 R /FitV 4.00] >>]"},
         {30, "/one [4 0 R /FitBH 150.00] /two << /D [6 0 R /FitBV 20.00] >> /three [3 /XYZ 1 2 3]"},
-        {33, "[6 0 R /FitH 10.00]"},
+        {33, "[6 0 R /FitH 10.00]"}, {15, "/Rect [ 0.00  0.00  5.00  5.00 ]"},
+        {16, "/Rect [ 0.00  0.00  5.00  5.00 ] /P 4 0 R"},
     });
-    // The square is on both pages: the first keeps it, halved; the second gets a copy at its own size.
-    InputJob out(output);
-    const uint32_t copy = static_cast<uint32_t>(InputJob(input).entries().size()) + 4;  // after four new streams
-    EXPECT_NE(out.raw(16).find("/Rect [ 0.00  0.00  5.00  5.00 ] /P 4 0 R"), std::string::npos) << out.raw(16);
-    EXPECT_EQ(out.raw(copy), std::to_string(copy) + " 0 obj\n<< /Subtype /Square /Rect [ 0.00  0.00  10.00  10.00 ] "
-                             "/P 6 0 R /Dest 19 0 R >>\nendobj\n");
-    EXPECT_EQ(out.raw(7), "7 0 obj\n[" + std::to_string(copy) + " 0 R 15 0 R]\nendobj\n");
-    EXPECT_NE(out.raw(15).find("/Rect [ 0.00  0.00  5.00  5.00 ]"), std::string::npos) << "the first page wins";
+    const size_t copy = in->entries().size() + 4;  // after four new streams
+    EXPECT_EQ(out->raw(copy), std::to_string(copy) + " 0 obj\n<< /Subtype /Square /Rect [ 0.00  0.00  10.00  10.00 ] "
+                              "/P 6 0 R /Dest 19 0 R >>\nendobj\n");
+    EXPECT_EQ(out->raw(7), "7 0 obj\n[" + ref(copy) + " 15 0 R]\nendobj\n");
 }
 
-// Pages not rewritten keep their objects' bytes; what names the rewritten page follows it. A popup goes with
-// its annotation into a copy of the Annots array the page shares.
+// Pages not rewritten keep their bytes; a popup goes with its annotation into a copy of a shared Annots array.
 TEST_F(Follow, PagesThatStayKeepTheirPlacesAndCopiesGoTogether) {
     resize({{4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1190 1684] /Contents 5 0 R /Annots 8 0 R >>"},
             {8, "[11 0 R 16 0 R]"}, {6, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Annots 8 0 R >>"}},
            {"-page", "a4", "-s2"});
-    InputJob in(input), out(output);
-    for (int unchanged : {4, 8, 10, 16, 17, 19, 21, 32, 41}) EXPECT_EQ(out.raw(unchanged), in.raw(unchanged)) << unchanged;
+    for (int same : {4, 8, 10, 16, 17, 19, 21, 32, 41}) EXPECT_EQ(out->raw(same), in->raw(same)) << same;
     // The link and the square are also on the page that stays: the rewritten page takes copies.
-    const size_t copy = in.entries().size() + 2;
-    EXPECT_EQ(out.raw(copy + 2), std::to_string(copy + 2) + " 0 obj\n[" + std::to_string(copy) + " 0 R " +
-                                     std::to_string(copy + 1) + " 0 R]\nendobj\n");
-    EXPECT_NE(out.raw(copy + 1).find("/Rect [ 0.00  0.00  10.00  10.00 ] /P 6 0 R"), std::string::npos);
-    expectHolds({{11, "/Dest [6 0 R /XYZ 10.00 300.00 2]"},
+    const size_t copy = in->entries().size() + 2;
+    EXPECT_EQ(out->raw(copy + 2), std::to_string(copy + 2) + " 0 obj\n[" + ref(copy) + " " + ref(copy + 1) +
+                                      "]\nendobj\n");
+    expectHolds({{copy + 1, "/Rect [ 0.00  0.00  10.00  10.00 ] /P 6 0 R"}, {11, "/Dest [6 0 R /XYZ 10.00 300.00 2]"},
                  {30, "/one [4 0 R /FitBH 300] /two << /D [6 0 R /FitBV 20.00]"}});
 
     resize({{6, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1190 1684] /Contents 5 0 R /Annots 7 0 R >>"},
@@ -114,21 +99,15 @@ TEST_F(Follow, PagesThatStayKeepTheirPlacesAndCopiesGoTogether) {
             {7, "[11 0 R]"}, {11, "<< /Subtype /Link /Rect [0 0 10 10] /Popup 12 0 R >>"},
             {12, "<< /Subtype /Popup /Rect [0 0 10 10] /Parent 11 0 R >>"}},
            {"-page", "a4"});
-    InputJob copied(output);
-    const int copies = static_cast<int>(InputJob(input).entries().size()) + 4;  // the link, the popup, the array
-    EXPECT_EQ(copied.raw(7), "7 0 obj\n[11 0 R]\nendobj\n");
-    EXPECT_NE(copied.raw(copies + 2).find("[" + std::to_string(copies) + " 0 R]"), std::string::npos);
-    EXPECT_NE(copied.raw(copies).find("/Popup " + std::to_string(copies + 1) + " 0 R"), std::string::npos);
-    EXPECT_NE(copied.raw(copies + 1).find("/Parent " + std::to_string(copies) + " 0 R"), std::string::npos);
-    EXPECT_NE(copied.raw(6).find("/Annots " + std::to_string(copies + 2) + " 0 R"), std::string::npos);
+    const size_t link = in->entries().size() + 4;  // then the popup, then the array
+    expectHolds({{7, "7 0 obj\n[11 0 R]\nendobj\n"}, {link + 2, "[" + ref(link) + "]"}, {link, "/Popup " + ref(link + 1)},
+                 {link + 1, "/Parent " + ref(link)}, {6, "/Annots " + ref(link + 2)}});
 }
 
 // A content shift moves points and pattern translations, never margins; the rectangle is its moved corners' box.
 TEST(FollowShift, PointsAndPatternOriginsMoveWithTheContent) {
     PageTransform shifted;
-    shifted.contentFactors = {2, 1.5};
-    shifted.contentShiftX = 5;
-    shifted.contentShiftY = -7;
+    shifted.contentFactors = {2, 1.5}, shifted.contentShiftX = 5, shifted.contentShiftY = -7;
     const std::map<int, std::string> objects = {
         {6, "<< /Rect [300 400 100 200] /QuadPoints [1 2] /RD [2 4 6 8] >>"},
         {7, "<< /PatternType 2 /Matrix [1 0.5 -2 1 10 20] >>"},

@@ -1,6 +1,5 @@
-// Bytes written anew: numbers formatted without printf; for an encrypted input the strings of objects rebuilt
-// from object streams (which must read back through our decryption) and the trailer keys. New stream data is
-// the encrypted whole-program tests': their renders match the plain file's.
+// Bytes written anew: numbers formatted without printf; for an encrypted input the strings of objects rebuilt from
+// object streams and the trailer keys (new stream data is the encrypted whole-program tests').
 
 #include <gtest/gtest.h>
 
@@ -25,11 +24,10 @@ namespace {
 // Rounding edges: binary ties (to even), values beside them, signed zeros, extreme magnitudes, NaN; then random.
 TEST(NumberFormat, FixedPointAgreesWithPrintf) {
     auto expectBothFormats = [](double value) {
-        char printed[512];
-        EXPECT_EQ(formatBoxNumber(value), std::string(printed, std::snprintf(printed, sizeof printed, "%f", value)))
-            << std::hexfloat << value;
-        EXPECT_EQ(formatScaleNumber(value), std::string(printed, std::snprintf(printed, sizeof printed, "%.2f", value)))
-            << std::hexfloat << value;
+        char box[512], scale[512];
+        EXPECT_EQ(formatBoxNumber(value) + " " + formatScaleNumber(value),
+                  std::string(box, std::snprintf(box, sizeof box, "%f", value)) + " " +
+                      std::string(scale, std::snprintf(scale, sizeof scale, "%.2f", value))) << std::hexfloat << value;
     };
     using Limits = std::numeric_limits<double>;
     for (const double value : {0.0, -0.0, 1.005, 2.675, 0.0000005, 0.0000015, 0.00000049999999999999994, 0.005, 595.27,
@@ -61,9 +59,11 @@ CPdfMemoryStream* memoryOf(const std::string& bytes) {
     return new CPdfMemoryStream(reinterpret_cast<const uint8_t*>(bytes.data()), 0, static_cast<uint32_t>(bytes.size()));
 }
 
-const uint8_t kFileKey[16] = {7, 1, 4, 2, 8, 5, 7, 1, 4, 2, 8, 5, 7, 1, 4, 2};
+FileKey fileKey(CipherKind cipher) {
+    static const uint8_t key[16] = {7, 1, 4, 2, 8, 5, 7, 1, 4, 2, 8, 5, 7, 1, 4, 2};
+    return FileKey(key, sizeof key, cipher);
+}
 
-FileKey fileKey(CipherKind cipher) { return FileKey(kFileKey, sizeof kFileKey, cipher); }
 OutputEncryption encryption(CipherKind cipherKind, const std::string& trailer = "<< /Encrypt 6 0 R >>") {
     CPdfParser parser(nullptr, memoryOf(trailer));
     CPdfElement value;

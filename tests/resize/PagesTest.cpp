@@ -46,8 +46,7 @@ TEST(PagePass, RecordsLeavesInPageOrderWhateverTheCount) {
     }
 }
 
-// Each box: the page's own, its nearest ancestor's (a value that is no array counts as absent), or US Letter;
-// short arrays end in 0, long ones are cut, corners come lower-left first.
+// A box that is no array counts as absent; short arrays end in 0, long ones are cut, corners come lower-left first.
 TEST(PagePass, InheritsEveryBoxFromTheNearestAncestor) {
     const std::vector<PageRecord> records = InputJob(tree({
         "<< /Kids [3 0 R 6 0 R] /Count 3 /MediaBox [0 0 595 842] /TrimBox [1 2 3 4] >>",     // 2
@@ -71,14 +70,14 @@ TEST(PagePass, InheritsEveryBoxFromTheNearestAncestor) {
 
 // The plain cases are the page report's; here the odd values.
 TEST(PageView, SizeAsSeen) {
-    const std::tuple<const char*, const char*, const char*> rows[] = {  // page entries, tree entries, expected
-        {"/Rotate 540.0", "", "180: 612 x 792 of 0 0 612 792"}, {"/Rotate 45", "", "0: 612 x 792 of 0 0 612 792"},
-        {"/Rotate (90)", "/Rotate 180", "180: 612 x 792 of 0 0 612 792"},
-        {"/Rotate 0", "/Rotate 90", "0: 612 x 792 of 0 0 612 792"},
+    const std::string letter = ": 612 x 792 of 0 0 612 792";
+    const std::tuple<const char*, const char*, std::string> rows[] = {  // page entries, tree entries, expected
+        {"/Rotate 540.0", "", "180" + letter}, {"/Rotate 45", "", "0" + letter},
+        {"/Rotate (90)", "/Rotate 180", "180" + letter},
         {"/MediaBox [0 0 200 200] /CropBox [100 -50 300 150]", "", "0: 100 x 150 of 100 0 200 150"},
         {"/MediaBox [0 0 200 200] /CropBox [300 300 400 400]", "", "0: 200 x 200 of 0 0 200 200"},
         // UserUnit belongs to the page alone; a meaningless one counts as 1.
-        {"", "/UserUnit 2", "0: 612 x 792 of 0 0 612 792"}, {"/UserUnit 0", "", "0: 612 x 792 of 0 0 612 792"},
+        {"", "/UserUnit 2", "0" + letter}, {"/UserUnit 0", "", "0" + letter},
     };
     for (const auto& [pageEntries, treeEntries, expected] : rows) {
         const PageView view(InputJob(onePage(pageEntries, {}, treeEntries)).records.at(0));
@@ -100,11 +99,12 @@ TEST(PageSelection, ChoicesAndMessages) {
     const std::string tooLarge = "Page number 11 greater than 10 pages in file", bad = "Invalid parameter";
     const std::string past = "Wrong page ranges, 12 greater than 10 pages in file";
     const Row rows[] = {
-        {"-s1,3-4,6", "1 3 4 6"}, {"-s10", "10"}, {"-s007", "7"}, {"-s8,1-3,2,1", "1 2 3 8"}, {"-s11", tooLarge},
-        {"-s3-12", past}, {"-s5-2", "Wrong page ranges, start page 5 > end page 2"},
+        {"-s1,3-4,6", "1 3 4 6"}, {"-s10", "10"}, {"-s8,1-3,2,1", "1 2 3 8"}, {"-s11", tooLarge}, {"-s3-12", past},
+        {"-s5-2", "Wrong page ranges, start page 5 > end page 2"},
         // The checks come in their order: characters, zero, a second "-", range end, range order.
         {"-s11,1a", bad}, {"-s0-3-5", "Invalid page number 0"}, {"-s5-2-1", bad}, {"-s20-12", past},
         {"-s12-3", "Wrong page ranges, start page 12 > end page 3"}, {"-s2,11,0", tooLarge},
+        {"-s", bad}, {"-s1,", bad}, {"-s4-", bad}, {"-s1 2", bad}, {"-s3-00", "Invalid page number 0"},
         // Large numbers are neither wrapped nor shown negative.
         {"-s4294967297", "Page number 4294967297 greater than 10 pages in file"},
         {"-s99999999999999999999999", "Page number 18446744073709551615 greater than 10 pages in file"},
@@ -116,8 +116,6 @@ TEST(PageSelection, ChoicesAndMessages) {
         {"-s9-4000000000", "Page 11 is missing from the page tree", false, false, 4000000000u},
         {"-s4-6", "Page 5 is missing from the page tree", false, false, 10, 4},
         {"-s4-6", "4 6", false, true, 10, 4}, {"", "1 2 4 5 6 7 8 9 10", false, false, 10, 2},
-        {"-s", bad}, {"-s1,", bad}, {"-s,1", bad}, {"-s1,,2", bad}, {"-s-3", bad}, {"-s4-", bad}, {"-s1 2", bad},
-        {"-s+1", bad}, {"-s00", "Invalid page number 0"}, {"-s3-0", "Invalid page number 0"},
     };
     for (const Row& row : rows) {
         ResizeSettings settings;
@@ -148,21 +146,22 @@ std::string rewritten(const std::string& pdf, const std::vector<std::string>& op
 
 const std::string kWrapped = "/Contents  [  10 0 R  4 0 R   11 0 R  ] ", kEnd = ">>\nendobj\n";
 
-// Every kind of Contents entry, boxes the page owns or inherits, the odd option combinations (the ordinary
-// ones are the whole-program tests'), -visible and -keepsize. With objects up to 9 (6 to 8 free) the new
-// streams are 10 and 11; the output holds them, then the page.
+// With objects up to 9 (6 to 8 free) the new streams are 10 and 11; the output holds them, then the page.
 TEST(PageRewriter, WritesTheScaleStreamsAndThePageByteForByte) {
     const std::string head = "3 0 obj\n<<\n/MediaBox [ 0.000000 0.000000 1224.000000 1584.000000 ]\n /Type /Page "
                              "/Parent 2 0 R ";
-    const auto letter = [](const std::string& box) {  // bytes after the box stay as they are
-        return "3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [ " + box + " ]\n " + kWrapped + "/Resources 6 0 R " + kEnd;
-    };
     const auto cm = [](const std::string& factors) { return "q\n" + factors + " 0 0 cm\n"; };
-    const std::string letterPage = "/MediaBox [0 0 612 792] /Contents 4 0 R/Resources 6 0 R";
     struct Row {
         std::string page, expected, tree = "";
         std::vector<std::string> options = {"-scale200"};
         std::string content = "q\n2.00 0 0 2.00 0 0 cm\n";
+    };
+    // A US Letter page: the bytes after its box stay as they are; a box of two numbers starts at 0, 0.
+    const auto onLetter = [&](std::vector<std::string> options, const std::string& box, const std::string& factors) {
+        const std::string corners = box.find(' ') == box.rfind(' ') ? "0.000000 0.000000 " + box : box;
+        return Row{"/MediaBox [0 0 612 792] /Contents 4 0 R/Resources 6 0 R", "3 0 obj\n<< /Type /Page /Parent 2 0 R "
+                   "/MediaBox [ " + corners + " ]\n " + kWrapped + "/Resources 6 0 R " + kEnd, "", std::move(options),
+                   cm(factors)};
     };
     const Row rows[] = {
         {"/Contents [4 0 R 5 0 R]", head + "/Contents [ 10 0 R  4 0 R  5 0 R   11 0 R ] " + kEnd},
@@ -182,19 +181,15 @@ TEST(PageRewriter, WritesTheScaleStreamsAndThePageByteForByte) {
          "/MediaBox [0 0 200 100] /CropBox [5 5 195 95] /TrimBox [1 1 2 2]", {"-scalex200", "-scaley50"},
          cm("2.00 0 0 0.50")},
         // The page size's lower-left corner and a scale take no part.
-        {letterPage, letter("0.000000 0.000000 842.000000 1191.000000"), "", {"-scale50", "-pagesize", "500,500,842,1191"},
-         cm("1.38 0 0 1.50")},
+        onLetter({"-scale50", "-pagesize", "500,500,842,1191"}, "842.000000 1191.000000", "1.38 0 0 1.50"),
         // The y margin is a rounding residue just above 0, so "%f" writes y1 as -0.
-        {letterPage, letter("-306.818182 -0.000000 693.181818 500.000000"), "", {"-pagesize", "0,0,1000,500", "-con",
-         "-center"}, cm("0.63 0 0 0.63")},
-        {letterPage, letter("0.000000 0.000000 612.000000 792.000000"), "", {"-pagesize", "0,0,1234,1234", "-noscale"},
-         cm("1.00 0 0 1.00")},
-        {letterPage, letter("0.000000 0.000000 918.000000 1188.000000"), "", {"-noscale", "-scale150"}, cm("1.50 0 0 1.50")},
-        {letterPage, letter("0.000000 0.000000 612.000000 792.000000"), "", {"-noscale", "-scalex150"}, cm("1.00 0 0 1.00")},
-        {letterPage, letter("0.000000 0.000000 306.000000 792.000000"), "", {"-scalex50", "-scaley150", "-noenlarge"},
-         cm("0.50 0 0 1.00")},
-        // -keepsize: the boxes stay, the content moves. -visible: the page starts at 0, 0 in its own axes, the
-        // content is moved and clipped to what the page showed.
+        onLetter({"-pagesize", "0,0,1000,500", "-con", "-center"}, "-306.818182 -0.000000 693.181818 500.000000",
+                 "0.63 0 0 0.63"),
+        onLetter({"-pagesize", "0,0,1234,1234", "-noscale"}, "612.000000 792.000000", "1.00 0 0 1.00"),
+        onLetter({"-noscale", "-scale150"}, "918.000000 1188.000000", "1.50 0 0 1.50"),
+        onLetter({"-noscale", "-scalex150"}, "612.000000 792.000000", "1.00 0 0 1.00"),
+        onLetter({"-scalex50", "-scaley150", "-noenlarge"}, "306.000000 792.000000", "0.50 0 0 1.00"),
+        // -keepsize: the boxes stay. -visible: the page starts at 0, 0, the content is clipped to what it showed.
         {"/TrimBox [0 0 1 1] /Contents 4 0 R", "3 0 obj\n<< /Type /Page /Parent 2 0 R /TrimBox [0 0 1 1] " + kWrapped +
          kEnd, "", {"-keepsize", "-scale90", "-center", "-offsetx5"}, "q\n0.9 0 0 0.9 25.6 39.6 cm\n"},
         {"/Rotate 90 /CropBox [100 100 500 700] /TrimBox [0 0 612 792] /Contents 4 0 R", "3 0 obj\n<<\n/MediaBox "
@@ -202,9 +197,6 @@ TEST(PageRewriter, WritesTheScaleStreamsAndThePageByteForByte) {
          "0.000000 842.000000 595.000000 ]\n /TrimBox [ 123.500000 0.000000 730.400000 595.000000 ]\n " + kWrapped +
          kEnd, "", {"-visible", "-page", "a4", "-con", "-center"},
          "q\n222.666667 0 396.666667 595 re W n\n0.991667 0 0 0.991667 123.5 -99.166667 cm\n"},
-        {"/MediaBox [100 50 500 350] /UserUnit 2 /Rotate 180 /Contents 4 0 R", "3 0 obj\n<< /Type /Page /Parent 2 0 R "
-         "/MediaBox [ 0.000000 0.000000 200.000000 75.000000 ]\n /UserUnit 2 /Rotate 180 " + kWrapped + kEnd, "",
-         {"-visible", "-scalex50", "-scaley25", "-offsetx10"}, "q\n5 0 200 75 re W n\n0.5 0 0 0.25 -45 -12.5 cm\n"},
     };
     // After the copy pass, which already knows which contents are streams, the bytes are the same.
     for (const bool afterCopy : {false, true}) {
@@ -345,8 +337,7 @@ TEST(AnnotationScaler, ScalesTheAnnotationsOwnRectangle) {
     }
 }
 
-// Patterns follow the content by their /Matrix (the plain and missing ones are the rich document's renders);
-// objects 6 to 8 (a matrix, a shading, a free one) stay.
+// Patterns follow the content by their /Matrix; objects 6 to 8 (a matrix, a shading, a free one) stay.
 TEST(PatternScaler, MultipliesEachKindOfMatrixByTheContentFactors) {
     const std::string head = "<< /PatternType 2 ";
     const std::string tail = " /Shading << /ShadingType 2 /Coords [0 0 100 50] >> >>";

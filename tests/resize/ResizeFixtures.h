@@ -1,6 +1,5 @@
 #pragma once
-// Jobs over in-memory PDFs. InputJob reads the cross-reference straight from a file stream, so that trees
-// the document would refuse reach the page pass.
+// Jobs over in-memory PDFs; InputJob reads the cross-reference itself, so trees the document refuses get through.
 
 #include <gtest/gtest.h>
 
@@ -78,8 +77,7 @@ inline ResizeSettings settingsOf(const std::vector<std::string>& options) {
 struct JobRun {
     std::string error, console, output;
 };
-inline JobRun runWholeJob(const std::string& in, const std::string& out,
-                          const std::vector<std::string>& options = {}) {
+inline JobRun runWholeJob(const std::string& in, const std::string& out, const std::vector<std::string>& options = {}) {
     JobRequest job{in, out, settingsOf(options)};
     JobRun result;
     testing::internal::CaptureStdout();
@@ -88,6 +86,17 @@ inline JobRun runWholeJob(const std::string& in, const std::string& out,
     if (std::filesystem::exists(out)) result.output = readFile(out);
     return result;
 }
+
+// Whole jobs from in.pdf to out.pdf in a fresh folder.
+class WholeJob : public ::testing::Test {
+protected:
+    JobRun resize(const std::string& pdf, const std::vector<std::string>& options = {}) {
+        writeFile(input, pdf);
+        return runWholeJob(input, output, options);
+    }
+    TempDir dir;
+    const std::string input = dir.file("in.pdf"), output = dir.file("out.pdf");
+};
 
 class InputJob {
 public:

@@ -76,9 +76,7 @@ std::string richDocument(const PdfBuilder::Options& options, const std::vector<i
 // cross-reference stream that turns page 4 the other way.
 std::string updatedDocument() {
     PdfBuilder first, second;
-    PdfBuilder::Options stream;
-    stream.xrefStream = true;
-    stream.widths = {0, 4, 2};  // no type field: every entry is in use
+    const PdfBuilder::Options stream{true, false, {0, 4, 2}};  // a stream without type field: every entry is in use
     first.addStream(5, "", std::string(kShapes) + "0 0.5 0 rg 400 300 100 100 re f\n", true);
     first.addObject(41, "<< /Title (Updated sample) /Producer (Quillmor tests) >>");
     first.setTrailer("/Root 1 0 R /Info 41 0 R");
@@ -137,14 +135,13 @@ std::string generatedPdf(const std::string& name) {
     const std::string path = folder->file(name + ".pdf");
     if (!variant->qpdfOptions) {
         writeFile(path, builderLayout(name));
-    } else if (!haveTool("qpdf")) {
-        return made[name] = "";
-    } else {
-        // Fixed IDs and IVs make every run meet the same bytes.
-        const CommandResult run = runCommand("qpdf --static-id --static-aes-iv " + std::string(variant->qpdfOptions) +
-                                             " " + shellQuote(generatedPdf("classic")) + " " + shellQuote(path));
-        if (run.status != 0) throw std::runtime_error("qpdf could not make " + name + ": " + run.output);
+        return made[name] = path;
     }
+    if (!haveTool("qpdf")) return made[name] = "";
+    // Fixed IDs and IVs make every run meet the same bytes.
+    const CommandResult run = runCommand("qpdf --static-id --static-aes-iv " + std::string(variant->qpdfOptions) + " " +
+                                         shellQuote(generatedPdf("classic")) + " " + shellQuote(path));
+    if (run.status != 0) throw std::runtime_error("qpdf could not make " + name + ": " + run.output);
     return made[name] = path;
 }
 

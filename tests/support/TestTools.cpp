@@ -25,7 +25,7 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    std::error_code ignored;  // a destructor must not throw; a leftover folder is harmless
+    std::error_code ignored;  // a leftover folder is harmless; a throwing destructor is not
     fs::remove_all(path_, ignored);
 }
 
@@ -123,8 +123,7 @@ std::vector<Image> drawPages(const std::string& pdf, int resolution, const std::
     for (const auto& entry : fs::directory_iterator(dir.path())) files[std::stoi(entry.path().stem())] = entry.path();
     std::vector<Image> images;
     for (const auto& [page, file] : files) {
-        // Binary PGM: "P5", width, height, maximum, one white-space byte, the pixels.
-        std::istringstream in(readFile(file));
+        std::istringstream in(readFile(file));  // binary PGM: "P5", width, height, maximum, one space, the pixels
         std::string magic;
         int maximum = 0;
         Image image;

@@ -17,11 +17,8 @@ private:
     std::string path_;
 };
 
-// The names below `folder` (with `recursive`, paths relative to it), sorted.
-std::vector<std::string> filesIn(const std::string& folder, bool recursive = false);
-
-// Both throw std::runtime_error on failure.
-std::string readFile(const std::string& path);
+std::vector<std::string> filesIn(const std::string& folder, bool recursive = false);  // relative paths, sorted
+std::string readFile(const std::string& path);  // both throw std::runtime_error on failure
 void writeFile(const std::string& path, const std::string& bytes);
 
 // Standard output and error together; status -1 when the command did not run or exit normally.
@@ -31,6 +28,7 @@ struct CommandResult {
 };
 CommandResult runCommand(const std::string& command);
 std::string shellQuote(const std::string& text);
+bool haveTool(const char* name);
 
 // Real PDFs of other programs: in the folder QUILLMOR_CORPUS names, by default ../shared/corpus beside
 // the sources. Without them the tests that read them skip with noCorpusNote().
@@ -43,7 +41,6 @@ std::string noCorpusNote();
 // judge(i, fresh empty folder) for every i below count on two workers; the non-empty answers, sorted.
 std::vector<std::string> judgeInParallel(size_t count,
                                          const std::function<std::string(size_t, const std::string&)>& judge);
-bool haveTool(const char* name);
 
 // A page drawn by mutool in gray, one byte a pixel, row by row.
 struct Image {
