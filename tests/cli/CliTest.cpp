@@ -21,8 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
 
-constexpr char constrainWarning[] =
-    "Can't constrain proportions if page size not set! e.g. use -pagesize 0,0,800,600\n";
+const std::string constrain = "Can't constrain proportions if page size not set! e.g. use -pagesize 0,0,800,600\n";
 constexpr char paperError[] = "wrong -page parameter, paper name not found.\n";
 constexpr char sizeError[] = "wrong -pagesize parameter\n";
 constexpr char done[] = "\nDone.\n";
@@ -30,19 +29,16 @@ constexpr char folderMessage[] = "please specify -f for output folder, e.g. -fc:
 
 std::string ignored(const Texts& arguments) {
     std::string text;
-    for (const std::string& argument : arguments)
-        text += "Warning: option '" + argument + "' not recognised, ignored\n";
+    for (const std::string& option : arguments) text += "Warning: option '" + option + "' not recognised, ignored\n";
     return text;
 }
 
-// As main receives them; the texts must outlive the pointers.
 std::vector<const char*> argumentsOf(const Texts& texts) {
     std::vector<const char*> pointers;
     for (const std::string& text : texts) pointers.push_back(text.c_str());
     return pointers;
 }
 
-// What `action` printed, and the message of the CPdfException it threw ("" when none).
 template <typename Action>
 std::pair<std::string, std::string> outcomeOf(Action action) {
     testing::internal::CaptureStdout();
@@ -51,15 +47,10 @@ std::pair<std::string, std::string> outcomeOf(Action action) {
     return {testing::internal::GetCapturedStdout(), error};
 }
 
-// The shortest text that reads back as the same double.
-std::string exact(double value) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-// The fields that differ from fresh settings, as words.
+// The fields that differ from fresh settings, as words; numbers in the shortest text that reads back the same.
 std::string changedFields(const ResizeSettings& s) {
     const ResizeSettings f;
+    const auto exact = [](double v) { char t[32]; return std::string(t, std::to_chars(t, t + sizeof t, v).ptr); };
     const double* box = s.pageSize;
     const std::pair<bool, std::string> words[] = {
         {s.offsetX != f.offsetX, "offsetX=" + exact(s.offsetX)}, {s.constrainProportions, "con"},
@@ -95,17 +86,16 @@ TEST(OptionParser, RulesOrderAndWarnings) {
         {{}, "|"}, {{"-scale150", "-scalex200"}, "scale=150 scaleX=200 scaleY=150|"},
         {{"-scalex200", "-scaley30", "-scale150"}, "scale=150 scaleX=150 scaleY=150|"},
         // Numbers as sscanf's %lf reads them: blanks, sign, fraction, exponent; the rest is ignored.
-        {{"-scalex200abc", "-scaley75.5"}, "scaleX=200 scaleY=75.5|"},
-        {{"-offsetx-36", "-offsety+1.5e1", "-scalex.5", "-scaley7."}, "offsetX=-36 offsetY=15 scaleX=0.5 scaleY=7|"},
-        {{"-scalex 40", "-scaley12e", "-offsetx12e-1x"}, "offsetX=1.2 scaleX=40 scaleY=12|"},
+        {{"-offsetx-36", "-offsety+1.5e1", "-scalex .5a", "-scaley7."}, "offsetX=-36 offsetY=15 scaleX=0.5 scaleY=7|"},
+        {{"-scaley12e", "-offsetx12e-1x"}, "offsetX=1.2 scaleY=12|"},
         // "-offset" does not begin with "-s": without a number it matches nothing; case matters. Each is named.
         {unknown, "|" + ignored(unknown)},
         // The names of unknown options come as they are met, before the combination warnings.
-        {{"-con", "-pagesL", "-f"}, "|" + ignored({"-pagesL", "-f"}) + constrainWarning},
+        {{"-con", "-pagesL", "-f"}, "|" + ignored({"-pagesL", "-f"}) + constrain},
         {{"-sodd", "-seven", "-noscale"}, "noscale even odd|"}, {{"-s1,3-4", "-soddx", "-s2"}, "s=-s2|"},
         // Paper names match whole, without regard to case; rows with the larger side first are used as stored.
-        {{"-pageL", "letter"}, "size=0,0,792,612 paper=letter|"}, {{"-page", "lEtTeR"}, "size=0,0,612,792 paper=lEtTeR|"},
-        {{"-pageL", "C2"}, "size=0,0,578,1837 paper=C2|"},
+        {{"-pageL", "letter"}, "size=0,0,792,612 paper=letter|"}, {{"-pageL", "C2"}, "size=0,0,578,1837 paper=C2|"},
+        {{"-page", "lEtTeR"}, "size=0,0,612,792 paper=lEtTeR|"}, {{"-password", "-con", "-s2"}, "s=-s2 password=-con|"},
         // An empty name finds the table's first empty row: a success that sets no page size.
         {{"-page", "a3", "-page", ""}, "|"}, {{"-pagesize", "-10.5,0,1e3,2E2junk"}, "size=-10.5,0,1000,200|"},
         {{"-page", "a4", "-pagesize", "0,0,10,20"}, "size=0,0,10,20 paper=a4|"},
@@ -114,13 +104,11 @@ TEST(OptionParser, RulesOrderAndWarnings) {
         {{"-center", "-pagesize", "0,0,5,5"}, "size=0,0,5,5|Can't center if not using constrained proportions, use "
                                               "-con option to constrain proportions\n"},
         // Clearing both flags with the first warning leaves nothing for the second.
-        {{"-con", "-center"}, std::string("|") + constrainWarning},
-        {{"-con", "-pagesize", "0,0,0,0"}, std::string("|") + constrainWarning},
-        {{"-password", "-con", "-s2"}, "s=-s2 password=-con|"},
+        {{"-con", "-center"}, "|" + constrain}, {{"-con", "-pagesize", "0,0,0,0"}, "|" + constrain},
         {{"-keepsize", "-visible", "-noenlarge"}, "visible noenlarge keepsize|"},
         // The page itself is what -keepsize centres in: -center needs neither -con nor a size.
         {{"-scale90", "-center", "-keepsize"}, "center scale=90 scaleX=90 scaleY=90 keepsize|"},
-        {{"-keepsize", "-con", "-center"}, std::string("center keepsize|") + constrainWarning},
+        {{"-keepsize", "-con", "-center"}, "center keepsize|" + constrain},
     };
     for (const auto& [options, expected] : rows) EXPECT_EQ(parse(options), expected) << testing::PrintToString(options);
     // A number rule without its number falls through to the page selection.
@@ -198,11 +186,8 @@ TEST(ProgramEntry, JobsListsTheirMessagesAndStatuses) {
     TempDir folder;
     const std::string list = folder.file("list.txt"), failing = folder.file("bad.txt"), empty = folder.file("e.tx1");
     const std::string directory = folder.file("d.txt"), out = "-f" + folder.file("o"), dash = folder.file("-.txt");
-    writeFile(list, "a.pdf\n");
-    writeFile(failing, "a.pdf\nbad.pdf\nc.pdf\n");
-    writeFile(empty, "");
-    writeFile(dash, "-\n");
-    fs::create_directory(directory);
+    writeFile(list, "a.pdf\n"), writeFile(failing, "a.pdf\nbad.pdf\nc.pdf\n"), writeFile(empty, "");
+    writeFile(dash, "-\n"), fs::create_directory(directory);
     const std::string ok = "0 " + banner(), failed = "1 " + banner(), failure = "cannot open 100%s%d.pdf\n";
     const std::string wildcards = "1 \nError! Wildcards * are not permitted, if you want to process many files then "
                                   "do: dir /B *.pdf > list.txt, then quillmor list.txt -fc:\\test\n\n";

@@ -72,7 +72,6 @@ size_t expectStreamsAgreeWithZlib(const std::vector<std::string>& paths) {
     return compared;
 }
 
-// Streams compressed by this builder's zlib and by qpdf, plain and encrypted; and by the corpus's producers.
 TEST(FlateAgreesWithZlib, EveryGeneratedStream) {
     std::vector<std::string> paths;
     for (const std::string& name : generatedNames())

@@ -50,7 +50,6 @@ TEST(PlainStreams, FileReadsAndWindowsGiveTheFilesBytes) {
     EXPECT_TRUE(fromA + fromB == content.substr(1000, 300) + content.substr(3000, 2000) && a->getChar() == -1);
 }
 
-// Memory windows clamp positions and sub-streams to their bytes.
 TEST(PlainStreams, MemoryWindowsClampPositionsAndSubStreams) {
     CPdfStreamRef memory(new CPdfMemoryStream(reinterpret_cast<const uint8_t*>("0123456789abcdef"), 0, 16));
     CPdfStreamRef part(memory->makeSubStream(4, 6, CPdfElement()));

@@ -96,7 +96,6 @@ TEST(Syntax, ParserAndScannersReadTheSameEntries) {
     }
 }
 
-// The head of a stream object gives the /Length and /Type the parser reads, escapes and comments included.
 TEST(Syntax, ObjectHeadsReadLengthAndTypeAsTheParserDoes) {
     using Kind = ObjectHead::LengthKind;
     const std::tuple<std::string, Kind, uint64_t, bool> cases[] = {

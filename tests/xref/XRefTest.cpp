@@ -10,27 +10,27 @@
 
 namespace {
 
+const std::string kFree = tableRow(0, 0, 'f');
+
 TEST(XRef, AHybridStreamFillsOnlyWhatItsTableLeftUndefinedOrFree) {
     HandPdf pdf;
     pdf.object(2, "(two from the table)");
     pdf.stream(4, "/Type /ObjStm /N 3 /First 14", "2 0 3 22 5 30 (two from the stream) (three) (five)");
     const uint32_t olderTable = pdf.position();
-    pdf.bytes += ("xref\n0 7\n" + tableRow(0, 65535, 'f') + tableRow(pdf.offsetOf(1), 0, 'n') + tableRow(0, 0, 'f') +
-            tableRow(0, 0, 'f') + tableRow(pdf.offsetOf(4), 0, 'n') + tableRow(0, 0, 'f') + tableRow(0, 0, 'f') +
-            "trailer\n<< /Root 1 0 R >>\n");
+    pdf.bytes += "xref\n0 7\n" + tableRow(0, 65535, 'f') + tableRow(pdf.offsetOf(1), 0, 'n') + kFree + kFree +
+                 tableRow(pdf.offsetOf(4), 0, 'n') + kFree + kFree + "trailer\n<< /Root 1 0 R >>\n";
     pdf.object(6, "(six)");
     // 2: the newer table says in use; 3: free there; 5: undefined there; 6: in use there.
     const uint32_t hybridStream = pdf.position();
     pdf.stream(8, "/Type /XRef /Size 9 /W [1 2 1] /Index [2 2 5 2] /Prev 999999",
                row(2, 4, 0) + row(2, 4, 1) + row(2, 4, 2) + row(1, 0, 0));
-    pdf.section("xref\n2 2\n" + tableRow(pdf.offsetOf(2), 0, 'n') + tableRow(0, 0, 'f') + "6 1\n" +
+    pdf.section("xref\n2 2\n" + tableRow(pdf.offsetOf(2), 0, 'n') + kFree + "6 1\n" +
                 tableRow(pdf.offsetOf(6), 0, 'n') + "trailer\n<< /Root 1 0 R /Prev " + std::to_string(olderTable) +
                 " /XRefStm " + std::to_string(hybridStream) + " >>\n");
     OpenedPdf opened(pdf.finish());
     CPdfXRef& xref = opened.open();
-    std::string objects;
-    for (const int n : {2, 3, 5, 6}) objects += describe(fetchObject(xref, n));
-    EXPECT_EQ(objects, "(two from the table)(three)(five)(six)");
+    EXPECT_EQ(describe(fetchObject(xref, 2)) + describe(fetchObject(xref, 3)) + describe(fetchObject(xref, 5)) +
+              describe(fetchObject(xref, 6)), "(two from the table)(three)(five)(six)");
     // The older table still fills what neither newer part defined; the stream's Prev is not read.
     EXPECT_EQ(xref.getEntries()[4].offset, pdf.offsetOf(4));
 
@@ -130,8 +130,8 @@ TEST(ObjectStream, CachedObjectsAndTextsStayRightAcrossManyStreams) {
     CPdfXRef& xref = pdf.open();
     uint32_t length = 0;
     const char* text = xref.getCompressedObjectText(100, 0, length);
-    ASSERT_NE(text, nullptr);
-    const std::string copy(text, length);
+    const std::string copy(text ? text : "", text ? length : 0);
+    ASSERT_FALSE(copy.empty());
     // The text stays valid while other streams are read in parsed form, and each reads right back and forth.
     for (const std::string k : {"1", "79", "2", "40", "79", "1"})
         EXPECT_EQ(both(xref, 100 + std::stoi(k)).substr(0, 2 * k.size() + 9), k + " | << /K " + k);
