@@ -33,17 +33,15 @@ std::string ignored(const Texts& arguments) {
     return text;
 }
 
-std::vector<const char*> argumentsOf(const Texts& texts) {
-    std::vector<const char*> pointers;
-    for (const std::string& text : texts) pointers.push_back(text.c_str());
-    return pointers;
-}
-
-template <typename Action>
-std::pair<std::string, std::string> outcomeOf(Action action) {
+// What `call` printed, given these arguments after the program's name, and the message it threw ("" when none).
+template <typename Call>
+std::pair<std::string, std::string> outcomeOf(Call call, Texts texts = {}) {
+    texts.insert(texts.begin(), "quillmor");
+    std::vector<const char*> arguments;
+    for (const std::string& text : texts) arguments.push_back(text.c_str());
     testing::internal::CaptureStdout();
     std::string error;
-    try { action(); } catch (const CPdfException& exception) { error = exception.getMessage(); }
+    try { call(int(arguments.size()), arguments.data()); } catch (const CPdfException& e) { error = e.getMessage(); }
     return {testing::internal::GetCapturedStdout(), error};
 }
 
@@ -68,13 +66,11 @@ std::string changedFields(const ResizeSettings& s) {
 
 // "[input output|]changed fields|printed", or the error; unless `files` is false the options follow two names.
 std::string parse(Texts options, bool files = true) {
-    const Texts head = files ? Texts{"quillmor", "a.pdf", "b.pdf"} : Texts{"quillmor"};
-    options.insert(options.begin(), head.begin(), head.end());
-    const std::vector<const char*> arguments = argumentsOf(options);
+    if (files) options.insert(options.begin(), {"a.pdf", "b.pdf"});
     std::string input, output;
     ResizeSettings settings;
     const auto [printed, error] = outcomeOf(
-        [&] { parseOptions(static_cast<int>(arguments.size()), arguments.data(), input, output, settings); });
+        [&](int count, const char* const* argv) { parseOptions(count, argv, input, output, settings); }, options);
     if (!error.empty()) return error;
     return (files ? "" : input + " " + output + "|") + changedFields(settings) + "|" + printed;
 }
@@ -138,20 +134,18 @@ struct FakeJobRunner {
             if (inputs.back() == "bad.pdf") throw CPdfException("cannot open 100%s%d.pdf\n");
         };
     }
-    std::string run(Texts texts, const JobRunner& runJob = nullptr) {
-        texts.insert(texts.begin(), "quillmor");
-        const std::vector<const char*> arguments = argumentsOf(texts);
+    std::string run(const Texts& texts, const JobRunner& runJob = nullptr) {
         int status = -1;
-        const std::string printed = outcomeOf([&] {
-            status = runProgram(static_cast<int>(arguments.size()), arguments.data(), runJob ? runJob : runner());
-        }).first;
+        const std::string printed = outcomeOf([&](int count, const char* const* arguments) {
+            status = runProgram(count, arguments, runJob ? runJob : runner());
+        }, texts).first;
         return std::to_string(status) + " " + printed;
     }
 };
 
 // The banner, checked for its parts; the usage text writes the version as "v1.02".
 std::string banner(bool usage = false) {
-    std::string text = outcomeOf(printBanner).first;
+    std::string text = outcomeOf([](int, const char* const*) { printBanner(); }).first;
     const size_t website = text.find("\r\nWebsite: "), email = text.find("\r\nEmail: "), end = text.find("\r\n\r\n");
     EXPECT_TRUE(text.rfind("\r\nQuillmor 1.02  ", 0) == 0 && 17 < website && website + 11 < email &&
                 email + 9 < text.find('@', email) && text.find('@', email) < end - 1 && end + 4 == text.size()) << text;
@@ -160,7 +154,7 @@ std::string banner(bool usage = false) {
 
 // The legacy lines are a constant table; the lines of the newer options are pinned as users read them.
 TEST(ProgramEntry, UsageHelpAndVersion) {
-    const std::string usage = outcomeOf(printUsage).first;
+    const std::string usage = outcomeOf([](int, const char* const*) { printUsage(); }).first;
     const std::string newer =
         "-visible\tsizes as the page is seen (CropBox, Rotate, UserUnit), e.g. -visible -page a4 -con -center\n"
         "-noenlarge\tnever enlarge: smaller pages stay as they are, e.g. -noenlarge -page a4 -con -center\n"

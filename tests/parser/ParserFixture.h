@@ -15,10 +15,7 @@ struct ParsedText {
     explicit ParsedText(std::string input, CPdfResolver* xref = nullptr)
         : text(std::move(input)),
           parser(xref, new CPdfMemoryStream(reinterpret_cast<const uint8_t*>(text.data()), 0, uint32_t(text.size()))) {}
-    CPdfElement next() {
-        CPdfElement element;
-        return parser.getObject(element), element;
-    }
+    CPdfElement next() { CPdfElement element; return parser.getObject(element), element; }
     const std::string text;
     CPdfParser parser;
 };

@@ -55,8 +55,7 @@ TEST(Parser, TokensAndObjects) {
         // Filter or F, a name or a one-element array; DecodeParms or DP, beside a one-element array also one.
         {streamText("/F /Fl", packed), "stream(BT (compressed) Tj ET)"},
         {streamText("/Filter [20 0 R]", packed), "stream(BT (compressed) Tj ET)"},
-        {streamText("/Filter 21 0 R", packed), "!broken object"},
-        {streamText("/Filter 3", packed) + " 3", "error 3"},
+        {streamText("/Filter 21 0 R", packed), "!broken object"}, {streamText("/Filter 3", packed) + " 3", "error 3"},
         // A Filter array is a chain; a filter without a decoder parses and fails only when the data is read.
         {streamText("/Filter [/AHx /Fl] /DecodeParms [null << /Predictor 12 /Columns 5 >>]", hexRows + ">"), up},
         {"<< /Filter [/ASCIIHexDecode 3] /Length 2 >> stream\nab\nendstream 3", "error 3"},

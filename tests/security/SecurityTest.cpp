@@ -219,8 +219,7 @@ TEST(StandardSecurityHandler, OpensCorpusDictionariesAndJudgesVariants) {
         {clearMetadata, "25976fb9fc748e3218ad6d5b7e42ac50 V2 RC4"}, {enc(kV4, kR3O, kV4ClearU, cryptFilter("V2")), "fails 16"},
         {edit(kR3Dict, "/P", kClear + " /P"), r3Key + " V2 RC4"},  // counts only for V 4
         {edit(kR2Dict, "/Length 40", "/Length 128"), r2Key}, {edit(kR3Dict, "/Length 128", "/Length -128"), "fails 5"},
-        {edit(kV4AesDict, "/Length 16", "/Length 128"), aesKey},
-        {edit(kV4Dict, "/Length 16", "/Length 5"), "fails 5"},
+        {edit(kV4AesDict, "/Length 16", "/Length 128"), aesKey}, {edit(kV4Dict, "/Length 16", "/Length 5"), "fails 5"},
         {edit(kV4Dict, " /Length 16", ""), "474258b004f2ce0017adeb6e79574357 V2 RC4"},
         {enc(kR2, "(" + kR2O.substr(1, 64) + ")", "(" + kR2U.substr(1, 64) + ")"), r2Key},  // U holds a zero
         {enc(kR2, kR2O, "(" + kR2U.substr(1, 62) + ")"), "fails 5"},

@@ -18,8 +18,7 @@ std::string zlibCompress(const std::string& data, int level, int strategy, int w
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data())), z.avail_in = uInt(data.size());
     z.next_out = reinterpret_cast<Bytef*>(&out[0]), z.avail_out = uInt(out.size());
     deflate(&z, Z_FINISH);  // output cut short would fail the comparison with zlib's inflate
-    out.resize(z.total_out);
-    return deflateEnd(&z), out;
+    return out.resize(z.total_out), deflateEnd(&z), out;
 }
 
 std::string decodeFlate(const std::string& zlib, int predictor = 1, int columns = 1, int colors = 1, int bits = 8) {

@@ -16,8 +16,9 @@ std::string drain(CPdfStream* stream) {
     return out;
 }
 
-// Reads that go on, step back, jump and read large through the file's block give its bytes; then windows on it.
-TEST(PlainStreams, FileReadsAndWindowsGiveTheFilesBytes) {
+// Reads that go on, step back, jump and read large through the file's block give its bytes; then windows on it;
+// memory windows clamp positions and sub-streams to their bytes.
+TEST(PlainStreams, FileReadsAndWindowsGiveTheirBytes) {
     TempDir dir;
     std::string content(300000, '\0');  // a pattern that does not repeat at block sizes
     for (size_t i = 0; i < content.size(); ++i) content[i] = char(i * 7919 % 251);
@@ -38,9 +39,7 @@ TEST(PlainStreams, FileReadsAndWindowsGiveTheFilesBytes) {
         ASSERT_EQ(0, std::memcmp(buffer.data(), content.data() + position, got)) << "read " << i;
         position += got;
     }
-    const auto window = [&file](uint32_t start, uint32_t length) {
-        return new CPdfFileStream(file.get(), start, length, CPdfElement());
-    };
+    const auto window = [&](uint32_t at, uint32_t n) { return new CPdfFileStream(file.get(), at, n, CPdfElement()); };
     CPdfStreamRef whole(window(0, 0)), a(window(1000, 300)), b(window(3000, 2000));
     EXPECT_TRUE(drain(whole.get()) == content) << "length 0 reads to the end of the file";
     // Two windows read alternately, one by bytes over two refills, the other in blocks to its end.
@@ -48,9 +47,7 @@ TEST(PlainStreams, FileReadsAndWindowsGiveTheFilesBytes) {
     uint8_t block[7];
     for (int i = 0; i < 300; ++i) fromA += char(a->getChar()), fromB.append(block, block + b->read(block, 7));
     EXPECT_TRUE(fromA + fromB == content.substr(1000, 300) + content.substr(3000, 2000) && a->getChar() == -1);
-}
 
-TEST(PlainStreams, MemoryWindowsClampPositionsAndSubStreams) {
     CPdfStreamRef memory(new CPdfMemoryStream(reinterpret_cast<const uint8_t*>("0123456789abcdef"), 0, 16));
     CPdfStreamRef part(memory->makeSubStream(4, 6, CPdfElement()));
     const auto moved = [&part](uint32_t to, int direction) { return part->setPos(to, direction), part->getPos(); };

@@ -67,9 +67,9 @@ TEST(MalformedXRef, EveryCutThroughATableStillOpens) {
         EXPECT_EQ(openResult(withSection(section.substr(0, cut))), cut >= section.find("R >>") + 2 ? "ok" : kRepaired) << cut;
 }
 
-TEST(MalformedXRef, PrevChainsThatComeBackEndThere) {
+// Prev chains that come back end there; Length chains end the fetch with a message (array nesting is the parser's).
+TEST(MalformedXRef, PrevAndLengthChainsEnd) {
     EXPECT_EQ(openResult(withSection(kHead + "trailer\n<< /Root 1 0 R /Prev 45 >>\n")), "ok");  // Prev is itself
-
     HandPdf pdf;  // two sections that name each other, the second in the form of a reference
     pdf.object(2, "(two)");
     const uint32_t first = pdf.position();
@@ -79,20 +79,17 @@ TEST(MalformedXRef, PrevChainsThatComeBackEndThere) {
     pdf.section("xref\n2 1\n" + tableRow(pdf.offsetOf(2), 0, 'n') + "trailer\n<< /Root 1 0 R /Prev " +
             std::to_string(first) + " 0 R >>\n");
     OpenedPdf opened(pdf.finish());
-    CPdfXRef& xref = opened.open();
-    EXPECT_TRUE(xref.getEntries()[1].offset == pdf.offsetOf(1) && describe(fetchObject(xref, 2)) == "(two)");
-}
+    CPdfXRef& prev = opened.open();
+    EXPECT_TRUE(prev.getEntries()[1].offset == pdf.offsetOf(1) && describe(fetchObject(prev, 2)) == "(two)");
 
-// Nesting of arrays is bounded in the parser; a Length that leads to the next such object, and so on, here.
-TEST(MalformedXRef, LengthChainsEndTheFetchWithAMessage) {
     PdfBuilder builder;
     const int depth = CPdfParser::kMaxNesting - 2;  // each object nests a stream deep in arrays
     for (int number = 2; number < 60; ++number)
         builder.addObject(number, std::string(depth, '[') + "<< /Length " + std::to_string(number + 1) +
                                       " 0 R >>\nstream\nx\nendstream" + std::string(depth, ']'));
     builder.addObject(60, "1"), builder.setTrailer("/Root 60 0 R");
-    OpenedPdf pdf(builder.build());
-    CPdfXRef& xref = pdf.open();
+    OpenedPdf lengths(builder.build());
+    CPdfXRef& xref = lengths.open();
     EXPECT_EQ(messageOf([&] { fetchObject(xref, 2); }), "Object references nested too deeply");
     // The end of the chain is in reach from close enough.
     EXPECT_TRUE(fetchObject(xref, 60 - static_cast<int>(CPdfXRef::kMaxFetchDepth) + 1).is(kindArray));
