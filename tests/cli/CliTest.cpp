@@ -82,8 +82,7 @@ TEST(OptionParser, RulesOrderAndWarnings) {
         {{}, "|"}, {{"-scale150", "-scalex200"}, "scale=150 scaleX=200 scaleY=150|"},
         {{"-scalex200", "-scaley30", "-scale150"}, "scale=150 scaleX=150 scaleY=150|"},
         // Numbers as sscanf's %lf reads them: blanks, sign, fraction, exponent; the rest is ignored.
-        {{"-offsetx-36", "-offsety+1.5e1", "-scalex .5a", "-scaley7."}, "offsetX=-36 offsetY=15 scaleX=0.5 scaleY=7|"},
-        {{"-scaley12e", "-offsetx12e-1x"}, "offsetX=1.2 scaleY=12|"},
+        {{"-offsetx-36", "-offsety+1.5e-1x", "-scalex .5", "-scaley12e"}, "offsetX=-36 offsetY=0.15 scaleX=0.5 scaleY=12|"},
         // "-offset" does not begin with "-s": without a number it matches nothing; case matters. Each is named.
         {unknown, "|" + ignored(unknown)},
         // The names of unknown options come as they are met, before the combination warnings.

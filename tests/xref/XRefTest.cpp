@@ -57,8 +57,6 @@ TEST(XRef, FetchFindsNothingWhereTheEntryDoesNotLead) {
     // The last startxref counts (the first here points at the header); its number is read like strtol.
     OpenedPdf opened(pdf.finish() + "startxref\r\n  \t" + std::to_string(at) + "\n%%EOF\n");
     CPdfXRef& xref = opened.open();
-    ASSERT_EQ(xref.getEntries().size(), 14u);
-    EXPECT_EQ(xref.getEntries()[11].offset, XRefEntry::kUndefined);
     for (const int n : {2, 3, 4, 5, 6, 7, 10, 11, 12}) EXPECT_EQ(describe(fetchObject(xref, n)), "null") << n;
     // The generation asked for must be the entry's.
     EXPECT_EQ(describe(fetchObject(xref, 8, 1)) + describe(fetchObject(xref, 9)), "nullnull");
