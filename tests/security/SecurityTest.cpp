@@ -41,8 +41,8 @@ template <typename Container> std::string hex(const Container& data) {
 std::string hex(const uint8_t* data, size_t length) { return hex(std::string(data, data + length)); }
 
 // RFC 1321 (also split around a block's 56- and 64-byte marks), RFC 6229 at two offsets, SP 800-38A F.2.1 padded;
-// FIPS-197 C.1 to C.3 both ways; SP 800-38A F.2.5/F.2.6 (CBC, AES-256).
-TEST(Ciphers, MatchPublishedVectors) {
+// FIPS-197 C.1 to C.3 both ways; SP 800-38A F.2.5/F.2.6 (CBC, AES-256); FIPS 180-4.
+TEST(CiphersAndHashes, MatchPublishedVectors) {
     const char* const md5Suite[][2] = {{"abc", "900150983cd24fb0d6963f7d28e17f72"},
         {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
          "57edf4a22be3c955ac49da2e2107b67a"}};
@@ -90,6 +90,25 @@ TEST(Ciphers, MatchPublishedVectors) {
     EXPECT_EQ(hex(cbc.encrypt(chain, bytesOf(plain), AesPadding::none)), expected);
     EXPECT_EQ(cbc.decrypt(chain, bytesOf(unhex(expected)), AesPadding::none), bytesOf(plain));
     EXPECT_THROW(cbc.encrypt(chain, Bytes(17), AesPadding::none), CPdfException);
+    // FIPS 180-4 examples: "abc" and the two-block messages, whose lengths leave no room for the length in block one.
+    const std::string twoBlock256 = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+    const std::string twoBlock512 = "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopq"
+                                    "klmnopqrlmnopqrsmnopqrstnopqrstu";
+    const struct { Sha2Variant variant; std::string message, digest; } rows[] = {
+        {Sha2Variant::sha256, "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {Sha2Variant::sha256, twoBlock256, "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {Sha2Variant::sha384, "abc",
+         "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7"},
+        {Sha2Variant::sha384, twoBlock512,
+         "09330c33f71147e83d192fc782cd1b4753111b173b3b05d22fa08086e3b0f712fcc7c71a557e2db966c3e9fa91746039"},
+        {Sha2Variant::sha512, "abc",
+         "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a"
+         "2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f"},
+        {Sha2Variant::sha512, twoBlock512,
+         "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018"
+         "501d289e4900f7e4331b99dec4b5433ac7d329eeb6dd26545e96e55b874be909"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(hex(CSha2::digest(row.variant, bytesOf(row.message))), row.digest);
 }
 
 std::string decrypt(const std::string& data, const std::string& key, CipherKind cipher, int number) {
@@ -240,27 +259,6 @@ TEST(StandardSecurityHandler, OpensCorpusDictionariesAndJudgesVariants) {
     EXPECT_TRUE(!handlerFor(clearMetadata)->getEncryptMetadata() && handlerFor(kV4Dict)->getEncryptMetadata());
 }
 
-// FIPS 180-4 examples: "abc" and the two-block messages, whose lengths leave no room for the length in block one.
-TEST(Sha2, MatchesPublishedVectors) {
-    const std::string twoBlock256 = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
-    const std::string twoBlock512 = "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopq"
-                                    "klmnopqrlmnopqrsmnopqrstnopqrstu";
-    const struct { Sha2Variant variant; std::string message, digest; } rows[] = {
-        {Sha2Variant::sha256, "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-        {Sha2Variant::sha256, twoBlock256, "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-        {Sha2Variant::sha384, "abc",
-         "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7"},
-        {Sha2Variant::sha384, twoBlock512,
-         "09330c33f71147e83d192fc782cd1b4753111b173b3b05d22fa08086e3b0f712fcc7c71a557e2db966c3e9fa91746039"},
-        {Sha2Variant::sha512, "abc",
-         "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a"
-         "2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f"},
-        {Sha2Variant::sha512, twoBlock512,
-         "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018"
-         "501d289e4900f7e4331b99dec4b5433ac7d329eeb6dd26545e96e55b874be909"},
-    };
-    for (const auto& row : rows) EXPECT_EQ(hex(CSha2::digest(row.variant, bytesOf(row.message))), row.digest);
-}
 
 
 std::string firstGroup(const std::string& text, const std::string& pattern) {
@@ -312,7 +310,7 @@ TEST(Aes256KeyDerivation, OpensFilesQpdfEncryptedWithTheKeyQpdfReports) {
         EXPECT_EQ(hex(asOwner.fileKey) + " " + hex(asUser.fileKey), qpdfKey + " " + qpdfKey);
         EXPECT_TRUE(asOwner.role == PasswordRole::owner && asOwner.perms == PermsCheck::consistent);
         EXPECT_EQ(asUser.role, row.user == row.owner ? PasswordRole::owner : PasswordRole::user);
-        const std::string emptyUnlessRight = row.user.empty() ? "x" : "";
+        const std::string emptyUnlessRight(row.user.empty(), 'x');
         for (const std::string& wrong : {std::string("wrong"), row.owner + "x", row.user + " ", emptyUnlessRight})
             EXPECT_EQ(derivation.unlock(wrong).role, PasswordRole::none) << wrong;
         // A sealed copy that disagrees with the dictionary is reported, not hidden.

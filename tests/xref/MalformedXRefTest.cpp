@@ -39,6 +39,7 @@ TEST(MalformedXRef, DamagedSectionsAreRebuiltFromTheObjects) {
         {"", kDamaged}, {"%PDF-1.4\nstartxref\n99999999999\n%%EOF\n", kDamaged},
         {"%PDF-1.5\n2 x obj\n<< >>\nstream\n\nendstream\nstartxref\n9\n%%EOF\n", kDamaged},
         {withSection(trailer + "<< /Root 1 0 R >>\n"), "ok"}, {withXRefStream("/Size 2 /W [1 2 1] /Index [1 1]"), "ok"},
+        {withSection(trailer + "<< /Root 1 0 R /XRefStm 9 >>\n"), "ok"},  // no cross-reference stream there: ignored
         {withXRefStream("/Size 2 /W [1 2 1 9] /Index [1 1 7]"), "ok"},
         {withXRefStream("/Size 2 /W [0 0 0] /Index [1 1 2 100000]", ""), kRepaired},  // no bytes still cost one each
         {withXRefStream("/Size 2 /W [1 2 1] /Index [1 1]", row(3, 9, 0)), kRepaired},

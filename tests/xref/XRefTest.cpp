@@ -33,13 +33,6 @@ TEST(XRef, AHybridStreamFillsOnlyWhatItsTableLeftUndefinedOrFree) {
               describe(fetchObject(xref, 6)), "(two from the table)(three)(five)(six)");
     // The older table still fills what neither newer part defined; the stream's Prev is not read.
     EXPECT_EQ(xref.getEntries()[4].offset, pdf.offsetOf(4));
-
-    // An XRefStm that is no cross-reference stream (object 3 is a string) leaves the table alone.
-    PdfBuilder builder;
-    builder.addObject(1, "<< /Type /Catalog >>"), builder.addObject(3, "(three)"), builder.setTrailer("/Root 1 0 R");
-    std::string file = builder.build();
-    OpenedPdf broken(file.insert(file.rfind(">>"), "/XRefStm " + std::to_string(builder.offsetOf(3)) + " "));
-    EXPECT_EQ(describe(fetchObject(broken.open(), 3)), "(three)");
 }
 
 TEST(XRef, FetchFindsNothingWhereTheEntryDoesNotLead) {
