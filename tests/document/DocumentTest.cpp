@@ -49,8 +49,7 @@ TEST(DocumentOpen, HeaderIsSoughtUpToPosition1017) {
     for (const auto& [junk, inHeader, start, repaired] : {std::tuple<size_t, size_t, size_t, bool>{1017, 0, 1017, false},
                                                           {0, 1018, 0, false}, {0, 1017, 1017, true}}) {
         PdfBuilder builder = builderOf(kCatalog, "<< /Kids [3 0 R] /Count 1 >>", {{3, kPage}});
-        builder.setLeadingJunk(std::string(junk, 'x'));
-        builder.setHeader(std::string(inHeader, 'x') + "%PDF-1.4\n");
+        builder.setLeadingJunk(std::string(junk, 'x')), builder.setHeader(std::string(inHeader, 'x') + "%PDF-1.4\n");
         CPdfDocument document;
         ASSERT_EQ(openBytes(builder.build(), &document), "ok") << start;
         EXPECT_EQ(std::to_string(document.getXRef()->getStart()) + (document.getXRef()->wasRepaired() ? " rebuilt" : ""),
