@@ -21,8 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
 
-constexpr char constrainWarning[] =
-    "Can't constrain proportions if page size not set! e.g. use -pagesize 0,0,800,600\n";
+const std::string constrain = "Can't constrain proportions if page size not set! e.g. use -pagesize 0,0,800,600\n";
 constexpr char paperError[] = "wrong -page parameter, paper name not found.\n";
 constexpr char sizeError[] = "wrong -pagesize parameter\n";
 constexpr char done[] = "\nDone.\n";
@@ -30,36 +29,26 @@ constexpr char folderMessage[] = "please specify -f for output folder, e.g. -fc:
 
 std::string ignored(const Texts& arguments) {
     std::string text;
-    for (const std::string& argument : arguments)
-        text += "Warning: option '" + argument + "' not recognised, ignored\n";
+    for (const std::string& option : arguments) text += "Warning: option '" + option + "' not recognised, ignored\n";
     return text;
 }
 
-// As main receives them; the texts must outlive the pointers.
-std::vector<const char*> argumentsOf(const Texts& texts) {
-    std::vector<const char*> pointers;
-    for (const std::string& text : texts) pointers.push_back(text.c_str());
-    return pointers;
-}
-
-// What `action` printed, and the message of the CPdfException it threw ("" when none).
-template <typename Action>
-std::pair<std::string, std::string> outcomeOf(Action action) {
+// What `call` printed, given these arguments after the program's name, and the message it threw ("" when none).
+template <typename Call>
+std::pair<std::string, std::string> outcomeOf(Call call, Texts texts = {}) {
+    texts.insert(texts.begin(), "quillmor");
+    std::vector<const char*> arguments;
+    for (const std::string& text : texts) arguments.push_back(text.c_str());
     testing::internal::CaptureStdout();
     std::string error;
-    try { action(); } catch (const CPdfException& exception) { error = exception.getMessage(); }
+    try { call(int(arguments.size()), arguments.data()); } catch (const CPdfException& e) { error = e.getMessage(); }
     return {testing::internal::GetCapturedStdout(), error};
 }
 
-// The shortest text that reads back as the same double.
-std::string exact(double value) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-// The fields that differ from fresh settings, as words.
+// The fields that differ from fresh settings, as words; numbers in the shortest text that reads back the same.
 std::string changedFields(const ResizeSettings& s) {
     const ResizeSettings f;
+    const auto exact = [](double v) { char t[32]; return std::string(t, std::to_chars(t, t + sizeof t, v).ptr); };
     const double* box = s.pageSize;
     const std::pair<bool, std::string> words[] = {
         {s.offsetX != f.offsetX, "offsetX=" + exact(s.offsetX)}, {s.constrainProportions, "con"},
@@ -77,13 +66,11 @@ std::string changedFields(const ResizeSettings& s) {
 
 // "[input output|]changed fields|printed", or the error; unless `files` is false the options follow two names.
 std::string parse(Texts options, bool files = true) {
-    const Texts head = files ? Texts{"quillmor", "a.pdf", "b.pdf"} : Texts{"quillmor"};
-    options.insert(options.begin(), head.begin(), head.end());
-    const std::vector<const char*> arguments = argumentsOf(options);
+    if (files) options.insert(options.begin(), {"a.pdf", "b.pdf"});
     std::string input, output;
     ResizeSettings settings;
     const auto [printed, error] = outcomeOf(
-        [&] { parseOptions(static_cast<int>(arguments.size()), arguments.data(), input, output, settings); });
+        [&](int count, const char* const* argv) { parseOptions(count, argv, input, output, settings); }, options);
     if (!error.empty()) return error;
     return (files ? "" : input + " " + output + "|") + changedFields(settings) + "|" + printed;
 }
@@ -95,17 +82,15 @@ TEST(OptionParser, RulesOrderAndWarnings) {
         {{}, "|"}, {{"-scale150", "-scalex200"}, "scale=150 scaleX=200 scaleY=150|"},
         {{"-scalex200", "-scaley30", "-scale150"}, "scale=150 scaleX=150 scaleY=150|"},
         // Numbers as sscanf's %lf reads them: blanks, sign, fraction, exponent; the rest is ignored.
-        {{"-scalex200abc", "-scaley75.5"}, "scaleX=200 scaleY=75.5|"},
-        {{"-offsetx-36", "-offsety+1.5e1", "-scalex.5", "-scaley7."}, "offsetX=-36 offsetY=15 scaleX=0.5 scaleY=7|"},
-        {{"-scalex 40", "-scaley12e", "-offsetx12e-1x"}, "offsetX=1.2 scaleX=40 scaleY=12|"},
+        {{"-offsetx-36", "-offsety+1.5e-1x", "-scalex .5", "-scaley12e"}, "offsetX=-36 offsetY=0.15 scaleX=0.5 scaleY=12|"},
         // "-offset" does not begin with "-s": without a number it matches nothing; case matters. Each is named.
         {unknown, "|" + ignored(unknown)},
         // The names of unknown options come as they are met, before the combination warnings.
-        {{"-con", "-pagesL", "-f"}, "|" + ignored({"-pagesL", "-f"}) + constrainWarning},
+        {{"-con", "-pagesL", "-f"}, "|" + ignored({"-pagesL", "-f"}) + constrain},
         {{"-sodd", "-seven", "-noscale"}, "noscale even odd|"}, {{"-s1,3-4", "-soddx", "-s2"}, "s=-s2|"},
         // Paper names match whole, without regard to case; rows with the larger side first are used as stored.
-        {{"-pageL", "letter"}, "size=0,0,792,612 paper=letter|"}, {{"-page", "lEtTeR"}, "size=0,0,612,792 paper=lEtTeR|"},
-        {{"-pageL", "C2"}, "size=0,0,578,1837 paper=C2|"},
+        {{"-pageL", "letter"}, "size=0,0,792,612 paper=letter|"}, {{"-pageL", "C2"}, "size=0,0,578,1837 paper=C2|"},
+        {{"-page", "lEtTeR"}, "size=0,0,612,792 paper=lEtTeR|"}, {{"-password", "-con", "-s2"}, "s=-s2 password=-con|"},
         // An empty name finds the table's first empty row: a success that sets no page size.
         {{"-page", "a3", "-page", ""}, "|"}, {{"-pagesize", "-10.5,0,1e3,2E2junk"}, "size=-10.5,0,1000,200|"},
         {{"-page", "a4", "-pagesize", "0,0,10,20"}, "size=0,0,10,20 paper=a4|"},
@@ -114,13 +99,11 @@ TEST(OptionParser, RulesOrderAndWarnings) {
         {{"-center", "-pagesize", "0,0,5,5"}, "size=0,0,5,5|Can't center if not using constrained proportions, use "
                                               "-con option to constrain proportions\n"},
         // Clearing both flags with the first warning leaves nothing for the second.
-        {{"-con", "-center"}, std::string("|") + constrainWarning},
-        {{"-con", "-pagesize", "0,0,0,0"}, std::string("|") + constrainWarning},
-        {{"-password", "-con", "-s2"}, "s=-s2 password=-con|"},
+        {{"-con", "-center"}, "|" + constrain}, {{"-con", "-pagesize", "0,0,0,0"}, "|" + constrain},
         {{"-keepsize", "-visible", "-noenlarge"}, "visible noenlarge keepsize|"},
         // The page itself is what -keepsize centres in: -center needs neither -con nor a size.
         {{"-scale90", "-center", "-keepsize"}, "center scale=90 scaleX=90 scaleY=90 keepsize|"},
-        {{"-keepsize", "-con", "-center"}, std::string("center keepsize|") + constrainWarning},
+        {{"-keepsize", "-con", "-center"}, "center keepsize|" + constrain},
     };
     for (const auto& [options, expected] : rows) EXPECT_EQ(parse(options), expected) << testing::PrintToString(options);
     // A number rule without its number falls through to the page selection.
@@ -150,20 +133,18 @@ struct FakeJobRunner {
             if (inputs.back() == "bad.pdf") throw CPdfException("cannot open 100%s%d.pdf\n");
         };
     }
-    std::string run(Texts texts, const JobRunner& runJob = nullptr) {
-        texts.insert(texts.begin(), "quillmor");
-        const std::vector<const char*> arguments = argumentsOf(texts);
+    std::string run(const Texts& texts, const JobRunner& runJob = nullptr) {
         int status = -1;
-        const std::string printed = outcomeOf([&] {
-            status = runProgram(static_cast<int>(arguments.size()), arguments.data(), runJob ? runJob : runner());
-        }).first;
+        const std::string printed = outcomeOf([&](int count, const char* const* arguments) {
+            status = runProgram(count, arguments, runJob ? runJob : runner());
+        }, texts).first;
         return std::to_string(status) + " " + printed;
     }
 };
 
 // The banner, checked for its parts; the usage text writes the version as "v1.02".
 std::string banner(bool usage = false) {
-    std::string text = outcomeOf(printBanner).first;
+    std::string text = outcomeOf([](int, const char* const*) { printBanner(); }).first;
     const size_t website = text.find("\r\nWebsite: "), email = text.find("\r\nEmail: "), end = text.find("\r\n\r\n");
     EXPECT_TRUE(text.rfind("\r\nQuillmor 1.02  ", 0) == 0 && 17 < website && website + 11 < email &&
                 email + 9 < text.find('@', email) && text.find('@', email) < end - 1 && end + 4 == text.size()) << text;
@@ -172,7 +153,7 @@ std::string banner(bool usage = false) {
 
 // The legacy lines are a constant table; the lines of the newer options are pinned as users read them.
 TEST(ProgramEntry, UsageHelpAndVersion) {
-    const std::string usage = outcomeOf(printUsage).first;
+    const std::string usage = outcomeOf([](int, const char* const*) { printUsage(); }).first;
     const std::string newer =
         "-visible\tsizes as the page is seen (CropBox, Rotate, UserUnit), e.g. -visible -page a4 -con -center\n"
         "-noenlarge\tnever enlarge: smaller pages stay as they are, e.g. -noenlarge -page a4 -con -center\n"
@@ -198,11 +179,8 @@ TEST(ProgramEntry, JobsListsTheirMessagesAndStatuses) {
     TempDir folder;
     const std::string list = folder.file("list.txt"), failing = folder.file("bad.txt"), empty = folder.file("e.tx1");
     const std::string directory = folder.file("d.txt"), out = "-f" + folder.file("o"), dash = folder.file("-.txt");
-    writeFile(list, "a.pdf\n");
-    writeFile(failing, "a.pdf\nbad.pdf\nc.pdf\n");
-    writeFile(empty, "");
-    writeFile(dash, "-\n");
-    fs::create_directory(directory);
+    writeFile(list, "a.pdf\n"), writeFile(failing, "a.pdf\nbad.pdf\nc.pdf\n"), writeFile(empty, "");
+    writeFile(dash, "-\n"), fs::create_directory(directory);
     const std::string ok = "0 " + banner(), failed = "1 " + banner(), failure = "cannot open 100%s%d.pdf\n";
     const std::string wildcards = "1 \nError! Wildcards * are not permitted, if you want to process many files then "
                                   "do: dir /B *.pdf > list.txt, then quillmor list.txt -fc:\\test\n\n";

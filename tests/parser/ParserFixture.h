@@ -11,15 +11,11 @@
 #include "pdf/parser/PdfParser.h"
 #include "pdf/stream/PdfMemoryStream.h"
 
-// A parser over `text`, which it keeps.
 struct ParsedText {
     explicit ParsedText(std::string input, CPdfResolver* xref = nullptr)
         : text(std::move(input)),
           parser(xref, new CPdfMemoryStream(reinterpret_cast<const uint8_t*>(text.data()), 0, uint32_t(text.size()))) {}
-    CPdfElement next() {
-        CPdfElement element;
-        return parser.getObject(element), element;
-    }
+    CPdfElement next() { CPdfElement element; return parser.getObject(element), element; }
     const std::string text;
     CPdfParser parser;
 };
@@ -80,7 +76,6 @@ inline std::string parsed(const std::string& text, CPdfResolver* xref = nullptr)
     return in.next().is(kindEof) ? out : out + " (no end after the end)";
 }
 
-// A stream object of these dictionary entries and data, its Length given.
 inline std::string streamText(const std::string& entries, const std::string& data) {
     return "<< /Length " + std::to_string(data.size()) + " " + entries + " >>\nstream\n" + data + "\nendstream";
 }

@@ -38,7 +38,6 @@ inline std::string row(uint32_t type, uint32_t second, uint32_t third) {
     return {static_cast<char>(type), static_cast<char>(second >> 8), static_cast<char>(second), static_cast<char>(third)};
 }
 
-// The file's bytes in a temporary file, read through a file stream that starts at the header.
 class OpenedPdf {
 public:
     explicit OpenedPdf(const std::string& bytes) {

@@ -1,9 +1,15 @@
-// The Flate decoder against zlib, on hand-made streams for every failure and quiet end, and its predictors.
+// The stream layer: the input file's block reads and the file and memory windows; the Flate decoder against zlib, on
+// hand-made streams for every failure and quiet end, and its predictors; the hex, ASCII base-85 and run-length decoders.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstring>
 #include <random>
 
+#include "pdf/objects/PdfDictionary.h"
+#include "pdf/stream/FilterSetup.h"
+#include "pdf/stream/InputFile.h"
+#include "pdf/stream/PdfFileStream.h"
 #include "pdf/stream/PdfFlateStream.h"
 #include "tests/stream/ReadEveryWay.h"
 #include "tests/support/GeneratedPdfs.h"
@@ -18,8 +24,7 @@ std::string zlibCompress(const std::string& data, int level, int strategy, int w
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data())), z.avail_in = uInt(data.size());
     z.next_out = reinterpret_cast<Bytef*>(&out[0]), z.avail_out = uInt(out.size());
     deflate(&z, Z_FINISH);  // output cut short would fail the comparison with zlib's inflate
-    out.resize(z.total_out);
-    return deflateEnd(&z), out;
+    return out.resize(z.total_out), deflateEnd(&z), out;
 }
 
 std::string decodeFlate(const std::string& zlib, int predictor = 1, int columns = 1, int colors = 1, int bits = 8) {
@@ -72,7 +77,6 @@ size_t expectStreamsAgreeWithZlib(const std::vector<std::string>& paths) {
     return compared;
 }
 
-// Streams compressed by this builder's zlib and by qpdf, plain and encrypted; and by the corpus's producers.
 TEST(FlateAgreesWithZlib, EveryGeneratedStream) {
     std::vector<std::string> paths;
     for (const std::string& name : generatedNames())
@@ -175,6 +179,80 @@ TEST(Predictor, WorkedRowsAndBounds) {
     };
     for (const auto& r : rows)
         EXPECT_TRUE(decodeFlate(deflateBytes(r.raw), r.predictor, r.columns, r.colors, r.bits) == r.expected) << r.what;
+}
+
+std::string decode(const char* filter, const std::string& encoded) {
+    CPdfElement dictionary, name;
+    dictionary.initDictionary(static_cast<CPdfResolver*>(nullptr)), name.initName(filter);
+    dictionary.getDictionary()->add("Filter", name);
+    return readEveryWay([&] { return makeFilterStream(memoryStream(encoded), dictionary); }, false);
+}
+
+TEST(SmallDecoders, EndMarksShortGroupsAndBadInput) {
+    const std::string bad85 = "!Bad ASCII85Decode data", badHex = "!Bad ASCIIHexDecode data";
+    const std::string cases[][3] = {  // filter, encoded, decoded
+        {"ASCIIHexDecode", "4a4B\n5f>", "JK_"}, {"AHx", "414>", "A@"}, {"AHx", "4 1\n4\t2>43", "AB"},
+        {"AHx", "4142", "AB"}, {"AHx", ">41", ""}, {"AHx", "4", "@"}, {"AHx", "41g2>", badHex}, {"AHx", "", ""},
+        // Last groups of two, three and four digits; 'z' beside a short group; line breaks between digits.
+        {"A85", "9jqo^BlbD-~>", "Man is d"}, {"ASCII85Decode", "9jqo^B`~>", "Man i"},
+        {"A85", "9jqo^Bla~>trailing", "Man is"}, {"A85", "9jqo^Blb\r\nB~>", "Man is "},
+        {"A85", "zrr~>", std::string(4, '\0') + "\xff"}, {"A85", "9jqo^z!!~>", "Man " + std::string(5, '\0')},
+        {"A85", "~>9jqo^", ""}, {"A85", "9jqo^", "Man "}, {"A85", "s8W-!~>", "\xff\xff\xff\xff"},
+        {"A85", "s8W-\"~>", bad85}, {"A85", "9jqo^B~>", bad85}, {"A85", "9z~>", bad85}, {"A85", "9jqv^~>", bad85},
+        {"RunLengthDecode", "\x02" "abc\xfeZ\x80junk", "abcZZZ"}, {"RL", "\x81X", std::string(128, 'X')},
+        {"RL", "\x7f" + std::string(128, 'L'), std::string(128, 'L')}, {"RL", std::string("\x00" "a\xff" "b", 4), "abb"},
+        {"RL", std::string("\x80\x00x", 3), ""}, {"RL", "\x05" "ab", "ab"}, {"RL", "\xff", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(decode(c[0].c_str(), c[1]), c[2]) << c[0] << " " << c[1];
+}
+
+std::string drain(CPdfStream* stream) {
+    std::string out;
+    for (int c; (c = stream->getChar()) >= 0;) out.push_back(char(c));
+    return out;
+}
+
+// Reads that go on, step back, jump and read large through the file's block give its bytes; then windows on it;
+// memory windows clamp positions and sub-streams to their bytes.
+TEST(PlainStreams, FileReadsAndWindowsGiveTheirBytes) {
+    TempDir dir;
+    std::string content(300000, '\0');  // a pattern that does not repeat at block sizes
+    for (size_t i = 0; i < content.size(); ++i) content[i] = char(i * 7919 % 251);
+    writeFile(dir.file("in"), content);
+    const std::unique_ptr<CInputFile> file = CInputFile::open(dir.file("in"));
+    ASSERT_TRUE(file);
+    std::vector<uint8_t> buffer(200000);
+    uint64_t position = 0;
+    uint32_t state = 1;
+    const auto next = [&state](uint32_t limit) { return (state = state * 1103515245u + 12345u) / 65536u % limit; };
+    for (int i = 0; i < 3000; ++i) {
+        const uint32_t how = next(10);
+        if (how == 5 || how == 6) position -= std::min<uint64_t>(position, next(6000));
+        if (how >= 7) position = next(uint32_t(content.size()) + 100);
+        const size_t count = how == 9 ? 60000 + next(140000) : 1 + next(how == 8 ? 70000 : 3000);
+        const size_t got = file->readAt(position, buffer.data(), count);
+        ASSERT_EQ(got, std::min<size_t>(count, content.size() - std::min<size_t>(position, content.size()))) << i;
+        ASSERT_EQ(0, std::memcmp(buffer.data(), content.data() + position, got)) << "read " << i;
+        position += got;
+    }
+    const auto window = [&](uint32_t at, uint32_t n) { return new CPdfFileStream(file.get(), at, n, CPdfElement()); };
+    CPdfStreamRef whole(window(0, 0)), a(window(1000, 300)), b(window(3000, 2000));
+    EXPECT_TRUE(drain(whole.get()) == content) << "length 0 reads to the end of the file";
+    // Two windows read alternately, one by bytes over two refills, the other in blocks to its end.
+    std::string fromA, fromB;
+    uint8_t block[7];
+    for (int i = 0; i < 300; ++i) fromA += char(a->getChar()), fromB.append(block, block + b->read(block, 7));
+    EXPECT_TRUE(fromA + fromB == content.substr(1000, 300) + content.substr(3000, 2000) && a->getChar() == -1);
+
+    CPdfStreamRef memory(new CPdfMemoryStream(reinterpret_cast<const uint8_t*>("0123456789abcdef"), 0, 16));
+    CPdfStreamRef part(memory->makeSubStream(4, 6, CPdfElement()));
+    const auto moved = [&part](uint32_t to, int direction) { return part->setPos(to, direction), part->getPos(); };
+    EXPECT_EQ(part->getPos(), 4u);
+    EXPECT_EQ(drain(part.get()), "456789");
+    EXPECT_EQ(std::vector<uint32_t>({moved(100, CPdfStream::kFromStart), moved(2, CPdfStream::kFromEnd),
+                                     moved(100, CPdfStream::kFromEnd)}), std::vector<uint32_t>({10, 8, 4}));
+    CPdfStreamRef beyond(part->makeSubStream(8, 20, CPdfElement()));
+    EXPECT_EQ(drain(beyond.get()), "89") << "nothing past the parent's window";
 }
 
 }  // namespace
