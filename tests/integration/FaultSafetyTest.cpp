@@ -1,9 +1,11 @@
-// A job that is killed, interrupted or runs out of disk loses nothing and leaves nothing behind.
+// A job that is killed, interrupted or runs out of disk loses nothing and leaves nothing behind; "-" for the input
+// and the output: a resize in a pipeline, and nothing but the PDF on standard output.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,10 +15,12 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
+#include "tests/integration/Jobs.h"
+#include "tests/support/GeneratedPdfs.h"
 #include "tests/support/PdfBuilder.h"
-#include "tests/support/TestTools.h"
 
 namespace {
 
@@ -43,8 +47,10 @@ pid_t launch(const std::string& command) {
     return failed ? -1 : pid;
 }
 
+const std::string kProgram = shellQuote(QUILLMOR_BINARY);
+
 std::string job(const std::string& input, const std::string& output) {
-    return "exec " + shellQuote(QUILLMOR_BINARY) + " " + shellQuote(input) + " " + shellQuote(output) +
+    return "exec " + kProgram + " " + shellQuote(input) + " " + shellQuote(output) +
            " -scale50 > /dev/null";
 }
 
@@ -134,7 +140,7 @@ TEST_F(FaultSafety, ASignalStopsABatchOnceTheCurrentJobHasCleanedUp) {
     ASSERT_EQ(shellStatus(launch(job(dir_.file("a.pdf"), dir_.file("single.pdf")))), 0);
     fs::create_hard_link(dir_.file("a.pdf"), dir_.file("b.pdf"));
     writeFile(dir_.file("list.txt"), "a.pdf\nb.pdf\na.pdf\n");
-    const std::string batch = "cd " + shellQuote(dir_.path()) + " && exec " + shellQuote(QUILLMOR_BINARY) +
+    const std::string batch = "cd " + shellQuote(dir_.path()) + " && exec " + kProgram +
                               " list.txt -fout -scale50 -keepgoing > console.txt";
     for (const auto& [signalNumber, status] : {std::pair<int, int>{SIGTERM, 143}, {SIGINT, 130}}) {
         SCOPED_TRACE("signal " + std::to_string(signalNumber));
@@ -160,7 +166,8 @@ TEST_F(FaultSafety, FullFileSystemGivesTheWriteErrorAndNoFile) {
     const std::string small = dir_.file("small"), input = dir_.file("in.pdf");
     fs::create_directory(small);
     writeFile(input, buildSimpleDocument(60, "", kPageBytes));  // one copy fits into the file system, two do not
-    const std::string program = shellQuote(QUILLMOR_BINARY), doc = shellQuote(small + "/doc.pdf");
+    const std::string& program = kProgram;
+    const std::string doc = shellQuote(small + "/doc.pdf");
     const std::string script = "mount -t tmpfs -o size=1m none " + shellQuote(small) + " || exit 77; cp " +
                                shellQuote(input) + " " + doc + "; " + program + " " + shellQuote(input) + " " +
                                shellQuote(small + "/new.pdf") + " -scale50; echo \" status $?\"; " + program + " " +
@@ -174,6 +181,60 @@ TEST_F(FaultSafety, FullFileSystemGivesTheWriteErrorAndNoFile) {
     const size_t first = run.output.find(failed);
     EXPECT_NE(first, std::string::npos) << run.output;
     EXPECT_NE(run.output.find(failed + "unchanged\ndoc.pdf\n", first + 1), std::string::npos) << run.output;
+}
+
+TEST(StandardStreams, APipedResizeGivesTheBytesOfTheNamedOne) {
+    // input, options, and the command line with Q for the program and O for the options.
+    const std::tuple<const char*, const char*, std::string> rows[] = {
+        {"classic", "-page a4", "cat in.pdf | Q - - O > piped.pdf"},
+        {"junk-crlf", "-scale50 -incremental", "cat in.pdf | Q - - O > piped.pdf"},
+        {"qpdf-aes-128", "-pageL letter -con -center -s2-3", "Q - - O < in.pdf > piped.pdf"},
+        // The input's bytes go through a pipe too, not only into a file.
+        {"incremental", "-scalex150 -incremental", "Q in.pdf - O | cat > piped.pdf"},
+        // More than a pipe holds, copied from the input straight into the pipe.
+        {"large", "-scale50", "Q in.pdf - O | cat > piped.pdf"},
+    };
+    for (const auto& [name, options, line] : rows) {
+        SCOPED_TRACE(line + " " + options + " on " + name);
+        const bool large = std::string(name) == "large";
+        const std::string input = large ? "" : generatedPdf(name);
+        if (!large && input.empty()) continue;  // made by qpdf, which is missing
+        TempDir dir;
+        fs::create_directory(dir.file("tmp"));
+        writeFile(dir.file("in.pdf"), large ? buildSimpleDocument(40, "", 8192) : readFile(input));
+        ASSERT_EQ(inFolder(dir.path(), std::string("in.pdf named.pdf ") + options).status, 0);
+        std::string command = line;
+        command.replace(command.find(" O "), 3, std::string(" ") + options + " 2> console.txt ");
+        command.replace(command.find('Q'), 1, "TMPDIR=tmp " + kProgram);
+        const CommandResult piped = runCommand("cd " + shellQuote(dir.path()) + " && " + command);
+        EXPECT_EQ(piped.status, 0) << readFile(dir.file("console.txt"));
+        EXPECT_TRUE(readFile(dir.file("piped.pdf")) == readFile(dir.file("named.pdf"))) << "the piped bytes differ";
+        // Every message went to standard error, and the copy of standard input is gone.
+        EXPECT_NE(readFile(dir.file("console.txt")).find("output file: '-'\n"), std::string::npos);
+        EXPECT_TRUE(fs::is_empty(dir.file("tmp")));
+    }
+}
+
+TEST_F(FaultSafety, AFailedOrStoppedJobLeavesNoCopyOfStandardInput) {
+    const std::string tmp = dir_.file("tmp"), fifo = dir_.file("fifo");
+    fs::create_directory(tmp);
+    const CommandResult junk = runCommand("echo junk | TMPDIR=" + shellQuote(tmp) + " " + kProgram + " - " +
+                                          shellQuote(dir_.file("out.pdf")) + " -scale50");
+    EXPECT_EQ(junk.status, 1);
+    EXPECT_NE(junk.output.find("Input file: '-'"), std::string::npos) << junk.output;
+    EXPECT_FALSE(fs::exists(dir_.file("out.pdf")));
+    EXPECT_TRUE(fs::is_empty(tmp));
+    // A writer that keeps the pipe open holds the job in its copy of standard input; a signal ends it there.
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const pid_t pid = launch("exec env TMPDIR=" + shellQuote(tmp) + " " + kProgram + " - - -scale50 < " +
+                             shellQuote(fifo) + " > /dev/null");
+    const int writer = ::open(fifo.c_str(), O_RDWR);  // open for reading too: no wait for the job's end
+    ASSERT_EQ(::write(writer, "%PDF-1.4\n", 9), 9);
+    while (fs::is_empty(tmp) && ::waitpid(pid, nullptr, WNOHANG) == 0) {}
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(shellStatus(pid), kShellSignalBase + SIGTERM);
+    ::close(writer);
+    EXPECT_TRUE(fs::is_empty(tmp));
 }
 
 }  // namespace
