@@ -1,5 +1,6 @@
 // Pages of generated files, and of corpus files when there are any, drawn by mutool before and after a resize:
-// they look like the input scaled and placed as asked; encrypted inputs stay encrypted the same way.
+// they look like the input scaled and placed as asked; encrypted inputs, with and without their password, stay
+// encrypted the same way.
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@ namespace {
 constexpr double kMaxFigureDifference = 0.015;
 constexpr double kMaxTextDifference = 0.1;
 
+constexpr int kEncryptedResolution = 30;
 constexpr double kA4Width = 595;
 constexpr double kA4Height = 842;
 
@@ -302,6 +304,67 @@ TEST(CorpusVisual, SamplesLookScaledCentredAndFittedAsSeen) {
         expectSeenPagesPlaced(corpusFolder() + "/" + file, {1}, {kA4Fit, kSeenOptionSets[2]}, "-visible ",
                               kMaxTextDifference);
     }
+}
+
+// The whole output of `input` drawn by mutool; qpdf finds no more fault in it than in the input, and the same cipher.
+std::vector<Image> resizedPixels(const std::string& input, const std::string& password = "") {
+    TempDir dir;
+    const std::string given = password.empty() ? "" : " -password " + password;
+    const Job job = succeeded(input, dir, "out", kA4Fit.options + given);
+    EXPECT_TRUE(password.empty() || job.run.output.find(password) == std::string::npos) << job.run.output;
+    const std::string qpdf = "qpdf --password=" + shellQuote(password), in = shellQuote(input);
+    EXPECT_EQ(runCommand(qpdf + " --check " + shellQuote(job.output)).status, runCommand(qpdf + " --check " + in).status);
+    EXPECT_EQ(runCommand(qpdf + " --show-encryption " + shellQuote(job.output)).output,
+              runCommand(qpdf + " --show-encryption " + in).output);
+    return drawPages(job.output, kEncryptedResolution, "", password);
+}
+
+TEST(Encryption, ResizesWithThePasswordKeepsTheCipherAndRefusesWithoutIt) {
+    if (!haveTool("qpdf") || !haveTool("mutool")) GTEST_SKIP() << "qpdf and mutool are needed";
+    const std::string plain = generatedPdf("classic");
+    const std::vector<Image> expected = resizedPixels(plain);
+    ASSERT_FALSE(expected.empty());
+    const std::pair<const char*, const char*> rows[] = {  // qpdf's encryption, the password given
+        {"'' owner-Pw 256", ""}, {"'' owner-Pw 256 --force-R5", ""}, {"user-Pw owner-Pw 256", "user-Pw"},
+        {"user-Pw owner-Pw 256 --force-R5", "owner-Pw"}, {"user-Pw owner-Pw 128 --use-aes=y", "owner-Pw"}};
+    for (const auto& [encrypt, password] : rows) {
+        SCOPED_TRACE(encrypt);
+        TempDir dir;
+        const std::string input = dir.file("in.pdf");
+        ASSERT_EQ(runCommand("qpdf --object-streams=generate --encrypt " + std::string(encrypt) + " -- " +
+                             shellQuote(plain) + " " + shellQuote(input)).status, 0);
+        EXPECT_TRUE(resizedPixels(input, password) == expected);
+        if (*password == '\0') continue;
+        for (const std::string& given : {std::string(), " -password wrong" + std::string(password)}) {
+            TempDir refusedDir;  // the job's own checks: status 1 with a message and no output
+            const Job refused = runJob(input, refusedDir.path(), kA4Fit.options + given);
+            EXPECT_EQ(refused.problem + std::to_string(refused.run.status), "1") << given;
+            EXPECT_NE(refused.run.output.find("Encrypted PDF file needs a password to be opened"), std::string::npos);
+            EXPECT_EQ(refused.run.output.find(password), std::string::npos) << refused.run.output;
+        }
+    }
+}
+
+// An RC4 dictionary without its Length: the 40 bits the standard gives fail, the 128 bits meant open it.
+TEST(Encryption, AMissingKeyLengthFallsBackTo128Bits) {
+    if (!haveTool("qpdf") || !haveTool("mutool")) GTEST_SKIP() << "qpdf and mutool are needed";
+    const std::string plain = generatedPdf("classic");
+    TempDir dir;
+    ASSERT_EQ(runCommand("qpdf --allow-weak-crypto --encrypt '' owner 128 --use-aes=n -- " + shellQuote(plain) + " " +
+                         shellQuote(dir.file("rc4.pdf"))).status, 0);
+    std::string bytes = readFile(dir.file("rc4.pdf"));
+    const size_t handler = bytes.find("/Filter /Standard");
+    const size_t length = bytes.find("/Length 128", bytes.rfind("<<", handler));
+    ASSERT_LT(length, bytes.find(">>", handler)) << "the encryption dictionary gives its Length";
+    bytes.replace(length, 7, "/Lengtx");  // same size: every offset stays right
+    writeFile(dir.file("in.pdf"), bytes);
+    // mutool keeps to the 40 bits and opens neither the input nor the output: qpdf decrypts them.
+    const Job job = succeeded(dir.file("in.pdf"), dir, "out", kA4Fit.options);
+    const CommandResult decrypted =
+        runCommand("qpdf --decrypt " + shellQuote(job.output) + " " + shellQuote(dir.file("plain.pdf")));
+    EXPECT_TRUE(decrypted.status == 0 || decrypted.status == kQpdfWarnings) << decrypted.output;
+    const std::vector<Image> pages = drawPages(dir.file("plain.pdf"), kEncryptedResolution);
+    EXPECT_TRUE(!pages.empty() && pages == resizedPixels(plain)) << "decrypted, it shows the plain document's output";
 }
 
 }  // namespace
