@@ -18,10 +18,9 @@
 namespace {
 
 // Compared in blocks with the input drawn at twice the detail, a placed page differs at anti-aliased edges only:
-// measured, below 0.6% of the ink on the generated figures, 5% on small text; the figures moved by 3 points
-// differ by 3.2% or more, a frame the CropBox hid by 15% or more.
+// measured, below 0.6% of the ink on the generated figures; the figures moved by 3 points differ by 3.2% or more,
+// a frame the CropBox hid by 15% or more.
 constexpr double kMaxFigureDifference = 0.015;
-constexpr double kMaxTextDifference = 0.1;
 
 constexpr int kEncryptedResolution = 30;
 constexpr double kA4Width = 595;
@@ -176,7 +175,7 @@ Placement placementOf(const SeenOptions& o, double width, double height) {
     }
     p.left -= o.offsetX;
     p.bottom -= o.offsetY;
-    const auto twoDecimals = [](double factor) {
+    const auto twoDecimals = [](double factor) {  // as the matrix is written
         char text[32];
         std::snprintf(text, sizeof text, "%.2f", factor);
         return std::atof(text);
@@ -294,16 +293,11 @@ TEST(NoEnlargeVisual, OnlyOversizedPagesShrink) {
     EXPECT_EQ(qpdfShows("xref", small), qpdfShows("xref", dir.file("small.pdf")));
 }
 
-// Corpus samples: scaled and centred, rotated pages fitted as seen.
-TEST(CorpusVisual, SamplesLookScaledCentredAndFittedAsSeen) {
+// Corpus samples: scaled and centred.
+TEST(CorpusVisual, SamplesLookScaledAndCentred) {
     SKIP_WITHOUT_CORPUS();
     if (!haveTool("mutool") || !haveTool("qpdf")) GTEST_SKIP() << "mutool and qpdf are needed";
     for (const Sample& sample : kCorpusSamples) expectLooksLikeTheInput(sample, corpusFolder() + "/" + sample.file);
-    for (const char* file : {"qpdf__qpdf_qtest_qpdf_inherited-rotate.pdf", "py-pdf__015-arabic_habibi-rotated.pdf"}) {
-        SCOPED_TRACE(file);
-        expectSeenPagesPlaced(corpusFolder() + "/" + file, {1}, {kA4Fit, kSeenOptionSets[2]}, "-visible ",
-                              kMaxTextDifference);
-    }
 }
 
 // The whole output of `input` drawn by mutool; qpdf finds no more fault in it than in the input, and the same cipher.
