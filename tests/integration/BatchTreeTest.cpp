@@ -1,10 +1,4 @@
 // Batch lists as Unix users make them: folders and absolute paths in the lines, and -keepgoing.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <set>
-#include <string>
-#include <vector>
 
 #include "tests/integration/Jobs.h"
 #include "tests/support/SampleDocument.h"

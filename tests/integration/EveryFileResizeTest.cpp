@@ -1,14 +1,7 @@
 // Every generated file, and every corpus file, under the option sets users reach for: qpdf finds a sound PDF
 // with the input's page count, or the job fails cleanly with the message listed for its file below.
 
-#include <gtest/gtest.h>
-
-#include <map>
-#include <regex>
-#include <sstream>
-
 #include "tests/integration/Jobs.h"
-#include "tests/support/GeneratedPdfs.h"
 
 namespace {
 

@@ -1,6 +1,5 @@
 // A job that is killed, interrupted or runs out of disk loses nothing and leaves nothing behind; "-" for the input
 // and the output: a resize in a pipeline, and nothing but the PDF on standard output.
-#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -9,18 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <random>
-#include <string>
 #include <thread>
-#include <tuple>
-#include <vector>
 
 #include "tests/integration/Jobs.h"
-#include "tests/support/GeneratedPdfs.h"
-#include "tests/support/PdfBuilder.h"
 
 namespace {
 

@@ -1,16 +1,6 @@
 // Every place on a page (annotation points, destinations, viewports, beads), read back, is the input's under the
 // matrix of its page's new first content stream; a page that is not rewritten keeps its places and its bytes.
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <map>
-#include <regex>
-#include <set>
-#include <string>
-#include <vector>
-
 #include "pdf/document/PdfDocument.h"
 #include "pdf/objects/PdfArray.h"
 #include "pdf/objects/PdfDictionary.h"
@@ -20,7 +10,6 @@
 #include "resize/PageCollector.h"
 #include "resize/RawObjectReader.h"
 #include "tests/integration/Jobs.h"
-#include "tests/support/PdfBuilder.h"
 
 namespace {
 

@@ -1,12 +1,7 @@
 // -incremental: the output is the input's bytes, whole, and an update after them, which readers
 // must take for the same document as the whole new file the job writes without the option.
 
-#include <gtest/gtest.h>
-
-#include <tuple>
-
 #include "tests/integration/Jobs.h"
-#include "tests/support/PdfBuilder.h"
 
 namespace {
 

@@ -8,9 +8,17 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <ostream>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
+#include "tests/support/GeneratedPdfs.h"
+#include "tests/support/PdfBuilder.h"
 #include "tests/support/TestTools.h"
 
 // qpdf --check: 0 is clean, 2 means errors, 3 warnings only.

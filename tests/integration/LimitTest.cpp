@@ -1,23 +1,17 @@
 // Hostile files that aim at memory, the stack or time, and damaged copies of generated files, end the real program
 // cleanly: with their status and message, or with an output qpdf accepts whenever it accepts the input.
 
-#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <atomic>
 #include <cctype>
 #include <random>
-#include <string>
-#include <tuple>
-#include <vector>
 
 #include "pdf/document/PdfDocument.h"
 #include "pdf/objects/PdfDictionary.h"
 #include "pdf/objects/PdfException.h"
 #include "pdf/xref/PdfXRef.h"
 #include "tests/integration/Jobs.h"
-#include "tests/support/GeneratedPdfs.h"
-#include "tests/support/PdfBuilder.h"
 
 namespace {
 

@@ -1,13 +1,6 @@
 // -info: a row per page with its boxes, its size as seen and what the options would make of it; writes nothing.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <regex>
-#include <sstream>
-#include <tuple>
 
 #include "tests/integration/Jobs.h"
-#include "tests/support/PdfBuilder.h"
 
 namespace {
 

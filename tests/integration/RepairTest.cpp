@@ -1,12 +1,9 @@
 // Cross-reference data that no longer fits the bytes is rebuilt from the objects: the job says so and writes a
 // sound file with every page, the newest version of each object and decryption intact.
 
-#include <gtest/gtest.h>
-
 #include <functional>
 
 #include "tests/integration/Jobs.h"
-#include "tests/support/PdfBuilder.h"
 
 namespace {
 

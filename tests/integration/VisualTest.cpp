@@ -2,18 +2,9 @@
 // they look like the input scaled and placed as asked; encrypted inputs, with and without their password, stay
 // encrypted the same way.
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <regex>
-#include <sstream>
-#include <vector>
 
 #include "tests/integration/Jobs.h"
-#include "tests/support/GeneratedPdfs.h"
-#include "tests/support/PdfBuilder.h"
 
 namespace {
 
