@@ -75,10 +75,6 @@ inline Job succeeded(const std::string& input, const TempDir& dir, const std::st
     EXPECT_EQ(job.problem + std::to_string(job.run.status), "0") << job.run.output;
     return job;
 }
-inline std::string resized(const std::string& input, const TempDir& dir, const std::string& name,
-                           const std::string& options) {
-    return succeeded(input, dir, name, options).output;
-}
 
 struct OptionSet {
     const char* name;

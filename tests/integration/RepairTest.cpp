@@ -35,13 +35,14 @@ TEST(Repair, DamagedCrossReferenceDataIsRebuiltFromTheObjects) {
     PdfBuilder::Options table, stream;
     stream.xrefStream = true;
     TempDir qpdfDir;
-    writeFile(qpdfDir.file("plain.pdf"), updated(threePages(true), stream));
-    ASSERT_EQ(runCommand("qpdf --object-streams=generate --encrypt '' owner 128 --use-aes=y -- " +
-                         shellQuote(qpdfDir.file("plain.pdf")) + " " + shellQuote(qpdfDir.file("encrypted.pdf"))).status, 0);
+    const std::string plain = qpdfDir.file("plain.pdf"), encrypted = qpdfDir.file("encrypted.pdf");
+    writeFile(plain, updated(threePages(true), stream));
+    ASSERT_EQ(runCommand("qpdf --object-streams=generate --encrypt '' owner 128 --use-aes=y -- " + shellQuote(plain) +
+                         " " + shellQuote(encrypted)).status, 0);
     const std::vector<std::pair<const char*, std::string>> inputs = {
         {"classic table", updated(threePages(false), table)},
         {"object streams", updated(threePages(true), stream)},
-        {"encrypted object streams", readFile(qpdfDir.file("encrypted.pdf"))},
+        {"encrypted object streams", readFile(encrypted)},
     };
     const std::vector<std::pair<const char*, Damage>> damages = {
         {"40 bytes after the header line",
@@ -49,7 +50,9 @@ TEST(Repair, DamagedCrossReferenceDataIsRebuiltFromTheObjects) {
         {"startxref pointing nowhere",
          [](const std::string& pdf) { return pdf.substr(0, pdf.rfind("startxref")) + "startxref\n999999999\n%%EOF\n"; }},
         {"no startxref left", [](std::string pdf) {
-             for (size_t at = pdf.find("startxref"); at != std::string::npos; at = pdf.find("startxref", at)) pdf[at] = '%';
+             for (size_t at = pdf.find("startxref"); at != std::string::npos; at = pdf.find("startxref", at)) {
+                 pdf[at] = '%';
+             }
              return pdf;
          }},
         {"a line inserted before the second object", [](const std::string& pdf) {
@@ -82,7 +85,8 @@ TEST(Repair, AContentStreamWithAWrongLengthStaysThePagesContent) {
     writeFile(dir.file("in.pdf"), builder.build());
     for (const char* options : {"-scale50", "-scale50 -incremental"}) {
         SCOPED_TRACE(options);
-        const std::string output = readFile(resized(dir.file("in.pdf"), dir, std::to_string(std::string(options).size()), options));
+        const Job job = succeeded(dir.file("in.pdf"), dir, std::to_string(std::string(options).size()), options);
+        const std::string output = readFile(job.output);
         EXPECT_NE(output.find("/Contents  [  6 0 R  5 0 R   7 0 R  ]"), std::string::npos);
         EXPECT_NE(output.find(kDamaged), std::string::npos);
     }
