@@ -53,10 +53,11 @@ int shellStatus(pid_t pid) {
     return WIFSIGNALED(status) ? kShellSignalBase + WTERMSIG(status) : WEXITSTATUS(status);
 }
 
-// Starts `command` and sends it the signal once `file` appears: its status, or -1 when it ended first.
-int signalOnFile(const std::string& command, const std::string& file, int signalNumber) {
+// Starts `command` and sends it the signal once `ready` holds: its status, or -1 when it ended first.
+template <typename Ready>
+int signalWhen(const std::string& command, Ready ready, int signalNumber) {
     const pid_t pid = launch(command);
-    while (!fs::exists(file)) {
+    while (!ready()) {
         if (waitpid(pid, nullptr, WNOHANG) == pid) return -1;
     }
     ::kill(pid, signalNumber);
@@ -119,7 +120,7 @@ TEST_F(FaultSafety, HandledSignalsRemoveTheTemporaryFileAndEndWithTheSignalsStat
         int got = -1;
         for (int attempt = 0; attempt < 5 && got != status; ++attempt) {  // the job may end before the signal
             fs::remove(output);
-            got = signalOnFile(job(input, output), output + ".quillmor-tmp0", signalNumber);
+            got = signalWhen(job(input, output), [&] { return fs::exists(output + ".quillmor-tmp0"); }, signalNumber);
             EXPECT_TRUE(got == status || got == 0 || got == -1) << got;
         }
         EXPECT_EQ(got, status);
@@ -140,7 +141,7 @@ TEST_F(FaultSafety, ASignalStopsABatchOnceTheCurrentJobHasCleanedUp) {
         int got = -1;
         for (int attempt = 0; attempt < 5 && (got != status || fs::exists(dir_.file("out/b.pdf"))); ++attempt) {
             fs::remove_all(dir_.file("out"));
-            got = signalOnFile(batch, dir_.file("out/b.pdf.quillmor-tmp0"), signalNumber);
+            got = signalWhen(batch, [&] { return fs::exists(dir_.file("out/b.pdf.quillmor-tmp0")); }, signalNumber);
         }
         // The finished output stays; the current job's file goes, and the list ends there.
         EXPECT_EQ(got, status);
@@ -218,13 +219,11 @@ TEST_F(FaultSafety, AFailedOrStoppedJobLeavesNoCopyOfStandardInput) {
     EXPECT_TRUE(fs::is_empty(tmp));
     // A writer that keeps the pipe open holds the job in its copy of standard input; a signal ends it there.
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const pid_t pid = launch("exec env TMPDIR=" + shellQuote(tmp) + " " + kProgram + " - - -scale50 < " +
-                             shellQuote(fifo) + " > /dev/null");
     const int writer = ::open(fifo.c_str(), O_RDWR);  // open for reading too: no wait for the job's end
     ASSERT_EQ(::write(writer, "%PDF-1.4\n", 9), 9);
-    while (fs::is_empty(tmp) && ::waitpid(pid, nullptr, WNOHANG) == 0) {}
-    ::kill(pid, SIGTERM);
-    EXPECT_EQ(shellStatus(pid), kShellSignalBase + SIGTERM);
+    const std::string command = "exec env TMPDIR=" + shellQuote(tmp) + " " + kProgram + " - - -scale50 < " +
+                                shellQuote(fifo) + " > /dev/null";
+    EXPECT_EQ(signalWhen(command, [&] { return !fs::is_empty(tmp); }, SIGTERM), kShellSignalBase + SIGTERM);
     ::close(writer);
     EXPECT_TRUE(fs::is_empty(tmp));
 }

@@ -171,7 +171,7 @@ TEST(Limits, ReadingObjectsReferredToFromEverywhereStaysWithinItsCost) {
 const char kOverwrites[] = "0159 \n<>[]/Rfn(";
 
 struct Mutant {
-    std::string file, description, bytes;
+    std::string description, bytes;
 };
 
 std::vector<Mutant> mutantsOf(const std::string& file, const std::string& original, uint32_t seed) {
@@ -180,9 +180,9 @@ std::vector<Mutant> mutantsOf(const std::string& file, const std::string& origin
     std::vector<Mutant> mutants;
     const size_t size = original.size();
     for (const size_t length : {size / 8, size / 3, size / 2, size * 3 / 4, size - 64, size - 20, size - 7, size - 1})
-        mutants.push_back({file, "truncated to " + std::to_string(length) + " bytes", original.substr(0, length)});
+        mutants.push_back({file + " truncated to " + std::to_string(length) + " bytes", original.substr(0, length)});
     auto change = [&](const std::string& where, size_t at) {
-        Mutant mutant{file, where + ": byte " + std::to_string(at), original};
+        Mutant mutant{file + ", " + where + ": byte " + std::to_string(at), original};
         char& byte = mutant.bytes[at];
         if (draw(0, 1) == 0) {
             byte = static_cast<char>(byte ^ draw(1, 255));
@@ -238,7 +238,7 @@ TEST(Mutation, DamagedGeneratedFilesEndCleanly) {
             runCommand("qpdf --check " + shellQuote(job.output)).status == kQpdfErrors &&
             runCommand("qpdf --check " + shellQuote(in)).status != kQpdfErrors)
             problem = "qpdf rejects the output of a file it accepts";
-        return problem.empty() ? problem : mutant.file + ", " + mutant.description + ": " + problem;
+        return problem.empty() ? problem : mutant.description + ": " + problem;
     });
     EXPECT_TRUE(finished > 0 && refused > 0) << finished << " finished, " << refused << " refused";
     for (const std::string& problem : problems) ADD_FAILURE() << problem;
