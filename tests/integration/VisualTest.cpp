@@ -203,9 +203,7 @@ TEST(VisibleVisual, PagesAsSeenAreFittedScaledAndPlaced) {
     TempDir dir;
     const std::string input = dir.file("seen.pdf");
     writeFile(input, seenPagesPdf(kSeenPages));
-    std::vector<int> pages;
-    for (size_t i = 1; i <= kSeenPages.size(); ++i) pages.push_back(static_cast<int>(i));
-    expectSeenPagesPlaced(input, pages, kSeenOptionSets, "-visible ", kMaxFigureDifference);
+    expectSeenPagesPlaced(input, {1, 2, 3, 4, 5}, kSeenOptionSets, "-visible ", kMaxFigureDifference);
 }
 
 // Scaled by the smaller factor and in the middle: opposite margins differ by the input's difference, scaled.
