@@ -1,22 +1,18 @@
-// A job that is killed, interrupted or runs out of disk loses nothing and leaves nothing behind.
-#include <gtest/gtest.h>
+// A job that is killed, interrupted or runs out of disk loses nothing and leaves nothing behind; "-" for the input
+// and the output: a resize in a pipeline, and nothing but the PDF on standard output.
 
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <random>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "tests/support/PdfBuilder.h"
-#include "tests/support/TestTools.h"
+#include "tests/integration/Jobs.h"
 
 namespace {
 
@@ -43,8 +39,10 @@ pid_t launch(const std::string& command) {
     return failed ? -1 : pid;
 }
 
+const std::string kProgram = shellQuote(QUILLMOR_BINARY);
+
 std::string job(const std::string& input, const std::string& output) {
-    return "exec " + shellQuote(QUILLMOR_BINARY) + " " + shellQuote(input) + " " + shellQuote(output) +
+    return "exec " + kProgram + " " + shellQuote(input) + " " + shellQuote(output) +
            " -scale50 > /dev/null";
 }
 
@@ -55,10 +53,11 @@ int shellStatus(pid_t pid) {
     return WIFSIGNALED(status) ? kShellSignalBase + WTERMSIG(status) : WEXITSTATUS(status);
 }
 
-// Starts `command` and sends it the signal once `file` appears: its status, or -1 when it ended first.
-int signalOnFile(const std::string& command, const std::string& file, int signalNumber) {
+// Starts `command` and sends it the signal once `ready` holds: its status, or -1 when it ended first.
+template <typename Ready>
+int signalWhen(const std::string& command, Ready ready, int signalNumber) {
     const pid_t pid = launch(command);
-    while (!fs::exists(file)) {
+    while (!ready()) {
         if (waitpid(pid, nullptr, WNOHANG) == pid) return -1;
     }
     ::kill(pid, signalNumber);
@@ -121,7 +120,7 @@ TEST_F(FaultSafety, HandledSignalsRemoveTheTemporaryFileAndEndWithTheSignalsStat
         int got = -1;
         for (int attempt = 0; attempt < 5 && got != status; ++attempt) {  // the job may end before the signal
             fs::remove(output);
-            got = signalOnFile(job(input, output), output + ".quillmor-tmp0", signalNumber);
+            got = signalWhen(job(input, output), [&] { return fs::exists(output + ".quillmor-tmp0"); }, signalNumber);
             EXPECT_TRUE(got == status || got == 0 || got == -1) << got;
         }
         EXPECT_EQ(got, status);
@@ -134,7 +133,7 @@ TEST_F(FaultSafety, ASignalStopsABatchOnceTheCurrentJobHasCleanedUp) {
     ASSERT_EQ(shellStatus(launch(job(dir_.file("a.pdf"), dir_.file("single.pdf")))), 0);
     fs::create_hard_link(dir_.file("a.pdf"), dir_.file("b.pdf"));
     writeFile(dir_.file("list.txt"), "a.pdf\nb.pdf\na.pdf\n");
-    const std::string batch = "cd " + shellQuote(dir_.path()) + " && exec " + shellQuote(QUILLMOR_BINARY) +
+    const std::string batch = "cd " + shellQuote(dir_.path()) + " && exec " + kProgram +
                               " list.txt -fout -scale50 -keepgoing > console.txt";
     for (const auto& [signalNumber, status] : {std::pair<int, int>{SIGTERM, 143}, {SIGINT, 130}}) {
         SCOPED_TRACE("signal " + std::to_string(signalNumber));
@@ -142,7 +141,7 @@ TEST_F(FaultSafety, ASignalStopsABatchOnceTheCurrentJobHasCleanedUp) {
         int got = -1;
         for (int attempt = 0; attempt < 5 && (got != status || fs::exists(dir_.file("out/b.pdf"))); ++attempt) {
             fs::remove_all(dir_.file("out"));
-            got = signalOnFile(batch, dir_.file("out/b.pdf.quillmor-tmp0"), signalNumber);
+            got = signalWhen(batch, [&] { return fs::exists(dir_.file("out/b.pdf.quillmor-tmp0")); }, signalNumber);
         }
         // The finished output stays; the current job's file goes, and the list ends there.
         EXPECT_EQ(got, status);
@@ -160,7 +159,8 @@ TEST_F(FaultSafety, FullFileSystemGivesTheWriteErrorAndNoFile) {
     const std::string small = dir_.file("small"), input = dir_.file("in.pdf");
     fs::create_directory(small);
     writeFile(input, buildSimpleDocument(60, "", kPageBytes));  // one copy fits into the file system, two do not
-    const std::string program = shellQuote(QUILLMOR_BINARY), doc = shellQuote(small + "/doc.pdf");
+    const std::string& program = kProgram;
+    const std::string doc = shellQuote(small + "/doc.pdf");
     const std::string script = "mount -t tmpfs -o size=1m none " + shellQuote(small) + " || exit 77; cp " +
                                shellQuote(input) + " " + doc + "; " + program + " " + shellQuote(input) + " " +
                                shellQuote(small + "/new.pdf") + " -scale50; echo \" status $?\"; " + program + " " +
@@ -174,6 +174,58 @@ TEST_F(FaultSafety, FullFileSystemGivesTheWriteErrorAndNoFile) {
     const size_t first = run.output.find(failed);
     EXPECT_NE(first, std::string::npos) << run.output;
     EXPECT_NE(run.output.find(failed + "unchanged\ndoc.pdf\n", first + 1), std::string::npos) << run.output;
+}
+
+TEST(StandardStreams, APipedResizeGivesTheBytesOfTheNamedOne) {
+    // input, options, and the command line with Q for the program and O for the options.
+    const std::tuple<const char*, const char*, std::string> rows[] = {
+        {"classic", "-page a4", "cat in.pdf | Q - - O > piped.pdf"},
+        {"junk-crlf", "-scale50 -incremental", "cat in.pdf | Q - - O > piped.pdf"},
+        {"qpdf-aes-128", "-pageL letter -con -center -s2-3", "Q - - O < in.pdf > piped.pdf"},
+        // The input's bytes go through a pipe too, not only into a file.
+        {"incremental", "-scalex150 -incremental", "Q in.pdf - O | cat > piped.pdf"},
+        // More than a pipe holds, copied from the input straight into the pipe.
+        {"large", "-scale50", "Q in.pdf - O | cat > piped.pdf"},
+    };
+    for (const auto& [name, options, line] : rows) {
+        SCOPED_TRACE(line + " " + options + " on " + name);
+        const bool large = std::string(name) == "large";
+        const std::string input = large ? "" : generatedPdf(name);
+        if (!large && input.empty()) continue;  // made by qpdf, which is missing
+        TempDir dir;
+        fs::create_directory(dir.file("tmp"));
+        writeFile(dir.file("in.pdf"), large ? buildSimpleDocument(40, "", 8192) : readFile(input));
+        ASSERT_EQ(inFolder(dir.path(), std::string("in.pdf named.pdf ") + options).status, 0);
+        std::string command = line;
+        command.replace(command.find(" O "), 3, std::string(" ") + options + " 2> console.txt ");
+        command.replace(command.find('Q'), 1, "TMPDIR=tmp " + kProgram);
+        const CommandResult piped = runCommand("cd " + shellQuote(dir.path()) + " && " + command);
+        EXPECT_EQ(piped.status, 0) << readFile(dir.file("console.txt"));
+        EXPECT_TRUE(readFile(dir.file("piped.pdf")) == readFile(dir.file("named.pdf"))) << "the piped bytes differ";
+        // Every message went to standard error, and the copy of standard input is gone.
+        EXPECT_NE(readFile(dir.file("console.txt")).find("output file: '-'\n"), std::string::npos);
+        EXPECT_TRUE(fs::is_empty(dir.file("tmp")));
+    }
+}
+
+TEST_F(FaultSafety, AFailedOrStoppedJobLeavesNoCopyOfStandardInput) {
+    const std::string tmp = dir_.file("tmp"), fifo = dir_.file("fifo");
+    fs::create_directory(tmp);
+    const CommandResult junk = runCommand("echo junk | TMPDIR=" + shellQuote(tmp) + " " + kProgram + " - " +
+                                          shellQuote(dir_.file("out.pdf")) + " -scale50");
+    EXPECT_EQ(junk.status, 1);
+    EXPECT_NE(junk.output.find("Input file: '-'"), std::string::npos) << junk.output;
+    EXPECT_FALSE(fs::exists(dir_.file("out.pdf")));
+    EXPECT_TRUE(fs::is_empty(tmp));
+    // A writer that keeps the pipe open holds the job in its copy of standard input; a signal ends it there.
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = ::open(fifo.c_str(), O_RDWR);  // open for reading too: no wait for the job's end
+    ASSERT_EQ(::write(writer, "%PDF-1.4\n", 9), 9);
+    const std::string command = "exec env TMPDIR=" + shellQuote(tmp) + " " + kProgram + " - - -scale50 < " +
+                                shellQuote(fifo) + " > /dev/null";
+    EXPECT_EQ(signalWhen(command, [&] { return !fs::is_empty(tmp); }, SIGTERM), kShellSignalBase + SIGTERM);
+    ::close(writer);
+    EXPECT_TRUE(fs::is_empty(tmp));
 }
 
 }  // namespace

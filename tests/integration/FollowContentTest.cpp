@@ -1,16 +1,5 @@
-// Every place on a page (annotation points, destinations of every holder, viewports, beads), read back with
-// the project's reader, is the input's under the matrix of its page's new first content stream; a page that
-// is not rewritten keeps its places and its object's bytes.
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <map>
-#include <regex>
-#include <set>
-#include <string>
-#include <vector>
+// Every place on a page (annotation points, destinations, viewports, beads), read back, is the input's under the
+// matrix of its page's new first content stream; a page that is not rewritten keeps its places and its bytes.
 
 #include "pdf/document/PdfDocument.h"
 #include "pdf/objects/PdfArray.h"
@@ -21,7 +10,6 @@
 #include "resize/PageCollector.h"
 #include "resize/RawObjectReader.h"
 #include "tests/integration/Jobs.h"
-#include "tests/support/PdfBuilder.h"
 
 namespace {
 
@@ -31,13 +19,19 @@ constexpr double kRelativeTolerance = 0.005;
 constexpr double kFactorRounding = 0.005;
 constexpr int kMaxNesting = 32;
 
-const char* const kKinds[] = {"Rect", "QuadPoints", "InkList", "Vertices", "L", "CL", "RD", "link destination",
-                              "outline destination", "named destination", "OpenAction", "viewport BBox", "bead R"};
+// Where destinations are held, in the catalog or on a page; they are told apart by it.
+const char* const kHolders[] = {"Annots", "Outlines", "Dests", "Names", "OpenAction"};
+// Keys that hold places; boxes are read as the box of their corners, margins (RD) are scaled, never shifted.
+const std::set<std::string> kPlaceKeys = {"Rect", "QuadPoints", "InkList", "Vertices", "L", "CL", "RD", "BBox", "R"};
+const std::set<std::string> kBoxKeys = {"Rect", "BBox", "R"};
+// The axis of each number after a destination's page and fit.
+const std::map<std::string, std::string> kAxes = {{"XYZ", "xy"}, {"FitH", "y"}, {"FitBH", "y"},
+                                                  {"FitV", "x"}, {"FitBV", "x"}, {"FitR", "xyxy"}};
 
 struct Coordinate {
     std::string kind;
     uint32_t page = 0, annotation = 0;  // the page object it follows; the annotation object holding it, if any
-    bool x = true, distance = false;    // a distance (a margin) is scaled, never shifted
+    bool x = true, distance = false;
     double value = 0;
 };
 
@@ -52,23 +46,14 @@ struct Places {
     std::map<uint32_t, std::string> pageBytes;
 };
 
-// A dictionary's entry and an array's element, or kindNone.
-CPdfElement entry(const CPdfElement& dictionary, const char* key, bool resolve = true) {
+CPdfElement entry(const CPdfElement& dictionary, const char* key) {
     CPdfElement value;
-    if (dictionary.is(kindDictionary) && resolve) dictionary.getDictionary()->lookup(key, value);
-    if (dictionary.is(kindDictionary) && !resolve) dictionary.getDictionary()->lookupUnresolved(key, value);
+    if (dictionary.is(kindDictionary)) dictionary.getDictionary()->lookup(key, value);
     return value;
-}
-int32_t lengthOf(const CPdfElement& array) { return array.is(kindArray) ? array.getArray()->getLength() : 0; }
-CPdfElement element(const CPdfElement& array, int32_t i) {
-    CPdfElement value;
-    array.getArray()->get(i, value);
-    return value;
-}
-std::string keyOf(const CPdfElement& value, const std::string& where) {
-    return value.is(kindReference) ? "obj" + std::to_string(value.getRefNumber()) : where;
 }
 
+// Every number under a place key or in a destination, walked through every object the catalog and the pages'
+// annotations and viewports reach (pages and parents aside); a place is read where its page is known.
 class PlaceReader {
 public:
     explicit PlaceReader(const std::string& path) {
@@ -88,71 +73,50 @@ private:
         RawObjectReader raw(*document_.getInputFile(), *xref_, xref_->getStart());
         const std::vector<PageRecord> records = PageCollector::collect(*xref_).records;
         for (size_t i = 0; i < records.size(); ++i) {
+            const uint32_t number = records[i].objectNumber;
             if (!records[i].filled) continue;
-            raw.readRawObject(records[i].objectNumber, places.pageBytes[records[i].objectNumber]);
-            readPage(records[i].objectNumber, "page" + std::to_string(i));
+            raw.readRawObject(number, places.pageBytes[number]);
+            const CPdfElement page = fetch(number);
+            readMatrix(entry(page, "Contents"), number);
+            const std::string where = "page" + std::to_string(i);
+            // Keyed by their place in the list: a page's copy of a shared annotation stands where the original did.
+            const CPdfElement annotations = entry(page, "Annots");
+            for (int32_t a = 0; annotations.is(kindArray) && a < annotations.getArray()->getLength(); ++a) {
+                const CPdfElement& reference = annotations.getArray()->at(a);
+                visited_.clear();
+                annotation_ = reference.is(kindReference) ? static_cast<uint32_t>(reference.getRefNumber()) : 0;
+                walk(resolve(reference), number, "Annots", where + "/annot" + std::to_string(a), 0);
+            }
+            annotation_ = 0;
+            walk(entry(page, "VP"), number, "VP", where + "/VP", 0);
         }
+        visited_.clear();
         const ObjectRef root = xref_->getRootRef();
-        CPdfElement catalog;
-        xref_->fetch(root.number, root.generation, catalog);
-        destination(entry(catalog, "OpenAction"), "OpenAction", "open");
-        action(entry(catalog, "OpenAction"), "OpenAction", "open", 0);
-        outlineItems(entry(catalog, "Outlines"), "outline", 0);
-        const CPdfElement dests = entry(catalog, "Dests");
-        for (int32_t i = 0; dests.is(kindDictionary) && i < dests.getDictionary()->getLength(); ++i) {
-            const std::string key = dests.getDictionary()->getKey(i);
-            namedDestination(entry(dests, key.c_str()), "Dests/" + key);
+        const CPdfElement catalog = fetch(root.number);
+        for (const char* holder : {"OpenAction", "Outlines", "Dests", "Names", "Threads"}) {
+            CPdfElement value;
+            if (catalog.is(kindDictionary)) catalog.getDictionary()->lookupUnresolved(holder, value);
+            walk(value, 0, holder, holder, 0);
         }
-        nameTree(entry(entry(catalog, "Names"), "Dests"), "names", 0);
-        const CPdfElement threads = entry(catalog, "Threads");
-        for (int32_t i = 0; i < lengthOf(threads); ++i) beads(entry(element(threads, i), "F", false));
     }
 
-    // Whether the reference was seen; marks it seen. Chains and trees may loop.
-    bool seen(const CPdfElement& reference) {
-        return reference.is(kindReference) && !visited_.insert(reference.getRefNumber()).second;
-    }
-
-    void numbers(const CPdfElement& array, const std::string& kind, uint32_t page, uint32_t annotation,
-                 const std::string& where, bool box = false, bool distances = false) {
-        std::vector<double> values;
-        for (int32_t i = 0; i < lengthOf(array); ++i) {
-            const CPdfElement value = element(array, i);
-            if (!value.isNumber()) return;
-            values.push_back(value.getNumber());
-        }
-        if (box && values.size() == 4) {  // a rectangle is the box of its corners, whichever two are given
-            values = {std::min(values[0], values[2]), std::min(values[1], values[3]), std::max(values[0], values[2]),
-                      std::max(values[1], values[3])};
-        }
-        for (size_t i = 0; i < values.size(); ++i)
-            places.coordinates[where + "[" + std::to_string(i) + "]"] = {kind, page, annotation, i % 2 == 0, distances,
-                                                                         values[i]};
-    }
-
-    void readPage(uint32_t number, const std::string& where) {
-        CPdfElement page;
-        xref_->fetch(static_cast<int32_t>(number), 0, page);
+    // Generation 0, or the one an updated object took.
+    CPdfElement fetch(uint32_t number) {
         const auto& entries = xref_->getEntries();
-        if (!page.is(kindDictionary) && number < entries.size()) {
-            xref_->fetch(static_cast<int32_t>(number), entries[number].generation, page);
-        }
-        if (!page.is(kindDictionary)) return;
-        readMatrix(entry(page, "Contents"), number);
-        const CPdfElement annotations = entry(page, "Annots"), viewports = entry(page, "VP");
-        for (int32_t i = 0; i < lengthOf(annotations); ++i) {
-            const CPdfElement& reference = annotations.getArray()->at(i);
-            const uint32_t object = reference.is(kindReference) ? static_cast<uint32_t>(reference.getRefNumber()) : 0;
-            readAnnotation(element(annotations, i), number, object, where + "/annot" + std::to_string(i));
-        }
-        for (int32_t i = 0; i < lengthOf(viewports); ++i) {
-            numbers(entry(element(viewports, i), "BBox"), "viewport BBox", number, 0, where + "/VP" + std::to_string(i),
-                    true);
-        }
+        CPdfElement object;
+        xref_->fetch(static_cast<int32_t>(number), 0, object);
+        if (object.is(kindNull) && number < entries.size()) xref_->fetch(int32_t(number), entries[number].generation, object);
+        return object;
+    }
+    CPdfElement resolve(const CPdfElement& value) {
+        CPdfElement resolved = value;
+        if (value.is(kindReference)) xref_->fetch(value.getRefNumber(), value.getRefGeneration(), resolved);
+        return resolved;
     }
 
     void readMatrix(const CPdfElement& contents, uint32_t page) {
-        const CPdfElement first = lengthOf(contents) > 0 ? element(contents, 0) : CPdfElement();
+        CPdfElement first = contents;
+        if (contents.is(kindArray) && contents.getArray()->getLength() > 0) contents.getArray()->get(0, first);
         if (!first.is(kindStream)) return;
         std::string data;
         first.getStream()->reset();
@@ -164,101 +128,73 @@ private:
             places.rewritten[page] = {std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4])};
     }
 
-    void readAnnotation(const CPdfElement& annotation, uint32_t page, uint32_t object, const std::string& where) {
-        for (const char* key : {"Rect", "QuadPoints", "Vertices", "L", "CL", "RD"}) {
-            const std::string name = key;
-            numbers(entry(annotation, key), name, page, object, where + "/" + name, name == "Rect", name == "RD");
-        }
-        const CPdfElement ink = entry(annotation, "InkList"), act = entry(annotation, "A", false);
-        for (int32_t i = 0; i < lengthOf(ink); ++i)
-            numbers(element(ink, i), "InkList", page, object, where + "/InkList" + std::to_string(i));
-        destination(entry(annotation, "Dest"), "link destination", where + "/Dest");
-        if (!seen(act)) action(entry(annotation, "A"), "link destination", keyOf(act, where + "/A"), 0);
+    void add(const std::string& where, const std::string& kind, uint32_t page, bool x, bool distance, double value) {
+        if (page != 0) places.coordinates[where] = {kind, page, annotation_, x, distance, value};
     }
 
-    void destination(const CPdfElement& value, const std::string& kind, const std::string& where) {
-        // The axis of each number after the page and the fit's name.
-        static const std::map<std::string, std::string> kAxes = {{"XYZ", "xy"}, {"FitH", "y"}, {"FitBH", "y"},
-                                                                 {"FitV", "x"}, {"FitBV", "x"}, {"FitR", "xyxy"}};
-        if (lengthOf(value) < 2 || !value.getArray()->at(0).is(kindReference)) return;
+    void numbers(const CPdfElement& value, const std::string& key, uint32_t page, const std::string& where) {
+        if (!value.is(kindArray)) return;
         const CPdfArray& array = *value.getArray();
-        const auto axes = array.at(1).is(kindName) ? kAxes.find(array.at(1).getName()) : kAxes.end();
-        for (int32_t i = 2; axes != kAxes.end() && i < array.getLength() && i - 2 < int32_t(axes->second.size()); ++i) {
+        std::vector<double> values;
+        for (int32_t i = 0; i < array.getLength(); ++i) {
+            if (key == "InkList") numbers(resolve(array.at(i)), key, page, where + std::to_string(i));
+            if (array.at(i).isNumber()) values.push_back(array.at(i).getNumber());
+        }
+        if (values.size() != size_t(array.getLength())) return;
+        if (kBoxKeys.count(key) && values.size() == 4) {
+            values = {std::min(values[0], values[2]), std::min(values[1], values[3]), std::max(values[0], values[2]),
+                      std::max(values[1], values[3])};
+        }
+        for (size_t i = 0; i < values.size(); ++i)
+            add(where + "[" + std::to_string(i) + "]", key, page, i % 2 == 0, key == "RD", values[i]);
+    }
+
+    // Whether `array` is a destination: its numbers are read as places on the page it names.
+    bool destination(const CPdfArray& array, const std::string& holder, const std::string& where) {
+        if (array.getLength() < 2 || !array.at(0).is(kindReference) || !array.at(1).is(kindName)) return false;
+        const auto axes = kAxes.find(array.at(1).getName());
+        if (axes == kAxes.end()) return false;
+        for (int32_t i = 2; i < array.getLength() && i - 2 < int32_t(axes->second.size()); ++i) {
             if (!array.at(i).isNumber()) continue;
-            places.coordinates[where + "[" + std::to_string(i) + "]"] = {
-                kind, static_cast<uint32_t>(array.at(0).getRefNumber()), 0, axes->second[i - 2] == 'x', false,
-                array.at(i).getNumber()};
+            add(where + "[" + std::to_string(i) + "]", holder + " destination",
+                static_cast<uint32_t>(array.at(0).getRefNumber()), axes->second[i - 2] == 'x', false,
+                array.at(i).getNumber());
         }
+        return true;
     }
 
-    void action(const CPdfElement& value, const std::string& kind, const std::string& where, int depth) {
-        if (!value.is(kindDictionary) || depth > kMaxNesting) return;
-        const CPdfElement type = entry(value, "S");
-        if (type.is(kindName) && std::string(type.getName()) == "GoTo") destination(entry(value, "D"), kind, where);
-        const CPdfElement next = entry(value, "Next", false);
-        if (seen(next)) return;
-        const CPdfElement resolved = entry(value, "Next");
-        action(resolved, kind, keyOf(next, where + "/Next"), depth + 1);
-        for (int32_t i = 0; i < lengthOf(resolved); ++i) {
-            const CPdfElement& reference = resolved.getArray()->at(i);
-            if (!seen(reference)) {
-                action(element(resolved, i), kind, keyOf(reference, where + "/Next" + std::to_string(i)), depth + 1);
-            }
-        }
-    }
-
-    // The dictionaries of a chain of references through `link`, each once.
-    template <typename Visit>
-    void chain(CPdfElement item, const char* link, Visit visit) {
-        while (item.is(kindReference) && !seen(item)) {
-            CPdfElement resolved;
-            xref_->fetch(item.getRefNumber(), item.getRefGeneration(), resolved);
-            if (!resolved.is(kindDictionary)) return;
-            visit(resolved, item);
-            item = entry(resolved, link, false);
-        }
-    }
-
-    void outlineItems(const CPdfElement& parent, const std::string& where, int depth) {
+    void walk(const CPdfElement& value, uint32_t page, const std::string& holder, const std::string& where, int depth) {
         if (depth > kMaxNesting) return;
-        chain(entry(parent, "First", false), "Next", [&](const CPdfElement& item, const CPdfElement& reference) {
-            const std::string key = keyOf(reference, where);
-            const CPdfElement act = entry(item, "A", false);
-            destination(entry(item, "Dest"), "outline destination", key + "/Dest");
-            if (!seen(act)) action(entry(item, "A"), "outline destination", keyOf(act, key + "/A"), 0);
-            outlineItems(item, key, depth + 1);
-        });
-    }
-
-    void namedDestination(const CPdfElement& value, const std::string& where) {
-        destination(value, "named destination", where);
-        destination(entry(value, "D"), "named destination", where + "/D");
-    }
-
-    void nameTree(const CPdfElement& node, const std::string& where, int depth) {
-        if (!node.is(kindDictionary) || depth > kMaxNesting) return;
-        const CPdfElement kids = entry(node, "Kids"), names = entry(node, "Names");
-        for (int32_t i = 0; i < lengthOf(kids); ++i) {
-            const CPdfElement& reference = kids.getArray()->at(i);
-            if (!seen(reference)) nameTree(element(kids, i), keyOf(reference, where + std::to_string(i)), depth + 1);
-        }
-        for (int32_t i = 1; i < lengthOf(names); i += 2)
-            namedDestination(element(names, i), where + "/names" + std::to_string(i));
-    }
-
-    void beads(const CPdfElement& first) {
-        chain(first, "N", [&](const CPdfElement& bead, const CPdfElement& reference) {
-            const CPdfElement page = entry(bead, "P", false);
-            if (page.is(kindReference)) {
-                numbers(entry(bead, "R"), "bead R", static_cast<uint32_t>(page.getRefNumber()), 0,
-                        keyOf(reference, "") + "/R", true);
+        if (value.is(kindReference)) {  // chains and trees may loop
+            if (!visited_.insert(value.getRefNumber()).second) return;
+            walk(resolve(value), page, holder, "obj" + std::to_string(value.getRefNumber()), depth + 1);
+        } else if (value.is(kindArray)) {
+            const CPdfArray& array = *value.getArray();
+            if (destination(array, holder, where)) return;
+            for (int32_t i = 0; i < array.getLength(); ++i)
+                walk(array.at(i), page, holder, where + "[" + std::to_string(i) + "]", depth + 1);
+        } else if (value.is(kindDictionary)) {
+            const CPdfDictionary& dictionary = *value.getDictionary();
+            const CPdfElement* owner = dictionary.find("P");  // a bead's page
+            if (page == 0 && owner && owner->is(kindReference)) page = static_cast<uint32_t>(owner->getRefNumber());
+            for (int32_t i = 0; i < dictionary.getLength(); ++i) {
+                const std::string key = dictionary.getKey(i);
+                if (key == "P" || key == "Parent") continue;
+                CPdfElement item;
+                dictionary.getValue(i, item);
+                if (kPlaceKeys.count(key)) {
+                    numbers(resolve(item), key, page, where + "/" + key);
+                } else {
+                    walk(item, page, holder, where + "/" + key, depth + 1);
+                }
             }
-        });
+        }
     }
 
     CPdfDocument document_;
     CPdfXRef* xref_ = nullptr;
     std::set<int32_t> visited_;
+    uint32_t annotation_ = 0;
 };
 
 // The annotation objects a job named as following the first of the pages that list them.
@@ -348,14 +284,7 @@ std::string generatedFile() {
     return pdf.build();
 }
 
-// The integration option sets and a fit as seen, which moves the content as well as scaling it.
-std::vector<OptionSet> setsWithVisible() {
-    std::vector<OptionSet> sets(std::begin(kOptionSets), std::end(kOptionSets));
-    sets.push_back({"VisibleA4", "-visible -page a4 -con -center"});
-    return sets;
-}
-
-TEST(FollowContent, EveryPlaceOfAGeneratedFileFollowsItsPage) {
+TEST(FollowContent, EveryPlaceOfAGeneratedFileFollowsItsPageAndLooksTheSame) {
     TempDir dir;
     const std::string input = dir.file("in.pdf");
     writeFile(input, generatedFile());
@@ -363,10 +292,20 @@ TEST(FollowContent, EveryPlaceOfAGeneratedFileFollowsItsPage) {
     ASSERT_TRUE(in.ok);
     std::set<std::string> kinds;  // a kind never read would pass unchecked
     for (const auto& place : in.coordinates) kinds.insert(place.second.kind);
-    EXPECT_EQ(kinds, std::set<std::string>(std::begin(kKinds), std::end(kKinds)));
-    for (const OptionSet& set : setsWithVisible()) {
+    std::set<std::string> expected = kPlaceKeys;
+    for (const std::string holder : kHolders) expected.insert(holder + " destination");
+    EXPECT_EQ(kinds, expected);
+    // The integration option sets, a fit as seen, which moves the content as well as scaling it, and a doubling.
+    std::vector<OptionSet> sets(std::begin(kOptionSets), std::end(kOptionSets));
+    sets.push_back({"VisibleA4", "-visible -page a4 -con -center"});
+    sets.push_back({"Doubled", "-scale200"});
+    for (const OptionSet& set : sets) {
         SCOPED_TRACE(set.options);
         const Job job = succeeded(input, dir, set.name, set.options);
+        // Viewers draw annotations without appearance streams from their points.
+        for (int page = 1; page <= 2 && std::string(set.name) == "Doubled" && haveTool("mutool"); ++page) {
+            expectDoubledPageLooksLikeTheInput(input, job.output, page);
+        }
         const Places out = PlaceReader(job.output).places;
         EXPECT_EQ(judgePlaces(in, out, job.run.output), "");
         // The widget on both pages is named when the pages get different factors (or one stays); nothing else.
@@ -379,41 +318,6 @@ TEST(FollowContent, EveryPlaceOfAGeneratedFileFollowsItsPage) {
         EXPECT_NE(second.find("16 0 R"), std::string::npos) << second;
         EXPECT_EQ(second.find("15 0 R") == std::string::npos, differ && out.rewritten.size() == 2) << second;
     }
-}
-
-// Viewers draw annotations without appearance streams from their points.
-TEST(FollowContent, AnnotationsWithoutAppearanceLookTheSameScaled) {
-    if (!haveTool("mutool")) GTEST_SKIP() << "mutool is needed";
-    TempDir dir;
-    writeFile(dir.file("in.pdf"), generatedFile());
-    const std::string doubled = resized(dir.file("in.pdf"), dir, "doubled", "-scale200");
-    for (const int page : {1, 2}) {
-        SCOPED_TRACE("page " + std::to_string(page));
-        expectDoubledPageLooksLikeTheInput(dir.file("in.pdf"), doubled, page);
-    }
-}
-
-TEST(FollowContent, EveryPlaceOfTheCorpusFollowsItsPage) {
-    SKIP_WITHOUT_CORPUS();
-    std::vector<std::string> files;
-    std::vector<Places> inputs;
-    for (const std::string& path : corpusFiles()) {
-        Places places = PlaceReader(path).places;
-        if (!places.ok || places.coordinates.empty()) continue;
-        files.push_back(path);
-        inputs.push_back(std::move(places));
-    }
-    const std::vector<OptionSet> sets = setsWithVisible();
-    const auto problems = judgeInParallel(files.size() * sets.size(), [&](size_t i, const std::string& folder) {
-        const std::string& input = files[i % files.size()];
-        const char* options = sets[i / files.size()].options;
-        const Job job = runJob(input, folder, options);
-        if (!job.problem.empty() || job.run.status != 0) return job.problem;  // refusals are the every-file test's
-        const std::string problem =
-            judgePlaces(inputs[i % files.size()], PlaceReader(job.output).places, job.run.output);
-        return problem.empty() ? "" : input + ", " + options + ": " + problem;
-    });
-    for (const std::string& problem : problems) ADD_FAILURE() << problem;
 }
 
 }  // namespace

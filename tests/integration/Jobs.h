@@ -8,9 +8,17 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <ostream>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
+#include "tests/support/GeneratedPdfs.h"
+#include "tests/support/PdfBuilder.h"
 #include "tests/support/TestTools.h"
 
 // qpdf --check: 0 is clean, 2 means errors, 3 warnings only.
@@ -42,20 +50,17 @@ inline Job runJob(const std::string& input, const std::string& folder, const std
         if (said.compare(0, named.size(), named) == 0) said.erase(0, named.size());
     }
     const bool saysWhy = said.find_first_not_of(" \r\n") != std::string::npos;
-    if (readFile(input) != before) {
-        job.problem = "the input changed";
-    } else if (left > (written ? 1u : 0u)) {
-        job.problem = "stray files beside the output";
-    } else if (console.find("Unexpected exception") != std::string::npos) {
-        job.problem = "an unexpected exception";
-    } else if (job.run.status == 0 && !(written && done)) {
-        job.problem = "status 0 without \"Done.\" and the output";
-    } else if (job.run.status == 1 && (written || done || !saysWhy)) {
-        job.problem = "status 1 with an output, with \"Done.\" or without a message";
-    } else if (job.run.status != 0 && job.run.status != 1) {
-        job.problem = "status " + std::to_string(job.run.status);
+    const int status = job.run.status;
+    const std::pair<bool, const char*> promises[] = {
+        {readFile(input) != before, "the input changed"},
+        {left > (written ? 1u : 0u), "stray files beside the output"},
+        {console.find("Unexpected exception") != std::string::npos, "an unexpected exception"},
+        {status == 0 && !(written && done), "status 0 without \"Done.\" and the output"},
+        {status == 1 && (written || done || !saysWhy), "status 1 with an output, with \"Done.\" or without a message"},
+        {status != 0 && status != 1, "a status other than 0 and 1"}};
+    for (const auto& [broken, what] : promises) {
+        if (broken && job.problem.empty()) job.problem = what + (": " + console);
     }
-    if (!job.problem.empty()) job.problem += ": " + console;
     return job;
 }
 
@@ -66,10 +71,6 @@ inline Job succeeded(const std::string& input, const TempDir& dir, const std::st
     Job job = runJob(input, dir.file(name), options);
     EXPECT_EQ(job.problem + std::to_string(job.run.status), "0") << job.run.output;
     return job;
-}
-inline std::string resized(const std::string& input, const TempDir& dir, const std::string& name,
-                           const std::string& options) {
-    return succeeded(input, dir, name, options).output;
 }
 
 struct OptionSet {

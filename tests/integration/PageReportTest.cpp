@@ -1,21 +1,11 @@
 // -info: a row per page with its boxes, its size as seen and what the options would make of it; writes nothing.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <sstream>
-#include <tuple>
 
 #include "tests/integration/Jobs.h"
-#include "tests/support/PdfBuilder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
-
-CommandResult report(const std::string& folder, const std::string& arguments) {
-    return inFolder(folder, "-info " + arguments);
-}
 
 Lines linesOf(const std::string& text) {
     Lines lines;
@@ -24,13 +14,8 @@ Lines linesOf(const std::string& text) {
     return lines;
 }
 
-// A row with its blanks runs made single, so that rows compare whatever the columns' widths.
-std::string fieldsOf(const std::string& row) {
-    std::istringstream in(row);
-    std::string fields;
-    for (std::string field; in >> field;) fields += (fields.empty() ? "" : " ") + field;
-    return fields;
-}
+// A row with its runs of blanks made single, so that rows compare whatever the columns' widths.
+std::string fieldsOf(const std::string& row) { return std::regex_replace(row, std::regex(" +"), " "); }
 
 // An upright A4 page as scanners write it, a turned Letter page, a cropped one, one in units of two
 // points, and two under a node that turns them and gives a MediaBox away from 0, 0.
@@ -54,7 +39,7 @@ TEST(PageReport, EveryPageAsSeenAndWhatTheOptionsWouldDo) {
     TempDir dir;
     const std::string input = dir.file("mixed.pdf");
     writeFile(input, mixedPages());
-    const CommandResult run = report(dir.path(), shellQuote(input) + " -page a4 -con -s1-5");
+    const CommandResult run = inFolder(dir.path(), "-info " + shellQuote(input) + " -page a4 -con -s1-5");
     ASSERT_EQ(run.status, 0) << run.output;
     const Lines lines = linesOf(run.output);
     ASSERT_EQ(lines.size(), 9u) << run.output;
@@ -89,7 +74,7 @@ TEST(PageReport, EveryPageAsSeenAndWhatTheOptionsWouldDo) {
         {"", 1, "Error! -info needs a PDF or a list file after it, e.g. quillmor -info input.pdf -page a4\n", 1},
     };
     for (const auto& [arguments, status, text, count] : rows) {
-        const CommandResult listed = report(dir.path(), arguments);
+        const CommandResult listed = inFolder(dir.path(), "-info " + std::string(arguments));
         EXPECT_EQ(listed.status, status) << arguments << ": " << listed.output;
         EXPECT_EQ(countOf(listed.output, text), count) << arguments << ": " << listed.output;
     }
@@ -103,7 +88,7 @@ TEST(CorpusPageReport, AgreesWithQpdfOnThePagesAndTheirBoxes) {
     const std::string script = shellQuote(QUILLMOR_SOURCE_DIR "/tests/integration/qpdf_boxes.py");
     const std::vector<std::string> problems = judgeInParallel(files.size(), [&](size_t i, const std::string& folder) {
         const std::string name = fs::path(files[i]).filename().string();
-        const CommandResult run = report(folder, shellQuote(files[i]));
+        const CommandResult run = inFolder(folder, "-info " + shellQuote(files[i]));
         if (run.status != 0) return std::string();  // a file it cannot read is the resize tests' business
         const Lines ours = linesOf(run.output);
         const Lines theirs = linesOf(runCommand(script + " " + shellQuote(files[i])).output);
