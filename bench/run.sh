@@ -53,6 +53,8 @@ timed() {
 }
 
 median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
+# The median of values kept in one text, separated by spaces.
+median_of() { tr ' ' '\n' <<<"$1" | grep . | median; }
 
 # Quillmor's exit status is 0 even when a job fails: a run counts only when it says "Done." and
 # leaves an output file.
@@ -70,31 +72,41 @@ check_quillmor() {
 have_qpdf=false
 command -v qpdf >/dev/null && have_qpdf=true
 
-declare -A q_wall q_cpu pages
-printf '%-4s %8s %6s %8s %8s %9s %9s %6s %7s %8s %8s %8s %8s\n' file size_MB pages cp_s quill_s quill_cpu cp_cpu ratio cpu_rat peak_MB qpdf_s qpdf/q us/page
+declare -A q_wall q_cpu pages cp_walls cp_cpus q_walls q_cpus peaks
 for kind in a b c d; do
   in="$data/$kind.pdf"
-  size=$(stat -c %s "$in")
   pages[$kind]=-
   $have_qpdf && pages[$kind]=$(qpdf --show-npages "$in" 2>/dev/null || echo -)
   check_quillmor "$in"
   cp "$in" "$out"  # warm-up of cp and of the page cache
-  cp_walls=() cp_cpus=() q_walls=() q_cpus=() peak=0
-  for _ in $(seq "$runs"); do
+  peaks[$kind]=0
+done
+# Each round times every file in turn, so that a slow spell of the machine falls on all four alike:
+# the d/c target compares two of them.
+for _ in $(seq "$runs"); do
+  for kind in a b c d; do
+    in="$data/$kind.pdf"
     rm -f "$out"
     result=$(timed cp "$in" "$out")
     read -r wall cpu _ <<<"$result"
-    cp_walls+=("$wall") cp_cpus+=("$cpu")
+    cp_walls[$kind]+="$wall " cp_cpus[$kind]+="$cpu "
     rm -f "$out"
     result=$(timed "$quillmor" "$in" "$out" -page a4 -con -center)
     read -r wall cpu kb <<<"$result"
-    q_walls+=("$wall") q_cpus+=("$cpu")
-    (( kb > peak )) && peak=$kb
+    q_walls[$kind]+="$wall " q_cpus[$kind]+="$cpu "
+    (( kb > peaks[$kind] )) && peaks[$kind]=$kb
   done
-  cp_wall=$(printf '%s\n' "${cp_walls[@]}" | median)
-  cp_cpu=$(printf '%s\n' "${cp_cpus[@]}" | median)
-  q_wall[$kind]=$(printf '%s\n' "${q_walls[@]}" | median)
-  q_cpu[$kind]=$(printf '%s\n' "${q_cpus[@]}" | median)
+done
+
+printf '%-4s %8s %6s %8s %8s %9s %9s %6s %7s %8s %8s %8s %8s\n' file size_MB pages cp_s quill_s quill_cpu cp_cpu ratio cpu_rat peak_MB qpdf_s qpdf/q us/page
+for kind in a b c d; do
+  in="$data/$kind.pdf"
+  size=$(stat -c %s "$in")
+  peak=${peaks[$kind]}
+  cp_wall=$(median_of "${cp_walls[$kind]}")
+  cp_cpu=$(median_of "${cp_cpus[$kind]}")
+  q_wall[$kind]=$(median_of "${q_walls[$kind]}")
+  q_cpu[$kind]=$(median_of "${q_cpus[$kind]}")
   qpdf_wall=- qpdf_ratio=-
   if $have_qpdf; then
     qpdf_walls=()
@@ -139,21 +151,24 @@ done
 echo
 echo "-incremental beside cp, each writing a new output (medians of $runs runs):"
 printf '%-4s %8s %8s %6s %8s %8s %7s\n' file cp_s incr_s ratio cp_cpu incr_cpu cpu_rat
-for kind in a b; do
-  in="$data/$kind.pdf"
-  cp_walls=() cp_cpus=() i_walls=() i_cpus=()
-  for _ in $(seq "$runs"); do
+cp_walls=() cp_cpus=()
+declare -A i_walls i_cpus
+for _ in $(seq "$runs"); do
+  for kind in a b; do
+    in="$data/$kind.pdf"
     rm -f "$out"
     read -r wall cpu _ <<<"$(timed cp "$in" "$out")"
-    cp_walls+=("$wall") cp_cpus+=("$cpu")
+    cp_walls[$kind]+="$wall " cp_cpus[$kind]+="$cpu "
     rm -f "$out"
     read -r wall cpu _ <<<"$(timed "$quillmor" "$in" "$out" -page a4 -con -center -incremental)"
-    i_walls+=("$wall") i_cpus+=("$cpu")
+    i_walls[$kind]+="$wall " i_cpus[$kind]+="$cpu "
   done
-  cp_wall=$(printf '%s\n' "${cp_walls[@]}" | median)
-  cp_cpu=$(printf '%s\n' "${cp_cpus[@]}" | median)
-  i_wall=$(printf '%s\n' "${i_walls[@]}" | median)
-  i_cpu=$(printf '%s\n' "${i_cpus[@]}" | median)
+done
+for kind in a b; do
+  cp_wall=$(median_of "${cp_walls[$kind]}")
+  cp_cpu=$(median_of "${cp_cpus[$kind]}")
+  i_wall=$(median_of "${i_walls[$kind]}")
+  i_cpu=$(median_of "${i_cpus[$kind]}")
   ratio=$(awk -v a="$i_wall" -v b="$cp_wall" 'BEGIN { printf "%.2f", a / b }')
   cpu_ratio=$(awk -v a="$i_cpu" -v b="$cp_cpu" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')
   printf '%-4s %8.3f %8.3f %6s %8.3f %8.3f %7s\n' "$kind" "$cp_wall" "$i_wall" "$ratio" "$cp_cpu" "$i_cpu" "$cpu_ratio"
@@ -165,16 +180,16 @@ done
 echo
 echo "Replacing an existing output on a (medians of $runs runs; quillmor syncs before its rename):"
 in="$data/a.pdf"
-cp_walls=() q_walls=()
+replace_cp=() replace_q=()
 cp "$in" "$out"
 for _ in $(seq "$runs"); do
   read -r wall _ <<<"$(timed cp "$in" "$out")"
-  cp_walls+=("$wall")
+  replace_cp+=("$wall")
   read -r wall _ <<<"$(timed "$quillmor" "$in" "$out" -page a4 -con -center)"
-  q_walls+=("$wall")
+  replace_q+=("$wall")
 done
-cp_wall=$(printf '%s\n' "${cp_walls[@]}" | median)
-q_replace=$(printf '%s\n' "${q_walls[@]}" | median)
+cp_wall=$(printf '%s\n' "${replace_cp[@]}" | median)
+q_replace=$(printf '%s\n' "${replace_q[@]}" | median)
 printf 'a    cp %.3f s, quillmor %.3f s, ratio %s (a new file: %.3f s)\n' "$cp_wall" "$q_replace" \
   "$(awk -v a="$q_replace" -v b="$cp_wall" 'BEGIN { printf "%.2f", a / b }')" "${q_wall[a]}"
 
