@@ -128,7 +128,7 @@ void OutputWriter::settleRun() {
     if (inKernel || file_->copiesMapped(*run.source)) {
         batch_.pieces.push_back(OutputFile::Piece{run.source, run.position, run.length, inKernel});
         batchLength_ += run.length;
-        if (batchLength_ >= kBatchSize) handOver();
+        if (batchLength_ >= batchLimit_) handOver();
         return;
     }
     // Read here, written by the file's thread: the two halves of the copy run side by side.
@@ -161,6 +161,7 @@ void OutputWriter::handOver() {
     if (!file_->writeBatch(batch_)) throw CPdfException(kWriteError);
     buffered_ = 0;
     batchLength_ = 0;
+    batchLimit_ = std::min(2 * batchLimit_, kBatchSize);
 }
 
 void OutputWriter::takeReplacedFilesPermissions() const {

@@ -75,8 +75,10 @@ public:
 private:
     // The writer's own bytes and the copied ranges read here go into a block of this size, the
     // ranges the file copies itself beside them into a batch of up to kBatchSize in all: the batch
-    // is then handed to the file, which writes it while the next one is filled.
+    // is then handed to the file, which writes it while the next one is filled. The first batches
+    // are smaller, so that the file starts writing early.
     static constexpr size_t kBufferSize = 1 << 20;
+    static constexpr uint64_t kFirstBatchSize = 1 << 20;
     static constexpr uint64_t kBatchSize = 8 << 20;
 
     // A run of copied ranges, each going on where the one before ended.
@@ -108,6 +110,7 @@ private:
     OutputFile::Batch batch_;
     size_t buffered_ = 0;       // bytes of the batch's block in use
     uint64_t batchLength_ = 0;  // bytes the batch writes in all
+    uint64_t batchLimit_ = kFirstBatchSize;  // doubles with each batch, up to kBatchSize
     PendingRun run_;
     uint64_t position_ = 0;
     uint64_t origin_ = 0;
