@@ -133,10 +133,7 @@ void CQuillmorHandler::resizeFile() {
     // is written again.
     if (earlyCopy && !earlyCopy->heldBackAsSelected(records_)) {
         dropOutput(earlyCopy);
-        createOutput(toStandardOutput);
-        output_->resetTable(entries.size());
-        openRawReader();
-        reader_->copyHeader(*output_);
+        startWholeOutput(toStandardOutput);
     }
     // An update copies no object: the rewrite finds out itself which contents are streams.
     if (earlyCopy) {
@@ -160,10 +157,7 @@ std::unique_ptr<CopyPass> CQuillmorHandler::startCopyDuringWalk(bool toStandardO
     const bool everyPage = settings.pageRanges.empty() && settings.oddPagesOnly == settings.evenPagesOnly;
     if (toStandardOutput || settings.incremental || !everyPage || xref_->wasRepaired()) return nullptr;
     try {
-        createOutput(toStandardOutput);
-        output_->resetTable(xref_->getEntries().size());
-        openRawReader();
-        reader_->copyHeader(*output_);
+        startWholeOutput(toStandardOutput);
     } catch (const CPdfException&) {
         // Set up again after the walk, the output then tells what fails.
         reader_.reset();
@@ -171,6 +165,13 @@ std::unique_ptr<CopyPass> CQuillmorHandler::startCopyDuringWalk(bool toStandardO
         return nullptr;
     }
     return std::make_unique<CopyPass>(*reader_, *output_, xref_->getEntries());
+}
+
+void CQuillmorHandler::startWholeOutput(bool toStandardOutput) {
+    createOutput(toStandardOutput);
+    output_->resetTable(xref_->getEntries().size());
+    openRawReader();
+    reader_->copyHeader(*output_);
 }
 
 void CQuillmorHandler::dropOutput(std::unique_ptr<CopyPass>& copy) {

@@ -39,6 +39,8 @@ private:
     // and the copy that runs during the page walk. Null otherwise, or when the output cannot be
     // created yet.
     std::unique_ptr<CopyPass> startCopyDuringWalk(bool toStandardOutput);
+    // A new output holding the input's header, and the raw reader that copies into it.
+    void startWholeOutput(bool toStandardOutput);
     // Drops the copy, the raw reader and the output with what it holds.
     void dropOutput(std::unique_ptr<CopyPass>& copy);
     void openRawReader();
