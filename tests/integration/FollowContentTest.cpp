@@ -115,8 +115,13 @@ private:
     }
 
     void readMatrix(const CPdfElement& contents, uint32_t page) {
-        CPdfElement first = contents;
-        if (contents.is(kindArray) && contents.getArray()->getLength() > 0) contents.getArray()->get(0, first);
+        // An element given to be filled must be empty: what it held would stay counted.
+        CPdfElement first;
+        if (contents.is(kindArray) && contents.getArray()->getLength() > 0) {
+            contents.getArray()->get(0, first);
+        } else {
+            first = contents;
+        }
         if (!first.is(kindStream)) return;
         std::string data;
         first.getStream()->reset();
